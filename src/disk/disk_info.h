@@ -1,0 +1,60 @@
+// The physical-disk record shared by the engine, the evidence and the user interface,
+// and the size, bus and media texts printed by every report.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace morvane {
+
+enum BusKind : std::uint32_t {
+    BusUnknown = 0,
+    BusUsb = 1,
+    BusSata = 2,
+    BusNvme = 3,
+    BusScsiSas = 4,
+    BusSdCard = 5,
+    BusMmc = 6,
+    BusRaid = 7,
+    BusVirtual = 8,
+};
+
+enum MediaKind : std::uint32_t {
+    MediaStandard = 0,
+    MediaHdd = 1,
+    MediaSsd = 2,
+    MediaNvmeSsd = 3,
+    MediaRemovable = 4,
+};
+
+struct DiskInfo {
+    std::int32_t index = -1;
+    std::wstring devicePath;
+    std::wstring model;
+    std::wstring serialNumber;
+    std::wstring firmwareRevision;
+    std::wstring driveLetters;
+    std::uint64_t sizeBytes = 0;
+    std::uint32_t bytesPerSector = 512;
+    std::uint32_t mediaKind = MediaStandard;
+    std::uint32_t busKind = BusUnknown;
+    std::uint32_t safety = 1;  // SystemDisk: a record never classified is never erasable
+    std::wstring safetyDescription;
+};
+
+// "465.76 GB", "1.82 TB", "1.0 MB", "0 B" (1 GB = 2^30 bytes, 1 TB = 2^40 bytes).
+std::wstring FormatSize(std::uint64_t bytes);
+std::wstring BusKindName(std::uint32_t busKind);
+std::wstring MediaKindName(std::uint32_t mediaKind);
+
+// Maps a Windows STORAGE_BUS_TYPE value to a BusKind (only 1..17 are mapped).
+std::uint32_t BusKindFromStorageBusType(std::uint32_t storageBusType);
+
+// Narrow text in the ANSI code page to UTF-16; empty on empty input or failure.
+std::wstring AnsiToWide(std::string_view text);
+// Strips leading and trailing white space (isspace) and NUL characters.
+std::string TrimAscii(std::string_view text);
+std::string TrimAscii(const char* text);
+
+}  // namespace morvane

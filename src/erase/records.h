@@ -1,0 +1,109 @@
+// The records that cross the sanitization engine's boundary: the job, its result,
+// its progress reports and the report record carried by the bootable stamp.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "common/log_callback.h"
+#include "disk/disk_info.h"
+#include "hwinfo/hardware_profile.h"
+
+namespace morvane {
+
+enum ExecMode : std::uint32_t {
+    SimulationDryRun = 0,
+    RealHardwareWrite = 1,
+};
+
+enum VerifyLevel : std::uint32_t {
+    Skip = 0,
+    QuickSample = 1,
+    FullSurface = 2,
+};
+
+enum JobStatus : std::uint32_t {
+    NotRun = 0,
+    Completed = 3,
+    Cancelled = 4,
+    Failed = 5,
+};
+
+// "安全シミュレーション(DryRun)" / "実機物理セクタ完全消去".
+std::wstring ExecModeName(std::uint32_t mode);
+
+struct EraseJob {
+    DiskInfo disk;
+    std::uint32_t standard = 0;
+    std::uint32_t verifyLevel = QuickSample;
+    std::uint32_t execMode = SimulationDryRun;
+    std::uint32_t noStamp = 0;
+    std::uint32_t certificatesDisabled = 0;
+    std::wstring operatorName;
+    std::wstring organizationName;
+    std::wstring notes;
+    std::wstring outputFolder;
+};
+
+struct ReportStamp {
+    bool failed = true;
+    std::wstring certificateId;
+    std::wstring sanitizationDate;
+    std::wstring productLine;
+    std::wstring standardName;
+    std::wstring verificationResult;
+    std::wstring diskModel;
+    std::wstring diskSerial;
+    std::wstring diskCapacity;
+    std::wstring operatorName;
+    std::wstring organizationName;
+    std::wstring sha256Fingerprint;
+    std::wstring stampStatus;
+    std::int32_t passesCompleted = 0;
+    HardwareProfile hardware;
+};
+
+struct EraseResult {
+    std::wstring certificateId;
+    std::wstring startTime;
+    std::wstring endTime;
+    double elapsedSeconds = 0.0;
+    std::uint32_t runningInWinPE = 0;
+    EraseJob job;
+    std::uint32_t status = NotRun;
+    std::uint32_t passesCompleted = 0;
+    std::uint32_t passesPlanned = 0;
+    std::uint64_t bytesWritten = 0;
+    std::wstring verificationResult;
+    std::wstring diskStampStatus;
+    std::wstring message;
+    std::wstring sha256Fingerprint;
+    std::wstring htmlPath;
+    std::wstring auditLogPath;
+    std::wstring jsonPath;
+    ReportStamp stamp;
+};
+
+struct EraseProgressInfo {
+    std::uint32_t phase = 0;  // 1 overwrite pass, 2 verification
+    std::uint32_t passNumber = 0;
+    std::uint32_t totalPasses = 0;
+    std::int32_t overallPercent = 0;
+    std::uint32_t passPercent = 0;
+    double speedMBps = 0.0;  // MB = 2^20 bytes
+    std::wstring label;
+};
+
+using ProgressCallback = std::function<void(const EraseProgressInfo&)>;
+
+// The cancellation flag shared between the window thread and the engine:
+// any non-zero value asks the running step to stop.
+using CancelFlag = std::atomic<std::uint32_t>;
+
+inline bool CancelRequested(const CancelFlag* flag) {
+    return flag != nullptr && flag->load(std::memory_order_relaxed) != 0;
+}
+
+}  // namespace morvane

@@ -1,0 +1,228 @@
+// The scan's decisions, driven by a fake fact source: disk numbering, descriptor
+// parsing, model/serial defaults, media-kind rules and drive-letter joining.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+
+#include "disk/disk_scan.h"
+#include "disk/safety.h"
+
+namespace morvane {
+namespace {
+
+class FakeSource : public DiskFactSource {
+public:
+    int systemDisk = 0;
+    int bootDisk = -1;
+    int bootQueries = 0;
+    std::map<int, DiskQueryFacts> disks;
+    std::vector<VolumeExtents> volumes;
+    std::vector<int> queried;
+
+    int SystemDiskNumber() override { return systemDisk; }
+    int WinPEBootDiskNumber() override {
+        ++bootQueries;
+        return bootDisk;
+    }
+    std::optional<DiskQueryFacts> QueryDisk(int number) override {
+        queried.push_back(number);
+        auto it = disks.find(number);
+        if (it == disks.end()) return std::nullopt;
+        return it->second;
+    }
+    std::vector<VolumeExtents> QueryVolumes() override { return volumes; }
+};
+
+DiskQueryFacts SataDisk(std::uint64_t size, bool seekPenalty = true) {
+    DiskQueryFacts f;
+    f.descriptorOk = true;
+    f.storageBusType = 11;
+    f.vendor = "ATA";
+    f.product = "ST2000DM008";
+    f.revision = "0001";
+    f.serial = "ZFL1ABCD";
+    f.geometryOk = true;
+    f.diskSize = size;
+    f.bytesPerSector = 512;
+    f.seekPenaltyOk = true;
+    f.incursSeekPenalty = seekPenalty;
+    return f;
+}
+
+TEST(DiskScan, ScansNumbers0To31SkippingGapsAndEmptyDisks) {
+    FakeSource source;
+    source.disks[0] = SataDisk(1000);
+    source.disks[2] = SataDisk(2000);
+    source.disks[3] = SataDisk(0);  // geometry said 0 bytes: not listed
+    DiskQueryFacts noGeometry = SataDisk(5000);
+    noGeometry.geometryOk = false;  // failed geometry query: size stays 0, not listed
+    source.disks[4] = noGeometry;
+    source.disks[31] = SataDisk(3100);
+    source.disks[32] = SataDisk(3200);  // beyond the scanned range
+
+    const auto disks = EnumeratePhysicalDisks(source, false, false);
+    ASSERT_EQ(disks.size(), 3u);
+    EXPECT_EQ(disks[0].index, 0);
+    EXPECT_EQ(disks[1].index, 2);
+    EXPECT_EQ(disks[2].index, 31);
+    EXPECT_EQ(disks[1].devicePath, L"\\\\.\\PhysicalDrive2");
+    EXPECT_EQ(source.queried.size(), 32u);
+    EXPECT_EQ(source.queried.back(), 31);
+    EXPECT_EQ(source.bootQueries, 0) << "the boot-medium search runs only under WinPE";
+}
+
+TEST(DiskScan, RecordFromDescriptor) {
+    DiskQueryFacts f = SataDisk(500107862016ULL);
+    f.vendor = "  Samsung ";
+    f.product = " SSD 870 EVO 1TB ";
+    f.seekPenaltyOk = true;
+    f.incursSeekPenalty = false;
+    const DiskInfo d = BuildDiskRecord(1, f);
+    EXPECT_EQ(d.model, L"Samsung SSD 870 EVO 1TB");
+    EXPECT_EQ(d.serialNumber, L"ZFL1ABCD");
+    EXPECT_EQ(d.firmwareRevision, L"0001");
+    EXPECT_EQ(d.busKind, BusSata);
+    EXPECT_EQ(d.mediaKind, MediaSsd);
+    EXPECT_EQ(d.sizeBytes, 500107862016ULL);
+    EXPECT_EQ(d.bytesPerSector, 512u);
+    EXPECT_EQ(d.safety, 1u) << "an unclassified record stays protected";
+
+    f.vendor = "";
+    EXPECT_EQ(BuildDiskRecord(1, f).model, L"SSD 870 EVO 1TB");
+    f.vendor = "WDC";
+    f.product = "";
+    EXPECT_EQ(BuildDiskRecord(1, f).model, L"WDC ") << "a trailing blank stays with an empty product";
+}
+
+TEST(DiskScan, DescriptorFailureGivesDefaults) {
+    DiskQueryFacts f;
+    f.geometryOk = true;
+    f.diskSize = 1 << 20;
+    f.bytesPerSector = 0;  // 0 from the geometry means 512
+    f.seekPenaltyOk = true;
+    f.incursSeekPenalty = false;
+    const DiskInfo d = BuildDiskRecord(0, f);
+    EXPECT_EQ(d.model, L"Generic Physical Disk");
+    EXPECT_EQ(d.serialNumber, L"N/A");
+    EXPECT_EQ(d.busKind, BusUnknown);
+    EXPECT_EQ(d.mediaKind, MediaSsd) << "media kind comes from the seek-penalty query";
+    EXPECT_EQ(d.bytesPerSector, 512u);
+
+    DiskQueryFacts blanks = SataDisk(100);
+    blanks.vendor = " ";
+    blanks.product = "\t";
+    blanks.serial = "   ";
+    EXPECT_EQ(BuildDiskRecord(0, blanks).model, L"Generic Physical Disk");
+    EXPECT_EQ(BuildDiskRecord(0, blanks).serialNumber, L"N/A");
+}
+
+TEST(DiskScan, MediaKindRules) {
+    struct Case {
+        std::uint32_t busType;
+        bool removable;
+        bool penaltyOk;
+        bool penalty;
+        std::uint32_t media;
+        const char* why;
+    };
+    const Case cases[] = {
+        {17, true, true, true, MediaNvmeSsd, "NVMe is NVMe SSD even when removable"},
+        {17, false, false, false, MediaNvmeSsd, "NVMe without seek penalty answer"},
+        {11, true, true, false, MediaRemovable, "removable flag wins over seek penalty"},
+        {12, false, true, true, MediaRemovable, "SD card"},
+        {13, false, true, false, MediaRemovable, "MMC"},
+        {7, false, false, false, MediaRemovable, "USB without seek-penalty property"},
+        {7, false, true, false, MediaSsd, "USB SSD answering the query"},
+        {11, false, false, false, MediaHdd, "SATA without seek-penalty property"},
+        {11, false, true, true, MediaHdd, "spinning SATA"},
+        {11, false, true, false, MediaSsd, "SATA SSD"},
+    };
+    for (const Case& c : cases) {
+        DiskQueryFacts f = SataDisk(1 << 30);
+        f.storageBusType = c.busType;
+        f.removableMedia = c.removable;
+        f.seekPenaltyOk = c.penaltyOk;
+        f.incursSeekPenalty = c.penalty;
+        EXPECT_EQ(BuildDiskRecord(0, f).mediaKind, c.media) << c.why;
+    }
+}
+
+TEST(DiskScan, ParseDeviceDescriptorStaysInsideReturnedBytes) {
+    unsigned char buffer[1024] = {};
+    auto put32 = [&](std::size_t at, std::uint32_t v) { std::memcpy(buffer + at, &v, 4); };
+    buffer[10] = 1;       // RemovableMedia
+    put32(12, 100);       // vendor
+    put32(16, 110);       // product
+    put32(20, 0);         // no revision
+    put32(24, 200);       // serial beyond the returned bytes
+    put32(28, 7);         // USB
+    std::memcpy(buffer + 100, "Kingston", 9);
+    std::memcpy(buffer + 110, "DataTraveler", 13);
+    std::memcpy(buffer + 200, "SERIAL", 7);
+
+    DiskQueryFacts f = ParseDeviceDescriptor(buffer, 150);
+    EXPECT_TRUE(f.descriptorOk);
+    EXPECT_TRUE(f.removableMedia);
+    EXPECT_EQ(f.storageBusType, 7u);
+    EXPECT_EQ(f.vendor, "Kingston");
+    EXPECT_EQ(f.product, "DataTraveler");
+    EXPECT_EQ(f.revision, "");
+    EXPECT_EQ(f.serial, "");
+
+    // A string without terminator inside the returned bytes is cut at their end.
+    EXPECT_EQ(ParseDeviceDescriptor(buffer, 115).product, "DataT");
+    // Fewer than 40 bytes: the descriptor does not count.
+    EXPECT_FALSE(ParseDeviceDescriptor(buffer, 39).descriptorOk);
+}
+
+TEST(DiskScan, DriveLettersJoinedPerExtent) {
+    FakeSource source;
+    source.disks[0] = SataDisk(1000);
+    source.disks[1] = SataDisk(2000);
+    source.disks[2] = SataDisk(3000);
+    source.volumes = {
+        {L"C:\\", {0}},
+        {L"D:\\", {0}},
+        {L"E:\\", {1, 1}},  // two extents on one disk: appended twice
+        {L"F:\\", {1, 2}},  // a volume spanning two disks
+        {L"G:\\", {9}},     // a disk that is not listed
+    };
+    const auto disks = EnumeratePhysicalDisks(source, false, false);
+    ASSERT_EQ(disks.size(), 3u);
+    EXPECT_EQ(disks[0].driveLetters, L"C:, D:");
+    EXPECT_EQ(disks[1].driveLetters, L"E:, E:, F:");
+    EXPECT_EQ(disks[2].driveLetters, L"F:");
+}
+
+TEST(DiskScan, NoVolumeShowsPlaceholder) {
+    FakeSource source;
+    source.systemDisk = 5;
+    source.disks[0] = SataDisk(1000);
+    const auto disks = EnumeratePhysicalDisks(source, false, false);
+    ASSERT_EQ(disks.size(), 1u);
+    EXPECT_EQ(disks[0].driveLetters, L"(未割当/マウントなし)");
+    EXPECT_EQ(disks[0].safety, InternalLocked) << "the placeholder is not a C: drive";
+}
+
+TEST(DiskScan, WinPEScanAsksForBootMedium) {
+    FakeSource source;
+    source.bootDisk = 1;
+    source.disks[0] = SataDisk(1000);
+    source.disks[1] = SataDisk(2000);
+    source.disks[1].storageBusType = 7;
+    source.volumes = {{L"C:\\", {0}}, {L"X:\\", {1}}};
+    const auto disks = EnumeratePhysicalDisks(source, true, false);
+    ASSERT_EQ(disks.size(), 2u);
+    EXPECT_EQ(source.bootQueries, 1);
+    EXPECT_EQ(disks[0].safety, Erasable) << "under WinPE the installed Windows disk is erasable";
+    EXPECT_EQ(disks[1].safety, WinPEBootMedium);
+}
+
+TEST(DiskScan, RemovableDriveEntry) {
+    EXPECT_EQ(FormatRemovableDriveEntry(L"E:\\", L"DATA", 16000000000ULL), L"E: [DATA - 14.90 GB]");
+    EXPECT_EQ(FormatRemovableDriveEntry(L"F:\\", L"", 0), L"F: [USB Drive - 0 B]");
+}
+
+}  // namespace
+}  // namespace morvane
