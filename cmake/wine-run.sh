@@ -20,10 +20,15 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 mkdir -p "$(dirname "$prefix")"
 (
   flock 9
-  if [ ! -f "$prefix/.morvane-ready" ]; then
+  if [ ! -f "$prefix/.morvane-ready-2" ]; then
     rm -rf "$prefix"
     wineboot -i </dev/null >/dev/null 2>&1
     wineserver -w
+    # Keep the prefix to itself: Wine links Documents, Desktop and the like to the
+    # Unix home folder; replace those links with plain folders inside the prefix.
+    for link in "$prefix"/drive_c/users/*/*; do
+      if [ -L "$link" ]; then rm -f "$link"; mkdir -p "$link"; fi
+    done
     # Windows get the X11 driver when a display exists and the null driver otherwise;
     # Japanese UI faces map to Noto Sans CJK JP so Japanese text renders.
     regfile="$(mktemp --suffix=.reg)"
@@ -31,7 +36,7 @@ mkdir -p "$(dirname "$prefix")"
     wine regedit /S "$(winepath -w "$regfile")" </dev/null >/dev/null 2>&1
     wineserver -w
     rm -f "$regfile"
-    touch "$prefix/.morvane-ready"
+    touch "$prefix/.morvane-ready-2"
   fi
 ) 9>"$prefix.lock"
 
