@@ -1,0 +1,114 @@
+// Test helpers for the SMBIOS walk: a builder of raw firmware-table buffers and a
+// read-only copy of bytes fenced by inaccessible pages, so any read outside the
+// bytes faults instead of passing unnoticed.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "common/unique_handle.h"
+#include "common/win32.h"
+
+namespace morvane::testing {
+
+// One structure: the formatted area (type and length filled in) and its strings.
+struct SmbiosStructure {
+    std::vector<std::uint8_t> formatted;
+    std::vector<std::string> strings;
+
+    SmbiosStructure(std::uint8_t type, std::size_t length) : formatted(length, 0) {
+        formatted[0] = type;
+        formatted[1] = static_cast<std::uint8_t>(length);
+    }
+    SmbiosStructure& Byte(std::size_t offset, std::uint8_t value) {
+        formatted.at(offset) = value;
+        return *this;
+    }
+    SmbiosStructure& Word(std::size_t offset, std::uint16_t value) {
+        formatted.at(offset) = static_cast<std::uint8_t>(value);
+        formatted.at(offset + 1) = static_cast<std::uint8_t>(value >> 8);
+        return *this;
+    }
+    // Adds a string and stores its 1-based number at `offset`; empty text stores 0.
+    SmbiosStructure& Str(std::size_t offset, const std::string& text) {
+        if (text.empty()) return Byte(offset, 0);
+        strings.push_back(text);
+        return Byte(offset, static_cast<std::uint8_t>(strings.size()));
+    }
+};
+
+// The structure table: formatted areas, each string zero-terminated, and a final
+// zero (two zeros when a structure has no strings).
+inline std::vector<std::uint8_t> SmbiosTable(const std::vector<SmbiosStructure>& structures) {
+    std::vector<std::uint8_t> table;
+    for (const SmbiosStructure& s : structures) {
+        table.insert(table.end(), s.formatted.begin(), s.formatted.end());
+        for (const std::string& text : s.strings) {
+            table.insert(table.end(), text.begin(), text.end());
+            table.push_back(0);
+        }
+        if (s.strings.empty()) table.push_back(0);
+        table.push_back(0);
+    }
+    return table;
+}
+
+// The raw buffer as the firmware-table service returns it: 8-byte header
+// (flag, major, minor, revision, table length little-endian) and the table.
+inline std::vector<std::uint8_t> RawSmbios(const std::vector<std::uint8_t>& table,
+                                           std::uint32_t declaredLength) {
+    std::vector<std::uint8_t> raw = {0, 3, 4, 0};
+    for (int i = 0; i < 4; ++i) raw.push_back(static_cast<std::uint8_t>(declaredLength >> (8 * i)));
+    raw.insert(raw.end(), table.begin(), table.end());
+    return raw;
+}
+
+inline std::vector<std::uint8_t> RawSmbios(const std::vector<SmbiosStructure>& structures) {
+    const std::vector<std::uint8_t> table = SmbiosTable(structures);
+    return RawSmbios(table, static_cast<std::uint32_t>(table.size()));
+}
+
+// A read-only copy of some bytes between two no-access pages, placed flush against
+// the page after it (catches overruns) or the page before it (catches underruns).
+class FencedBytes {
+public:
+    enum class Flush { End, Start };
+
+    FencedBytes(std::span<const std::uint8_t> bytes, Flush flush) {
+        SYSTEM_INFO info = {};
+        ::GetSystemInfo(&info);
+        page_ = info.dwPageSize;
+        const std::size_t dataPages = bytes.empty() ? 1 : (bytes.size() + page_ - 1) / page_;
+        block_ = PageBuffer((dataPages + 2) * page_);
+        if (!block_) return;
+        unsigned char* area = block_.data() + page_;
+        unsigned char* start =
+            flush == Flush::End ? area + dataPages * page_ - bytes.size() : area;
+        if (!bytes.empty()) std::memcpy(start, bytes.data(), bytes.size());
+        DWORD old = 0;
+        ok_ = ::VirtualProtect(block_.data(), page_, PAGE_NOACCESS, &old) &&
+              ::VirtualProtect(area + dataPages * page_, page_, PAGE_NOACCESS, &old) &&
+              ::VirtualProtect(area, dataPages * page_, PAGE_READONLY, &old);
+        bytes_ = std::span<const std::uint8_t>(start, bytes.size());
+    }
+
+    [[nodiscard]] bool ok() const { return ok_; }
+    [[nodiscard]] std::span<const std::uint8_t> bytes() const { return bytes_; }
+    // The protection of the page holding `address` (for checking the fences).
+    static DWORD Protection(const void* address) {
+        MEMORY_BASIC_INFORMATION mbi = {};
+        if (::VirtualQuery(address, &mbi, sizeof mbi) != sizeof mbi) return 0;
+        return mbi.Protect;
+    }
+
+private:
+    std::size_t page_ = 4096;
+    PageBuffer block_;
+    std::span<const std::uint8_t> bytes_;
+    bool ok_ = false;
+};
+
+}  // namespace morvane::testing
