@@ -1,0 +1,51 @@
+// Writes one overwrite pass over a whole disk in 4 MiB chunks, or simulates it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+#include "common/log_callback.h"
+#include "common/win32.h"
+#include "erase/disk_io.h"
+#include "erase/records.h"
+#include "erase/standards.h"
+
+namespace morvane {
+
+inline constexpr std::uint32_t kPassChunkBytes = 4u * 1024 * 1024;
+
+// Fills `size` bytes with cryptographic random data; false when the generator failed.
+using RandomFill = std::function<bool(unsigned char* data, std::size_t size)>;
+
+// The system-preferred CNG generator (BCryptGenRandom); its status is checked.
+[[nodiscard]] bool SystemRandomFill(unsigned char* data, std::size_t size);
+
+// Fills a buffer for a Fixed or Triple pass. A Triple pattern starts at byte 0 of the
+// buffer, so it restarts with pattern[0] at every chunk. Random passes are not filled.
+void FillPatternBuffer(unsigned char* data, std::size_t size, const OverwritePass& pass);
+
+// Progress formulas shared by the writer and its tests.
+[[nodiscard]] std::uint32_t PassPercent(std::uint64_t written, std::uint64_t total);
+[[nodiscard]] std::int32_t OverallPercent(std::uint32_t passPercent, std::uint32_t passNumber,
+                                          std::uint32_t totalPasses);
+
+// Writes the pass from sector 0 to the last whole sector through an unbuffered,
+// write-through disk handle. Completed, Cancelled (flag set before a chunk, nothing
+// flushed) or Failed (allocation, random generator or write failure).
+[[nodiscard]] JobStatus WritePass(HANDLE disk, const EraseJob& job, const OverwritePass& pass,
+                                  std::uint32_t totalPasses, const CancelFlag* cancel,
+                                  const ProgressCallback& progress, const LogCallback& log);
+
+// The same through any DiskIo with a chosen random source (tests and benchmarks).
+[[nodiscard]] JobStatus WritePass(DiskIo& disk, const EraseJob& job, const OverwritePass& pass,
+                                  std::uint32_t totalPasses, const CancelFlag* cancel,
+                                  const ProgressCallback& progress, const LogCallback& log,
+                                  const RandomFill& random);
+
+// Paces through 25 steps of 30 ms with made-up speeds; touches no disk.
+[[nodiscard]] JobStatus SimulatePass(const EraseJob& job, const OverwritePass& pass,
+                                     std::uint32_t totalPasses, const CancelFlag* cancel,
+                                     const ProgressCallback& progress, const LogCallback& log);
+
+}  // namespace morvane
