@@ -1,0 +1,39 @@
+// Composes the stamp record: run identity, disk, people, fingerprint and a fresh
+// hardware profile.
+#include "stamp/compose.h"
+
+#include "disk/disk_info.h"
+#include "erase/standards.h"
+#include "evidence/certificate_id.h"
+#include "hwinfo/collect.h"
+
+namespace morvane {
+
+std::wstring StampStatusText(const EraseJob& job) {
+    if (job.noStamp == 1) return kStampStatusPureZero;
+    if (job.execMode != 0) return kStampStatusActive;
+    return kStampStatusSimulation;
+}
+
+ReportStamp ComposeReportStamp(const EraseResult& result) {
+    const EraseJob& job = result.job;
+    ReportStamp stamp;
+    stamp.failed = result.status != Completed;
+    stamp.certificateId = result.certificateId;
+    stamp.sanitizationDate = result.endTime;
+    stamp.productLine = ProductLineText();
+    stamp.standardName = StandardName(job.standard);
+    stamp.verificationResult = result.verificationResult;
+    stamp.diskModel = job.disk.model;
+    stamp.diskSerial = job.disk.serialNumber;
+    stamp.diskCapacity = FormatSize(job.disk.sizeBytes);
+    stamp.operatorName = job.operatorName;
+    stamp.organizationName = job.organizationName;
+    stamp.sha256Fingerprint = result.sha256Fingerprint;
+    stamp.stampStatus = StampStatusText(job);
+    stamp.passesCompleted = static_cast<std::int32_t>(result.passesCompleted);
+    stamp.hardware = CollectHardwareProfile(job.disk);
+    return stamp;
+}
+
+}  // namespace morvane

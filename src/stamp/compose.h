@@ -1,0 +1,20 @@
+// Fills the report record carried by the bootable stamp from an erase result.
+#pragma once
+
+#include <string>
+
+#include "erase/records.h"
+
+namespace morvane {
+
+inline constexpr wchar_t kStampStatusPureZero[] = L"Pure Zero Wiped (スタンプなし・全セクタ完全未初期化状態)";
+inline constexpr wchar_t kStampStatusActive[] = L"Bootable Report Stamp Active (UEFI GOP & BIOS/CSM MBR)";
+inline constexpr wchar_t kStampStatusSimulation[] = L"Simulation / Dry-Run Report Stamp";
+
+// The stamp state text chosen from the job: no stamp wins over the execution mode.
+std::wstring StampStatusText(const EraseJob& job);
+
+// Texts are copied in full; the hardware profile is collected afresh on every call.
+ReportStamp ComposeReportStamp(const EraseResult& result);
+
+}  // namespace morvane

@@ -1,0 +1,181 @@
+// Edge cases of the three report builders beyond the golden files: status badges,
+// mode texts, escaping, number formats and the audit log's fixed layout.
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "evidence/html_certificate.h"
+#include "evidence/report_fixtures.h"
+#include "evidence/text_reports.h"
+
+namespace morvane {
+namespace {
+
+std::size_t Count(const std::wstring& text, const std::wstring& needle) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(needle); at != std::wstring::npos; at = text.find(needle, at + 1)) ++n;
+    return n;
+}
+
+std::vector<std::wstring> SplitCrLf(const std::wstring& text) {
+    std::vector<std::wstring> lines;
+    std::size_t from = 0;
+    for (std::size_t at = text.find(L"\r\n"); at != std::wstring::npos; at = text.find(L"\r\n", from)) {
+        lines.push_back(text.substr(from, at - from));
+        from = at + 2;
+    }
+    EXPECT_EQ(from, text.size()) << "text after the last CR LF";
+    return lines;
+}
+
+TEST(HtmlCertificate, BadgeByStatus) {
+    const struct {
+        std::uint32_t status;
+        const wchar_t* text;
+        const wchar_t* colour;
+    } cases[] = {
+        {Completed, L"COMPLETED & VERIFIED (完全消去済)", L"#10b981"},
+        {Cancelled, L"CANCELLED (中断)", L"#f59e0b"},
+        {Failed, L"FAILED (エラー終了)", L"#ef4444"},
+        {NotRun, L"FAILED (エラー終了)", L"#ef4444"},
+        {99, L"FAILED (エラー終了)", L"#ef4444"},
+    };
+    for (const auto& c : cases) {
+        EraseResult r = testing::CompletedRealResult();
+        r.status = c.status;
+        const std::wstring page = BuildHtmlCertificate(r);
+        EXPECT_EQ(Count(page, std::wstring(L"<div class=\"badge\">") + c.text + L"</div>"), 1u) << c.status;
+        // The colour lives only in the badge style rule, never inline.
+        EXPECT_EQ(Count(page, std::wstring(L".badge { background: ") + c.colour + L";"), 1u) << c.status;
+        EXPECT_EQ(Count(page, c.colour), 1u) << c.status;
+        EXPECT_EQ(Count(page, L"style=\""), 0u);
+    }
+}
+
+TEST(HtmlCertificate, ModeEnvironmentNotesAndPasses) {
+    EraseResult r = testing::CancelledSimulationResult();
+    r.job.execMode = 1;
+    r.runningInWinPE = 2;  // only 1 means WinPE
+    r.passesCompleted = 1;
+    r.passesPlanned = 3;
+    r.job.standard = Dod3Pass;
+    r.job.notes = L"<b>bold</b>";
+    const std::wstring page = BuildHtmlCertificate(r);
+    EXPECT_NE(page.find(L"(Hardware Physical Sector Sanitization (実機物理セクタ完全消去))</td></tr>"), std::wstring::npos);
+    EXPECT_NE(page.find(L"Suite v1.3.0 (Microsoft Windows Workstation OS)</td></tr>"), std::wstring::npos);
+    EXPECT_NE(page.find(L"<strong>DoD 5220.22-M (3 Passes - 米国国防総省標準) (1/3 Passes)</strong>"), std::wstring::npos);
+    EXPECT_NE(page.find(L"<td>&lt;b&gt;bold&lt;/b&gt;</td>"), std::wstring::npos);
+    EXPECT_EQ(Count(page, L"<b>"), 0u) << "notes are text, never markup";
+}
+
+TEST(HtmlCertificate, SelfContainedPage) {
+    for (const EraseResult& r : {testing::CompletedRealResult(), testing::CancelledSimulationResult()}) {
+        const std::wstring page = BuildHtmlCertificate(r);
+        for (const wchar_t* banned : {L"<script", L"<img", L"<link", L"src=", L"href=", L"url("})
+            EXPECT_EQ(Count(page, banned), 0u) << ::testing::PrintToString(std::wstring(banned));
+        EXPECT_EQ(Count(page, L"<tr>"), 24u);
+        EXPECT_EQ(Count(page, L"<div class=\"sign-box\">"), 3u);
+        EXPECT_EQ(page.back(), L'\n');
+        EXPECT_EQ(Count(page, L"\r"), 0u);
+    }
+}
+
+TEST(HtmlCertificate, EscapesOnlyTheFourCharacters) {
+    EXPECT_EQ(EscapeHtml(L"a&b<c>d\"e'f 消去"), L"a&amp;b&lt;c&gt;d&quot;e'f 消去");
+    EXPECT_EQ(EscapeHtml(L"&amp;"), L"&amp;amp;") << "already-escaped text is escaped again";
+    EXPECT_EQ(EscapeHtml(L""), L"");
+}
+
+TEST(TextReports, JsonEscaping) {
+    const struct {
+        std::wstring in;
+        const wchar_t* out;
+    } cases[] = {
+        {L"plain 山田", L"plain 山田"},
+        {L"say \"hi\"", L"say \\\"hi\\\""},
+        {L"C:\\Logs\\", L"C:\\\\Logs\\\\"},
+        {L"a\nb\rc\td\be\ff", L"a\\nb\\rc\\td\\be\\ff"},
+        {std::wstring(L"x\x01y\x1fz", 5), L"x\\u0001y\\u001fz"},
+        {L"/ and \x7f stay", L"/ and \x7f stay"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(EscapeJson(c.in), c.out) << ::testing::PrintToString(c.in);
+}
+
+TEST(TextReports, JsonNumberUsesDefaultStreamFormat) {
+    const struct {
+        double value;
+        const wchar_t* text;
+    } cases[] = {
+        {12.3456789, L"12.3457"}, {0.0, L"0"},          {599.0, L"599"},
+        {0.5, L"0.5"},            {100000.0, L"100000"}, {999999.4, L"999999"},
+        {1234567.0, L"1.23457e+06"}, {1.2e6, L"1.2e+06"}, {0.0001, L"0.0001"},
+        {0.00001234, L"1.234e-05"},  {-3.25, L"-3.25"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(FormatJsonNumber(c.value), c.text) << c.value;
+    // Not-a-number and infinity would break the document.
+    EXPECT_EQ(FormatJsonNumber(std::numeric_limits<double>::quiet_NaN()), L"0");
+    EXPECT_EQ(FormatJsonNumber(std::numeric_limits<double>::infinity()), L"0");
+}
+
+TEST(TextReports, ModeTextsAndPassCounts) {
+    const struct {
+        std::uint32_t execMode;
+        const wchar_t* auditText;
+        const wchar_t* jsonText;
+    } cases[] = {
+        {0, L"  Execution Mode     : Simulation (Dry-Run)", L"  \"executionMode\": \"SimulationDryRun\",\n"},
+        {1, L"  Execution Mode     : Physical Hardware Erase", L"  \"executionMode\": \"RealHardwareWrite\",\n"},
+        {7, L"  Execution Mode     : Physical Hardware Erase", L"  \"executionMode\": \"RealHardwareWrite\",\n"},
+    };
+    for (const auto& c : cases) {
+        EraseResult r = testing::CancelledSimulationResult();
+        r.job.execMode = c.execMode;
+        r.passesCompleted = 3;
+        r.passesPlanned = 3;
+        const std::vector<std::wstring> lines = SplitCrLf(BuildAuditLog(r));
+        ASSERT_EQ(lines.size(), 34u);
+        EXPECT_EQ(lines[9], c.auditText);
+        EXPECT_EQ(lines[11], L"  Passes Completed   : 3 / 3");
+        const std::wstring json = BuildJsonReport(r);
+        EXPECT_NE(json.find(c.jsonText), std::wstring::npos);
+        EXPECT_NE(json.find(L"    \"passesCompleted\": 3,\n    \"passesPlanned\": 3,\n"), std::wstring::npos);
+    }
+}
+
+TEST(TextReports, AuditLogLayout) {
+    for (const EraseResult& r : {testing::CompletedRealResult(), testing::CancelledSimulationResult()}) {
+        const std::wstring log = BuildAuditLog(r);
+        EXPECT_EQ(Count(log, L"\n"), Count(log, L"\r\n")) << "every line ends with CR LF";
+        const std::vector<std::wstring> lines = SplitCrLf(log);
+        ASSERT_EQ(lines.size(), 34u);
+        for (std::size_t i : {0u, 2u, 33u}) EXPECT_EQ(lines[i], std::wstring(72, L'='));
+        EXPECT_EQ(lines[15], std::wstring(72, L'-'));
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const bool labelled = (i >= 4 && i <= 14) || (i >= 17 && i <= 32);
+            if (!labelled) continue;
+            ASSERT_GE(lines[i].size(), 23u) << i;
+            EXPECT_EQ(lines[i].substr(0, 2), L"  ") << i;
+            EXPECT_EQ(lines[i].substr(21, 2), L": ") << i;
+        }
+    }
+    EraseResult empty = testing::CancelledSimulationResult();
+    EXPECT_EQ(SplitCrLf(BuildAuditLog(empty))[8], L"  Operator / Org     :  / ");
+}
+
+TEST(TextReports, JsonStaysWellFormedWithAwkwardValues) {
+    EraseResult r = testing::CompletedRealResult();
+    r.job.operatorName = L"O\"Brien \\ \n";
+    r.elapsedSeconds = 1234567.0;
+    const std::wstring json = BuildJsonReport(r);
+    EXPECT_NE(json.find(L"  \"operatorName\": \"O\\\"Brien \\\\ \\n\",\n"), std::wstring::npos);
+    EXPECT_NE(json.find(L"  \"elapsedSeconds\": 1.23457e+06,\n"), std::wstring::npos);
+    EXPECT_NE(json.find(L"  \"application\": \"Morvane Disk Eraser v1.3.0\",\n"), std::wstring::npos);
+    EXPECT_EQ(Count(json, L"\r"), 0u);
+    EXPECT_EQ(Count(json, L"\n  },\n"), 2u) << "both nested objects are followed by members";
+    EXPECT_EQ(json.substr(json.size() - 2), L"}\n");
+}
+
+}  // namespace
+}  // namespace morvane
