@@ -1,0 +1,177 @@
+// A stand-in for one external deployment tool (dism, oscdimg, bootsect, curl,
+// winget, msiexec, reg and the kit's downloaded setup programs). It appends its
+// exact command line to the file named by MORVANE_FAKE_LOG, prints it, exits with
+// the code scripted in MORVANE_FAKE_EXIT ("needle=code|needle=code": the first rule
+// whose needle occurs in the command line wins, default 0) and, on success, creates
+// what the real tool would leave where the program looks next.
+#include <cstdio>
+#include <cwctype>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "common/win32.h"
+
+#include <shellapi.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::wstring Env(const wchar_t* name) {
+    wchar_t buffer[4096];
+    const DWORD n = ::GetEnvironmentVariableW(name, buffer, 4096);
+    return (n > 0 && n < 4096) ? std::wstring(buffer, n) : std::wstring();
+}
+
+std::string Utf8(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                        nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
+                          nullptr, nullptr);
+    return out;
+}
+
+std::wstring Lower(std::wstring s) {
+    for (auto& c : s) c = static_cast<wchar_t>(std::towlower(c));
+    return s;
+}
+
+int ScriptedExitCode(const std::wstring& commandLine) {
+    const std::wstring rules = Env(L"MORVANE_FAKE_EXIT");
+    std::size_t start = 0;
+    while (start < rules.size()) {
+        std::size_t end = rules.find(L'|', start);
+        if (end == std::wstring::npos) end = rules.size();
+        const std::wstring rule = rules.substr(start, end - start);
+        const std::size_t eq = rule.rfind(L'=');
+        if (eq != std::wstring::npos && commandLine.find(rule.substr(0, eq)) != std::wstring::npos) {
+            return std::stoi(rule.substr(eq + 1));
+        }
+        start = end + 1;
+    }
+    return 0;
+}
+
+void Touch(const fs::path& path, const std::string& content = "fake\r\n") {
+    std::error_code ec;
+    fs::create_directories(path.parent_path(), ec);
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+bool Has(const std::vector<std::wstring>& args, const std::wstring& word) {
+    for (const auto& a : args) {
+        if (a == word) return true;
+    }
+    return false;
+}
+
+// The argument after `flag`, or empty.
+std::wstring After(const std::vector<std::wstring>& args, const std::wstring& flag) {
+    for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+        if (args[i] == flag) return args[i + 1];
+    }
+    return {};
+}
+
+// The text after `prefix` in the first argument that starts with it.
+std::wstring Suffix(const std::vector<std::wstring>& args, const std::wstring& prefix) {
+    for (const auto& a : args) {
+        if (a.rfind(prefix, 0) == 0) return a.substr(prefix.size());
+    }
+    return {};
+}
+
+bool Enabled(const std::wstring& effect) {
+    return (L"," + Env(L"MORVANE_FAKE_INSTALL") + L",").find(L"," + effect + L",") !=
+           std::wstring::npos;
+}
+
+void Effects(const std::wstring& tool, const std::vector<std::wstring>& args) {
+    const fs::path adk = Env(L"MORVANE_FAKE_ADK_ROOT");
+    const fs::path dandi = adk / L"Deployment Tools" / L"DandISetEnv.bat";
+    const fs::path copype = adk / L"Windows Preinstallation Environment" / L"copype.cmd";
+    const fs::path kitSub = fs::path(L"Windows Kits") / L"10" / L"Assessment and Deployment Kit";
+    std::error_code ec;
+    if (tool == L"curl") {
+        const std::wstring out = After(args, L"-o");
+        // The downloaded "setup program" is this fake again, so running it is logged too.
+        if (!out.empty()) {
+            wchar_t self[MAX_PATH];
+            ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+            fs::copy_file(self, out, fs::copy_options::overwrite_existing, ec);
+        }
+    } else if (tool.rfind(L"adk", 0) == 0) {
+        const std::wstring layout = After(args, L"/layout");
+        if (!layout.empty()) {
+            Touch(fs::path(layout) / L"Installers" / L"Windows PE x86 x64-x86_en-us.msi");
+            Touch(fs::path(layout) / L"Installers" / L"Windows PE x86 x64 wims-x86_en-us.msi");
+        }
+        if (Enabled(L"setup") && Has(args, L"OptionId.DeploymentTools")) Touch(dandi);
+        if (Enabled(L"setup") && Has(args, L"OptionId.WindowsPreinstallationEnvironment")) {
+            Touch(copype);
+        }
+    } else if (tool == L"msiexec") {
+        const fs::path target = Suffix(args, L"TARGETDIR=");
+        const std::wstring package = After(args, L"/a");
+        if (!Enabled(L"msi") || target.empty()) return;
+        const fs::path pe = target / kitSub / L"Windows Preinstallation Environment" / L"x86";
+        if (package.find(L"wims") != std::wstring::npos) {
+            Touch(pe / L"en-us" / L"winpe.wim");
+        } else {
+            Touch(pe / L"Media" / L"bootmgr");
+            if (Enabled(L"dtx86")) {
+                Touch(target / kitSub / L"Deployment Tools" / L"x86" / L"BCDBoot" / L"bootsect.exe");
+            }
+        }
+    } else if (tool == L"winget" && Enabled(L"winget")) {
+        const std::wstring id = After(args, L"--id");
+        if (id == L"Microsoft.WindowsADK") Touch(dandi);
+        if (id == L"Microsoft.WindowsADK.WinPEAddon") Touch(copype);
+    } else if (tool == L"dism") {
+        // A mount makes the image's tree appear under the mount folder; the commit
+        // leaves it there so the test can inspect what was injected.
+        const std::wstring mount = Suffix(args, L"/MountDir:");
+        if (Has(args, L"/Mount-Image") && !mount.empty()) {
+            fs::create_directories(fs::path(mount) / L"Windows" / L"System32", ec);
+            Touch(fs::path(mount) / L"Windows" / L"System32" / L"startnet.cmd", "wpeinit\r\n");
+            if (Enabled(L"hive")) {
+                Touch(fs::path(mount) / L"Windows" / L"System32" / L"config" / L"SOFTWARE");
+            }
+        }
+    } else if (tool == L"oscdimg" && !args.empty()) {
+        Touch(args.back(), "fake iso\r\n");
+    }
+}
+
+}  // namespace
+
+int wmain() {
+    std::wstring commandLine = ::GetCommandLineW();
+    while (!commandLine.empty() && commandLine.back() == L' ') commandLine.pop_back();
+
+    const std::wstring logPath = Env(L"MORVANE_FAKE_LOG");
+    if (!logPath.empty()) {
+        std::ofstream(fs::path(logPath), std::ios::binary | std::ios::app)
+            << Utf8(commandLine) << "\n";
+    }
+    std::printf("%s\n", Utf8(commandLine).c_str());
+
+    int argc = 0;
+    wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+    std::vector<std::wstring> args;
+    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    ::LocalFree(argv);
+
+    wchar_t self[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring tool = Lower(fs::path(self).stem().wstring());
+
+    const int code = ScriptedExitCode(commandLine);
+    if (code == 0) Effects(tool, args);
+    std::fflush(stdout);
+    return code;
+}
