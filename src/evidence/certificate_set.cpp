@@ -45,6 +45,21 @@ std::wstring HexUpper(const std::array<std::uint8_t, 32>& digest) {
     return hex;
 }
 
+// The UTF-8 of the whole text. The shared converter stops at the first NUL character,
+// which would silently cut a report short (or leave the status out of the digest) if a
+// value ever carried one; here each NUL is kept as a zero byte and the rest converted.
+std::string WholeUtf8(const std::wstring& text) {
+    std::string bytes;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t nul = text.find(L'\0', from);
+        bytes += WideToUtf8(text.substr(from, nul == std::wstring::npos ? std::wstring::npos : nul - from));
+        if (nul == std::wstring::npos) return bytes;
+        bytes += '\0';
+        from = nul + 1;
+    }
+}
+
 std::wstring OwnProgramPath() {
     // Grow past MAX_PATH: a truncated path would put the folder somewhere else.
     std::vector<wchar_t> buffer(MAX_PATH);
@@ -77,7 +92,7 @@ std::wstring FingerprintInput(const EraseResult& r) {
 }
 
 std::wstring ComputeFingerprint(const EraseResult& result) {
-    const std::string bytes = WideToUtf8(FingerprintInput(result));
+    const std::string bytes = WholeUtf8(FingerprintInput(result));
     UniqueAlgorithm algorithm;
     if (!BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0)) ||
         !algorithm) {
@@ -120,7 +135,7 @@ bool WriteUtf8File(const std::wstring& path, const std::wstring& text) {
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
-    const std::string bytes = WideToUtf8(text);
+    const std::string bytes = WholeUtf8(text);
     DWORD written = 0;
     const BOOL ok = ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     return ok && written == bytes.size();

@@ -200,5 +200,22 @@ TEST(WriteUtf8File, WholeTextOrFailure) {
     EXPECT_FALSE(WriteUtf8File(dir.file(L"missing\\out.txt"), L"x"));
 }
 
+// A NUL character inside a value must neither cut the file short nor end the digest's
+// input early (the status is the last field it covers).
+TEST(WriteUtf8File, EmbeddedNulDoesNotTruncate) {
+    testing::TempDir dir;
+    const std::wstring path = dir.file(L"embedded.txt");
+    ASSERT_TRUE(WriteUtf8File(path, std::wstring(L"ab\0c秒\0", 6)));
+    const std::vector<unsigned char> bytes = testing::ReadFileBytes(path);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), std::string("ab\0c\xE7\xA7\x92\0", 8));
+
+    EraseResult completed = testing::CompletedRealResult();
+    completed.job.disk.model = std::wstring(L"Disk\0Hidden", 11);
+    EraseResult failed = completed;
+    failed.status = Failed;
+    EXPECT_NE(ComputeFingerprint(completed), ComputeFingerprint(failed));
+    EXPECT_EQ(ComputeFingerprint(completed).size(), 64u);
+}
+
 }  // namespace
 }  // namespace morvane

@@ -162,11 +162,16 @@ TEST_F(SettingsStore, OutOfRangeAndMalformedValuesLoadAsDefaults) {
         {L"Sanitization", L"DefaultVerify", L"3", &AppSettings::defaultVerify, 1},
         {L"Sanitization", L"DefaultVerify", L"abc", &AppSettings::defaultVerify, 1},
         {L"Sanitization", L"DefaultVerify", L"0", &AppSettings::defaultVerify, 0},
+        {L"Sanitization", L"DefaultVerify", L"", &AppSettings::defaultVerify, 1},
+        {L"Safety", L"DefaultExecMode", L"-1", &AppSettings::defaultExecMode, 0},
+        {L"Safety", L"DefaultExecMode", L"yes", &AppSettings::defaultExecMode, 0},
         {L"Safety", L"DefaultExecMode", L"2", &AppSettings::defaultExecMode, 0},
         {L"Safety", L"DefaultExecMode", L"1", &AppSettings::defaultExecMode, 1},
         {L"Sanitization", L"DefaultExecMode", L"1", &AppSettings::defaultExecMode, 0},  // wrong section
         {L"Sanitization", L"WriteDiskStamp", L"2", &AppSettings::writeDiskStamp, 0},
+        {L"Sanitization", L"WriteDiskStamp", L"1", &AppSettings::writeDiskStamp, 1},
         {L"Sanitization", L"EnableLogOutput", L"1", &AppSettings::enableLogOutput, 1},
+        {L"Sanitization", L"EnableLogOutput", L"257", &AppSettings::enableLogOutput, 0},
     };
     int n = 0;
     for (const Case& c : cases) {
@@ -175,6 +180,11 @@ TEST_F(SettingsStore, OutOfRangeAndMalformedValuesLoadAsDefaults) {
         WriteIni(L"[" + c.section + L"]\r\n" + c.key + L"=" + c.value + L"\r\n");
         const AppSettings s = LoadSettings(location);
         EXPECT_EQ(s.*c.field, c.expected) << Narrow(c.key) << "=" << Narrow(c.value);
+        // Every other field keeps its default.
+        AppSettings expected;
+        expected.certOutputDir = defaultFolder;
+        expected.*c.field = c.expected;
+        EXPECT_EQ(s, expected) << Narrow(c.key) << "=" << Narrow(c.value);
     }
 }
 

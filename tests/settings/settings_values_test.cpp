@@ -35,64 +35,6 @@ TEST(ParseStoredInteger, Table) {
     for (const Case& c : cases) EXPECT_EQ(ParseStoredInteger(c.text), c.value) << Narrow(c.text);
 }
 
-TEST(SettingsFromStored, EmptyStoresGiveTheDefaults) {
-    const AppSettings s = SettingsFromStored(AllDefaults());
-    EXPECT_EQ(s.operatorName, L"Morvane");
-    EXPECT_EQ(s.organizationName, L"Morvane Tools Lab");
-    EXPECT_EQ(s.certOutputDir, L"C:\\Docs\\Morvane Disk Eraser Certificates");
-    EXPECT_EQ(s.defaultStandard, 0u);
-    EXPECT_EQ(s.defaultVerify, 1u);
-    EXPECT_EQ(s.defaultExecMode, 0u);
-    EXPECT_EQ(s.writeDiskStamp, 0u);
-    EXPECT_EQ(s.enableLogOutput, 0u);
-}
-
-TEST(SettingsFromStored, IntegerRanges) {
-    using Field = std::wstring StoredSettings::*;
-    using Out = std::uint32_t AppSettings::*;
-    struct Case {
-        const char* key;
-        Field in;
-        Out out;
-        std::wstring text;
-        std::uint32_t expected;
-    };
-    const Case cases[] = {
-        {"DefaultStandard", &StoredSettings::defaultStandard, &AppSettings::defaultStandard, L"7", 7},
-        {"DefaultStandard", &StoredSettings::defaultStandard, &AppSettings::defaultStandard, L"8", 0},
-        {"DefaultStandard", &StoredSettings::defaultStandard, &AppSettings::defaultStandard, L"-1", 0},
-        {"DefaultStandard", &StoredSettings::defaultStandard, &AppSettings::defaultStandard, L"abc", 0},
-        {"DefaultStandard", &StoredSettings::defaultStandard, &AppSettings::defaultStandard, L"", 0},
-        {"DefaultVerify", &StoredSettings::defaultVerify, &AppSettings::defaultVerify, L"0", 0},
-        {"DefaultVerify", &StoredSettings::defaultVerify, &AppSettings::defaultVerify, L"2", 2},
-        {"DefaultVerify", &StoredSettings::defaultVerify, &AppSettings::defaultVerify, L"3", 1},
-        // A malformed verify level must not turn verification off.
-        {"DefaultVerify", &StoredSettings::defaultVerify, &AppSettings::defaultVerify, L"abc", 1},
-        {"DefaultVerify", &StoredSettings::defaultVerify, &AppSettings::defaultVerify, L"", 1},
-        {"DefaultExecMode", &StoredSettings::defaultExecMode, &AppSettings::defaultExecMode, L"1", 1},
-        {"DefaultExecMode", &StoredSettings::defaultExecMode, &AppSettings::defaultExecMode, L"2", 0},
-        {"DefaultExecMode", &StoredSettings::defaultExecMode, &AppSettings::defaultExecMode, L"-1", 0},
-        {"DefaultExecMode", &StoredSettings::defaultExecMode, &AppSettings::defaultExecMode, L"yes", 0},
-        {"WriteDiskStamp", &StoredSettings::writeDiskStamp, &AppSettings::writeDiskStamp, L"1", 1},
-        {"WriteDiskStamp", &StoredSettings::writeDiskStamp, &AppSettings::writeDiskStamp, L"3", 0},
-        {"EnableLogOutput", &StoredSettings::enableLogOutput, &AppSettings::enableLogOutput, L"1", 1},
-        {"EnableLogOutput", &StoredSettings::enableLogOutput, &AppSettings::enableLogOutput, L"257", 0},
-    };
-    for (const Case& c : cases) {
-        StoredSettings stored = AllDefaults();
-        stored.*c.in = c.text;
-        const AppSettings s = SettingsFromStored(stored);
-        EXPECT_EQ(s.*c.out, c.expected) << c.key << "=" << Narrow(c.text);
-        // Other integer fields keep their defaults.
-        AppSettings expected;
-        expected.operatorName = s.operatorName;
-        expected.organizationName = s.organizationName;
-        expected.certOutputDir = s.certOutputDir;
-        expected.*c.out = c.expected;
-        EXPECT_EQ(s, expected) << c.key;
-    }
-}
-
 TEST(SettingsFromStored, RegistryOperatorOverridesOnlyTheOperator) {
     StoredSettings stored = AllDefaults();
     stored.operatorName = L"INI担当";
