@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <span>
 #include <string>
@@ -71,6 +72,19 @@ inline std::vector<std::uint8_t> RawSmbios(const std::vector<SmbiosStructure>& s
     return RawSmbios(table, static_cast<std::uint32_t>(table.size()));
 }
 
+// A read past a fence must end the test run at once with a message: left unhandled,
+// Wine would start its debugger and the run would hang until the CTest timeout.
+inline LONG WINAPI ExitOnFault(EXCEPTION_POINTERS* info) {
+    const EXCEPTION_RECORD* record = info->ExceptionRecord;
+    std::printf("FATAL: exception %08lx at %p (address %p)\n", record->ExceptionCode,
+                record->ExceptionAddress,
+                record->NumberParameters >= 2 ? reinterpret_cast<void*>(record->ExceptionInformation[1])
+                                              : nullptr);
+    std::fflush(stdout);
+    ::TerminateProcess(::GetCurrentProcess(), 3);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
 // A read-only copy of some bytes between two no-access pages, placed flush against
 // the page after it (catches overruns) or the page before it (catches underruns).
 class FencedBytes {
@@ -78,6 +92,8 @@ public:
     enum class Flush { End, Start };
 
     FencedBytes(std::span<const std::uint8_t> bytes, Flush flush) {
+        static const bool installed = (::SetUnhandledExceptionFilter(ExitOnFault), true);
+        (void)installed;
         SYSTEM_INFO info = {};
         ::GetSystemInfo(&info);
         page_ = info.dwPageSize;
