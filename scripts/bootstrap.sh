@@ -16,6 +16,7 @@ PACKAGES=(
   xvfb xauth fonts-noto-cjk locales imagemagick
   chromium
   util-linux
+  fdisk
 )
 
 missing=()

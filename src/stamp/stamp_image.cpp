@@ -154,9 +154,15 @@ std::string BuildStampTextRecord(const ReportStamp& stamp) {
         &hw.storageController,
     };
     std::string record = kStampRecordMarker;
-    for (const std::wstring* field : fields) record += RecordField(*field) + "|";
+    for (const std::wstring* field : fields) {
+        record += RecordField(*field);
+        record += '|';
+    }
     record += std::to_string(stamp.passesCompleted);
-    for (const std::wstring* field : hardware) record += "|" + RecordField(*field);
+    for (const std::wstring* field : hardware) {
+        record += '|';
+        record += RecordField(*field);
+    }
     record += "|END";
     // Cut to fit LBA 1-4 with a terminating zero; the closing "|END" is then lost.
     if (record.size() > kStampRecordMaxBytes) record.resize(kStampRecordMaxBytes);

@@ -227,6 +227,9 @@ class Picture:
         self.width, self.height, self.rgb = width, height, rgb
 
     def pixel(self, x, y):
+        """0xRRGGBB, or -1 outside the picture (early frames are smaller)."""
+        if not (0 <= x < self.width and 0 <= y < self.height):
+            return -1
         i = (y * self.width + x) * 3
         return (self.rgb[i] << 16) | (self.rgb[i + 1] << 8) | self.rgb[i + 2]
 

@@ -54,8 +54,14 @@ ReportStamp EdgeStamp() {
     s.certificateId = L"MDE|EDGE\r\n-0001";
     s.operatorName = L"山田\u3000太郎 Yamada";
     s.organizationName = L"モルヴェイン株式会社";
-    s.hardware.processor = std::wstring(120, L'P');
-    s.hardware.biosInformation = L"BIOS-" + std::wstring(100, L'B');
+    // Sixteen long hardware fields push the record past 2047 bytes.
+    HardwareProfile& h = s.hardware;
+    for (std::wstring* field : {&h.manufacturer, &h.chassisType, &h.model, &h.serial, &h.uuid, &h.assetTag,
+                                &h.processor, &h.totalMemory, &h.disk, &h.diskGeometry, &h.graphicsCard,
+                                &h.soundCards, &h.networkAdapters, &h.motherboard, &h.biosInformation,
+                                &h.storageController}) {
+        *field += L" " + std::wstring(110, L'x');
+    }
     return s;
 }
 

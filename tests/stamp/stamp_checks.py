@@ -1,0 +1,310 @@
+#!/usr/bin/env python3
+"""Checks of the bootable report stamp with its real consumers: fsck.fat, mtools,
+sfdisk and objdump read the image; SeaBIOS and OVMF (x64, ia32) boot it in QEMU.
+
+  stamp_checks.py layout|bios|uefi-x64|uefi-ia32 --build DIR --source DIR
+
+Images are written by the stamp_sample tool (the product's writer) under Wine into
+a private temporary folder; nothing here touches a disk.
+"""
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import qemu_boot  # noqa: E402
+
+CERT = "MDE-20261023-0042-A1B2C3"
+FAILURES = []
+
+
+def check(condition, message):
+    if not condition:
+        FAILURES.append(message)
+        print("FAIL:", message)
+    return condition
+
+
+def write_stamp(args, path, sector=512, variant="sample"):
+    exe = os.path.join(args.build, "src", "stamp_sample.exe")
+    wine_run = os.path.join(args.source, "cmake", "wine-run.sh")
+    prefix = os.path.join(args.build, "wineprefix")
+    target = "Z:" + os.path.abspath(path).replace("/", "\\")
+    subprocess.run([wine_run, prefix, exe, target, str(sector), variant], check=True, timeout=120)
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def screen_text(image):
+    return image[2656:image.index(b"\0", 2656)].decode("ascii")
+
+
+def run(cmd, **kw):
+    return subprocess.run(cmd, capture_output=True, text=True, timeout=60, **kw)
+
+
+# ---------------------------------------------------------------- layout
+def check_layout(args, work):
+    images = {s: write_stamp(args, os.path.join(work, "s%d.img" % s), s) for s in (512, 4096, 0)}
+    for sector, data in images.items():
+        check(len(data) == 131072, "sector size %d: file is %d bytes" % (sector, len(data)))
+    check(images[512] == images[4096] == images[0], "images differ between sector sizes")
+    image = images[512]
+    path = os.path.join(work, "s512.img")
+
+    dump = run(["sfdisk", "--dump", path]).stdout
+    check(re.search(r"start=\s*64, size=\s*8192, type=ef, bootable", dump) is not None,
+          "sfdisk does not see one bootable EFI partition at 64+8192:\n" + dump)
+
+    volume = os.path.join(work, "volume.img")
+    with open(volume, "wb") as f:
+        f.write(image[32768:])
+    os.truncate(volume, 8192 * 512)  # the volume claims 8192 sectors
+    fsck = run(["fsck.fat", "-n", "-v", volume])
+    check(fsck.returncode == 0, "fsck.fat -n failed:\n" + fsck.stdout + fsck.stderr)
+
+    at = "%s@@32768" % path
+    listing = run(["mdir", "-i", at, "::/EFI/BOOT"]).stdout
+    check("Volume in drive : is ZOLT_STAMP" in listing, "volume label missing:\n" + listing)
+    report = screen_text(image)
+    for name, ext, size in (("BOOTX64", "EFI", 10240), ("BOOTIA32", "EFI", 9216), ("REPORT", "TXT", len(report))):
+        check(re.search(r"^%s\s+%s\s+%d " % (name, ext, size), listing, re.M) is not None,
+              "%s.%s of %d bytes not listed:\n%s" % (name, ext, size, listing))
+    typed = subprocess.run(["mtype", "-i", at, "::/EFI/BOOT/REPORT.TXT"], capture_output=True, timeout=60).stdout
+    check(typed.decode("ascii") == report, "REPORT.TXT differs from the screen text")
+    check(len(report.split("\r\n")) == 25, "screen text does not have 25 lines")
+
+    for name, fmt, magic in (("BOOTX64.EFI", "pei-x86-64", "020b"), ("BOOTIA32.EFI", "pei-i386", "010b")):
+        out = os.path.join(work, name)
+        run(["mcopy", "-n", "-i", at, "::/EFI/BOOT/" + name, out])
+        objdump = run(["x86_64-w64-mingw32-objdump", "-p", out]).stdout
+        check("file format " + fmt in objdump, name + " is not " + fmt)
+        check(re.search(r"Magic\s+%s" % magic, objdump) is not None, name + " has the wrong optional-header magic")
+        check(re.search(r"Subsystem\s+0000000a\s+\(EFI application\)", objdump) is not None,
+              name + " is not an EFI application")
+        with open(out, "rb") as f:
+            efi = f.read()
+        at_block = efi.find(b"ZOLT_EFI_STAMP_V2_MAGIC\0")
+        check(at_block >= 0 and efi.count(b"ZOLT_EFI_STAMP_V2_MAGIC") == 1, name + ": not exactly one block")
+        check(efi[at_block + 152 + 28:at_block + 152 + 28 + len(CERT) + 1] == CERT.encode() + b"\0",
+              name + ": block not patched with the certificate ID")
+
+    edge = write_stamp(args, os.path.join(work, "edge.img"), 512, "edge")
+    record = edge[512:edge.index(b"\0", 512)]
+    check(len(record) == 2047 and not record.endswith(b"|END"), "long record not cut to 2047 bytes")
+    check(record.startswith("ZOLT_STAMP_V2|MDE EDGE  -0001|".encode()), "separators not blanked in record")
+    check("山田\u3000太郎 Yamada".encode() in record, "Japanese operator missing from the record")
+    text = screen_text(edge)
+    check(" Cert: MDE|EDGE-0001 | Date:" in text, "bar or line break handling wrong on screen")
+    check("Operator / Org   :   Yamada / " in text, "ideographic space not a blank on screen")
+    check(all(len(line) <= 78 for line in text.split("\r\n")), "screen line longer than 78")
+
+
+# ---------------------------------------------------------------- BIOS
+def check_bios(args, work):
+    path = os.path.join(work, "s512.img")
+    image = write_stamp(args, path)
+    expected = screen_text(image).split("\r\n")
+    want = [line.rstrip() for line in expected]
+
+    def shows_report(screen):
+        return screen.lines[24].startswith(" Status:")
+
+    started = time.time()
+    screen = qemu_boot.bios_screen(path, until=shows_report)
+    print(screen.text())
+    print("SeaBIOS screen read after %.1f s" % (time.time() - started))
+    check(screen.lines == want, "BIOS screen differs from the screen text")
+    for row in range(25):
+        want_attr = 0x1F if row < 2 else (0x70 if row < 24 else 0x1E)
+        check(all(a == want_attr for a in screen.attrs[row]),
+              "row %d attributes %s, expected %02x" % (row, sorted(set(screen.attrs[row])), want_attr))
+    check(screen.cursor_hidden, "cursor not hidden")
+
+    # Extended read broken (start LBA beyond the disk): the CHS fallback loads stage 2.
+    chs = bytearray(image)
+    chs[72:80] = b"\xff\xff\xff\xff\0\0\0\0"
+    chs_path = os.path.join(work, "chs.img")
+    with open(chs_path, "wb") as f:
+        f.write(chs)
+    screen = qemu_boot.bios_screen(chs_path, until=shows_report)
+    check(screen.lines == want, "CHS fallback did not show the report:\n" + screen.text())
+
+    # LBA 5-12 unreadable (the disk ends after LBA 4): only the fallback line.
+    short_path = os.path.join(work, "short.img")
+    with open(short_path, "wb") as f:
+        f.write(image[:2560])
+    fallback = "[MORVANE DISK ERASER] SANITIZED & VERIFIED. Cert: " + CERT
+    screen = qemu_boot.bios_screen(short_path, pad=False, until=lambda s: fallback in s.text())
+    print(screen.text())
+    check(fallback in screen.lines, "fallback line not shown:\n" + screen.text())
+    check("Status:" not in screen.text(), "report shown although LBA 5-12 are unreadable")
+
+
+# ---------------------------------------------------------------- UEFI
+def load_font(source):
+    font = {}
+    path = os.path.join(source, "src", "stamp", "boot", "efi_font.h")
+    with open(path) as f:
+        rows = re.findall(r"\{([^{}]*)\}, /\* 0x([0-9A-F]{2}) \*/", f.read())
+    for body, code in rows:
+        font[tuple(int(b, 16) for b in body.split(","))] = chr(int(code, 16))
+    return font
+
+
+def decode(pic, font, x, y, count, fg, scale=1):
+    """Reads `count` character cells drawn at (x, y) back through the app's font."""
+    text = ""
+    for i in range(count):
+        rows = []
+        for r in range(16):
+            bits = 0
+            for c in range(8):
+                px = x + (i * 8 + c) * scale
+                if px < pic.width and pic.pixel(px, y + r * scale) == fg:
+                    bits |= 0x80 >> c
+            rows.append(bits)
+        text += font.get(tuple(rows), "\x7f")
+    return text
+
+
+def gop_problems(pic, font):
+    w, h = pic.width, pic.height
+    p = []
+    points = [("background", w - 10, 90, 0xf1f5f9), ("header band", w // 2, 5, 0x0f172a),
+              ("accent line", w // 2, 69, 0x0ea5e9), ("logo frame", 25, 15, 0x0ea5e9),
+              ("logo square", 50, 28, 0x10b981), ("report panel frame", 24, 150, 0xcbd5e1),
+              ("report panel", w - 30, 150, 0xffffff), ("hardware panel", w - 30, 400, 0xffffff)]
+    if w >= 780:
+        points.append(("badge", w - 230, 20, 0x10b981))
+    if h >= 606:
+        points.append(("footer band", w // 2, h - 3, 0x0f172a))
+    for name, x, y, colour in points:
+        if pic.pixel(x, y) != colour:
+            p.append("%s at (%d,%d) is #%06x, expected #%06x" % (name, x, y, pic.pixel(x, y), colour))
+    texts = [(78, 12, "MORVANE DISK ERASER", 0xffffff, 2),
+             (38, 109, "Report / Cert ID  :", 0x334155, 1),
+             (224, 109, CERT, 0x0f172a, 1),
+             (224, 109 + 19 * 5, "Taro Yamada / Morvane Tools Lab", 0x0f172a, 1),
+             (224, 286 + 19 * 14, "SeaBIOS 1.16.2 (04/01/2014) | Standard SATA AHCI Controller", 0x0f172a, 1),
+             (24, 259, "Target Machine Hardware Details", 0x0f172a, 1)]
+    if w >= 780:
+        texts.append((w - 216, 27, "SANITIZED & VERIFIED", 0x0f172a, 1))
+    if h >= 606:
+        texts.append((24, h - 22, "Status: Disk Permanently Sanitized", 0xbae6fd, 1))
+    for x, y, want, fg, scale in texts:
+        got = decode(pic, font, x, y, len(want), fg, scale)
+        if got != want:
+            p.append("text at (%d,%d) reads %r, expected %r" % (x, y, got, want))
+    return p
+
+
+FAIL_FAST = ("Shell> ", "No bootable device", "Boot Failed")
+
+
+def boot_gop(arch, path, font, work):
+    with qemu_boot.Machine(path, arch, timeout=90) as m:
+        problems = ["no screenshot taken"]
+        while not m.expired() and m.alive():
+            time.sleep(1.0)
+            serial = m.serial_text()
+            if any(s in serial for s in FAIL_FAST):
+                return ["firmware did not start the application:\n" + serial[-800:]], None
+            pic = m.screendump(os.path.join(work, "gop.ppm"))
+            problems = gop_problems(pic, font)
+            if not problems:
+                print("%s: GOP report %dx%d verified after %.1f s" % (arch, pic.width, pic.height, m.elapsed()))
+                keep = os.path.join(args_keep_dir(), "%s.ppm" % arch)
+                shutil.copyfile(os.path.join(work, "gop.ppm"), keep)
+                print("screenshot kept at", keep)
+                return [], pic
+        return problems, None
+
+
+def args_keep_dir():
+    return ARGS.build
+
+
+def boot_console(arch, path):
+    wanted = ["MORVANE DISK ERASER - SANITIZATION & HARDWARE VERIFICATION REPORT",
+              "[Report Details]", "  Report / Cert ID  : " + CERT,
+              "[Hardware Details]", "  BIOS / Storage    : SeaBIOS 1.16.2 (04/01/2014) | Standard SATA AHCI Controller"]
+    with qemu_boot.Machine(path, arch, gop=False, timeout=90) as m:
+        while not m.expired() and m.alive():
+            time.sleep(1.0)
+            serial = m.serial_text()
+            if all(w in serial for w in wanted):
+                print("%s: text-console report seen on the serial console after %.1f s" % (arch, m.elapsed()))
+                return []
+            if any(s in serial for s in FAIL_FAST):
+                break
+        serial = m.serial_text()
+        return ["text-console form missing %s in:\n%s" % ([w for w in wanted if w not in serial], serial[-1500:])]
+
+
+def boot_blank(arch, path):
+    """A blank block makes the application return at once: the firmware then moves
+    on to its next boot option (its own menu) without any report drawn."""
+    moved_on = re.compile(r"starting Boot0001.*BdsDxe: (loading|starting) Boot(?!0001)", re.S)
+    with qemu_boot.Machine(path, arch, gop=False, timeout=90) as m:
+        while not m.expired() and m.alive():
+            time.sleep(1.0)
+            serial = m.serial_text()
+            if moved_on.search(serial):
+                print("%s: blank block returned to the firmware after %.1f s" % (arch, m.elapsed()))
+                return [] if "MORVANE" not in serial else ["a report was shown despite the blank block"]
+        return ["firmware did not continue after the blank application:\n" + m.serial_text()[-800:]]
+
+
+def check_uefi(args, work, arch):
+    path = os.path.join(work, "s512.img")
+    image = write_stamp(args, path)
+    font = load_font(args.source)
+    problems, _ = boot_gop(arch, path, font, work)
+    for p in problems:
+        check(False, "%s GOP: %s" % (arch, p))
+    for p in boot_console(arch, path):
+        check(False, "%s console: %s" % (arch, p))
+    if arch == "uefi-x64":
+        blank = bytearray(image)
+        at = blank.find(b"ZOLT_EFI_STAMP_V2_MAGIC\0", 32768)  # first block: BOOTX64.EFI
+        blank[at] = 0
+        blank_path = os.path.join(work, "blank.img")
+        with open(blank_path, "wb") as f:
+            f.write(blank)
+        for p in boot_blank(arch, blank_path):
+            check(False, "%s blank block: %s" % (arch, p))
+
+
+ARGS = None
+
+
+def main():
+    global ARGS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("what", choices=["layout", "bios", "uefi-x64", "uefi-ia32"])
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--source", required=True)
+    ARGS = parser.parse_args()
+    work = tempfile.mkdtemp(prefix="stampchk")
+    started = time.time()
+    try:
+        if ARGS.what == "layout":
+            check_layout(ARGS, work)
+        elif ARGS.what == "bios":
+            check_bios(ARGS, work)
+        else:
+            check_uefi(ARGS, work, ARGS.what)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    print("%s checks: %d failure(s) in %.1f s" % (ARGS.what, len(FAILURES), time.time() - started))
+    return 1 if FAILURES else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

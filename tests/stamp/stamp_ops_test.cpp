@@ -1,0 +1,166 @@
+// Operator stamping and stamp erase on image files: the round trip through
+// detection, the exact erase extent per sector size, and the safety refusals.
+#include "stamp/stamp_ops.h"
+
+#include <gtest/gtest.h>
+
+#include "disk/safety.h"
+#include "stamp/detect.h"
+#include "stamp/stamp_image.h"
+#include "support/stamp_samples.h"
+#include "support/temp_dir.h"
+
+namespace morvane {
+namespace {
+
+using testing::ReadFileBytes;
+using testing::SampleReportStamp;
+using testing::TempDir;
+
+constexpr std::size_t kImageBytes = 1 << 20;
+
+struct LogRecorder {
+    std::vector<std::wstring> lines;
+    LogCallback callback() {
+        return [this](const std::wstring& line) { lines.push_back(line); };
+    }
+};
+
+const std::wstring kEraseLine =
+    L"[DISK STAMP] ディスク先頭領域 (LBA 0..255) の実機レポートスタンプを消去し、"
+    L"完全未初期化状態 (全0x00) に切り替えました。";
+const std::wstring kStampLine =
+    L"[DISK STAMP] 実機起動レポート画面 (BIOS/CSM フルスクリーン & UEFI GOP グラフィック両対応スタンプ) "
+    L"をディスクへ記録しました。";
+
+// An image file filled with 0xEE, so that every byte an operation writes shows.
+std::wstring PatternImage(const TempDir& dir, const std::wstring& name) {
+    const std::wstring path = dir.file(name);
+    UniqueFile f(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    const std::vector<std::uint8_t> fill(kImageBytes, 0xEE);
+    DWORD written = 0;
+    ::WriteFile(f.get(), fill.data(), static_cast<DWORD>(fill.size()), &written, nullptr);
+    return path;
+}
+
+DiskInfo ImageDisk(const std::wstring& path, std::uint32_t safety = Erasable, std::uint32_t sector = 512) {
+    DiskInfo disk;
+    disk.devicePath = path;
+    disk.model = L"Image Disk";
+    disk.serialNumber = L"IMG-1";
+    disk.sizeBytes = kImageBytes;
+    disk.bytesPerSector = sector;
+    disk.safety = safety;
+    return disk;
+}
+
+void ExpectSameRecord(const ReportStamp& got, const ReportStamp& want) {
+    EXPECT_FALSE(got.failed);
+    EXPECT_EQ(got.certificateId, want.certificateId);
+    EXPECT_EQ(got.sanitizationDate, want.sanitizationDate);
+    EXPECT_EQ(got.standardName, want.standardName);
+    EXPECT_EQ(got.verificationResult, want.verificationResult);
+    EXPECT_EQ(got.diskModel, want.diskModel);
+    EXPECT_EQ(got.diskSerial, want.diskSerial);
+    EXPECT_EQ(got.diskCapacity, want.diskCapacity);
+    EXPECT_EQ(got.operatorName, want.operatorName);
+    EXPECT_EQ(got.organizationName, want.organizationName);
+    EXPECT_EQ(got.sha256Fingerprint, want.sha256Fingerprint);
+    EXPECT_EQ(got.passesCompleted, want.passesCompleted);
+    EXPECT_EQ(got.stampStatus, L"Bootable Report Stamp Active (UEFI GOP & BIOS/CSM MBR)");
+    const HardwareProfile& g = got.hardware;
+    const HardwareProfile& w = want.hardware;
+    const std::wstring gotHw[] = {g.manufacturer, g.chassisType, g.model, g.serial, g.uuid, g.assetTag,
+                                  g.processor, g.totalMemory, g.disk, g.diskGeometry, g.graphicsCard,
+                                  g.soundCards, g.networkAdapters, g.motherboard, g.biosInformation,
+                                  g.storageController};
+    const std::wstring wantHw[] = {w.manufacturer, w.chassisType, w.model, w.serial, w.uuid, w.assetTag,
+                                   w.processor, w.totalMemory, w.disk, w.diskGeometry, w.graphicsCard,
+                                   w.soundCards, w.networkAdapters, w.motherboard, w.biosInformation,
+                                   w.storageController};
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(gotHw[i], wantHw[i]) << "hardware field " << i;
+}
+
+TEST(StampOps, StampDetectEraseAndStampAgain) {
+    TempDir dir;
+    const std::wstring path = PatternImage(dir, L"disk.img");
+    const DiskInfo disk = ImageDisk(path);
+    const ReportStamp stamp = SampleReportStamp();
+
+    LogRecorder log;
+    ASSERT_TRUE(StampDiskByOperator(disk, stamp, log.callback()));
+    ASSERT_EQ(log.lines, std::vector<std::wstring>{kStampLine});
+    ExpectSameRecord(DetectReportStamp(disk), stamp);
+
+    log.lines.clear();
+    ASSERT_TRUE(EraseStampArea(disk, log.callback()));
+    EXPECT_EQ(log.lines, std::vector<std::wstring>{kEraseLine});
+    const auto bytes = ReadFileBytes(path);
+    ASSERT_EQ(bytes.size(), kImageBytes);
+    for (std::size_t i = 0; i < 131072; ++i) ASSERT_EQ(bytes[i], 0) << i;
+    for (std::size_t i = 131072; i < kImageBytes; ++i) ASSERT_EQ(bytes[i], 0xEE) << i;
+    const ReportStamp gone = DetectReportStamp(disk);
+    EXPECT_TRUE(gone.failed);
+    EXPECT_TRUE(gone.certificateId.empty());
+    EXPECT_EQ(gone.diskModel, L"Image Disk");
+
+    ASSERT_TRUE(StampDiskByOperator(disk, stamp, nullptr));
+    ExpectSameRecord(DetectReportStamp(disk), stamp);
+    const auto restamped = ReadFileBytes(path, 0, 131072);
+    EXPECT_EQ(restamped, BuildStampImage(stamp, 512));
+}
+
+TEST(StampOps, EraseExtentFollowsSectorSize) {
+    TempDir dir;
+    const struct {
+        std::uint32_t sector;
+        std::size_t zeroed;
+    } cases[] = {{512, 131072}, {4096, 131072}, {0, 131072}, {520, 131560}};
+    for (const auto& c : cases) {
+        const std::wstring path = PatternImage(dir, L"erase" + std::to_wstring(c.sector) + L".img");
+        ASSERT_TRUE(EraseStampArea(ImageDisk(path, InternalUnlocked, c.sector), nullptr));
+        const auto bytes = ReadFileBytes(path);
+        for (std::size_t i = 0; i < c.zeroed; ++i) ASSERT_EQ(bytes[i], 0) << c.sector << " at " << i;
+        for (std::size_t i = c.zeroed; i < kImageBytes; ++i) ASSERT_EQ(bytes[i], 0xEE) << c.sector << " at " << i;
+    }
+}
+
+TEST(StampOps, FailedOpenLogsNothing) {
+    TempDir dir;
+    LogRecorder log;
+    const DiskInfo absent = ImageDisk(dir.file(L"absent.img"));
+    EXPECT_FALSE(EraseStampArea(absent, log.callback()));
+    EXPECT_FALSE(StampDiskByOperator(absent, SampleReportStamp(), log.callback()));
+    EXPECT_TRUE(log.lines.empty());
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / L"absent.img"));
+}
+
+TEST(StampOps, ProtectedDisksAreRefusedUnopened) {
+    TempDir dir;
+    const std::wstring path = PatternImage(dir, L"protected.img");
+    FILETIME before{};
+    {
+        UniqueFile f(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(::GetFileTime(f.get(), nullptr, nullptr, &before));
+    }
+    ::Sleep(20);
+    for (std::uint32_t safety : {static_cast<std::uint32_t>(SystemDisk), static_cast<std::uint32_t>(WinPEBootMedium),
+                                 static_cast<std::uint32_t>(InternalLocked), 5u, 0xFFFFFFFFu}) {
+        LogRecorder log;
+        EXPECT_FALSE(StampDiskByOperator(ImageDisk(path, safety), SampleReportStamp(), log.callback())) << safety;
+        EXPECT_FALSE(EraseStampArea(ImageDisk(path, safety), log.callback())) << safety;
+        EXPECT_EQ(log.lines, (std::vector<std::wstring>{L"[SAFETY] 保護ロック中のディスクにはスタンプを書き込めません。",
+                                                        L"[SAFETY] 保護ロック中のディスクは操作できません。"}))
+            << safety;
+    }
+    FILETIME after{};
+    {
+        UniqueFile f(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(::GetFileTime(f.get(), nullptr, nullptr, &after));
+    }
+    EXPECT_EQ(::CompareFileTime(&before, &after), 0);
+    EXPECT_EQ(ReadFileBytes(path), std::vector<std::uint8_t>(kImageBytes, 0xEE));
+}
+
+}  // namespace
+}  // namespace morvane
