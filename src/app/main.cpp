@@ -1,15 +1,18 @@
-// Process entry of MorvaneDiskEraser.exe (GUI subsystem).
+// Process entry of MorvaneDiskEraser.exe (GUI subsystem): the headless self-test
+// or the windowed application.
 #include "common/win32.h"
 
 #include <objbase.h>
 
+#include "app/self_test.h"
+
 int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR commandLine, int /*show*/) {
-    if (commandLine != nullptr && wcsstr(commandLine, L"--self-test") != nullptr) {
-        // The headless self-test is not built yet: report failure rather than pretend.
-        return 1;
-    }
+    // Nothing else (no COM, no window) is initialised on the self-test path.
+    if (morvane::WantsSelfTest(commandLine)) return morvane::RunSelfTest();
+
     if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return -1;
-    // The main window is not built yet: a windowed start ends at once.
+    // The main window is not part of this build yet: a windowed start cannot
+    // create it and ends with the window-creation failure code.
     ::CoUninitialize();
     return -1;
 }

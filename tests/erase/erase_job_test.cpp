@@ -1,0 +1,326 @@
+// The erase job end to end on image-file "disks": every standard for real, and
+// every failure path with its verdict, stamp state and evidence files.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "disk/safety.h"
+#include "erase/erase_job.h"
+#include "erase/standards.h"
+#include "evidence/certificate_set.h"
+#include "stamp/detect.h"
+#include "support/temp_dir.h"
+
+namespace morvane {
+namespace {
+
+constexpr std::uint64_t kMiB = 1048576;
+
+class EraseJobTest : public ::testing::Test {
+protected:
+    testing::TempDir dir;
+    std::wstring image = dir.file(L"disk.img");
+    std::wstring certs = dir.file(L"certs");
+    int lockCalls = 0;
+    std::vector<std::wstring> logs;
+    EraseJobEdges edges;
+
+    void SetUp() override {
+        // Image-file disks have no volumes; the recorder also proves when nothing was locked.
+        edges.lockVolumes = [this](int, const LogCallback&) {
+            ++lockCalls;
+            return LockedVolumes{};
+        };
+    }
+
+    EraseJob RealJob(std::uint32_t standard, std::uint64_t size = 64 * kMiB) {
+        EXPECT_TRUE(testing::CreateImageFile(image, size));
+        EraseJob job;
+        job.disk.index = 31;
+        job.disk.devicePath = image;
+        job.disk.model = L"Image Test Disk";
+        job.disk.serialNumber = L"IMG-0001";
+        job.disk.sizeBytes = size;
+        job.disk.bytesPerSector = 512;
+        job.disk.mediaKind = MediaHdd;
+        job.disk.busKind = BusSata;
+        job.disk.safety = Erasable;
+        job.standard = standard;
+        job.verifyLevel = QuickSample;
+        job.execMode = RealHardwareWrite;
+        job.operatorName = L"山田 太郎";
+        job.organizationName = L"Morvane QA";
+        job.outputFolder = certs;
+        return job;
+    }
+
+    EraseResult Run(const EraseJob& job, const CancelFlag* cancel = nullptr,
+                    ProgressCallback progress = nullptr) {
+        return RunEraseJob(job, false, cancel, std::move(progress),
+                           [this](const std::wstring& line) { logs.push_back(line); }, edges);
+    }
+
+    std::size_t CertificateFileCount() const {
+        std::error_code ec;
+        if (!std::filesystem::exists(certs, ec)) return 0;
+        return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(certs),
+                                                      std::filesystem::directory_iterator()));
+    }
+
+    bool Logged(const std::wstring& prefix) const {
+        return std::any_of(logs.begin(), logs.end(),
+                           [&](const std::wstring& l) { return l.rfind(prefix, 0) == 0; });
+    }
+    std::ptrdiff_t LogIndex(const std::wstring& prefix) const {
+        auto it = std::find_if(logs.begin(), logs.end(),
+                               [&](const std::wstring& l) { return l.rfind(prefix, 0) == 0; });
+        return it == logs.end() ? -1 : it - logs.begin();
+    }
+};
+
+bool AllZero(const std::vector<unsigned char>& bytes, std::size_t from, std::size_t to) {
+    return std::all_of(bytes.begin() + static_cast<std::ptrdiff_t>(from),
+                       bytes.begin() + static_cast<std::ptrdiff_t>(to),
+                       [](unsigned char b) { return b == 0; });
+}
+
+std::string FileText(const std::wstring& path) {
+    const auto bytes = testing::ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+TEST_F(EraseJobTest, EveryStandardForRealOnAnImage) {
+    for (std::uint32_t standard = 0; standard < kStandardCount; ++standard) {
+        SCOPED_TRACE(testing::Narrow(StandardName(standard)));
+        logs.clear();
+        EraseJob job = RealJob(standard);
+        job.noStamp = (standard == ZeroFill || standard == Dod3Pass) ? 1 : 0;
+        const EraseResult r = Run(job);
+
+        ASSERT_EQ(r.status, Completed) << testing::Narrow(r.verificationResult);
+        EXPECT_EQ(r.verificationResult, L"PASSED (All Sampled Sectors Verified Clean)");
+        EXPECT_EQ(r.passesCompleted, BuildPassPlan(standard).size());
+        EXPECT_EQ(r.passesPlanned, r.passesCompleted);
+        EXPECT_EQ(r.bytesWritten, r.passesCompleted * job.disk.sizeBytes);
+        EXPECT_GT(r.elapsedSeconds, 0.0);
+
+        const auto bytes = testing::ReadFileBytes(image);
+        ASSERT_EQ(bytes.size(), 64 * kMiB);
+        const bool stamped = job.noStamp == 0;
+        const std::size_t stampEnd = stamped ? 131072 : 0;
+        EXPECT_TRUE(AllZero(bytes, stampEnd, kMiB)) << "first MiB after the stamp must be zero";
+        EXPECT_TRUE(AllZero(bytes, bytes.size() - kMiB, bytes.size())) << "last MiB must be zero";
+
+        const bool lastRandom = BuildPassPlan(standard).back().kind == Random;
+        const std::size_t zeros = static_cast<std::size_t>(
+            std::count(bytes.begin() + kMiB, bytes.end() - kMiB, 0));
+        const std::size_t middle = bytes.size() - 2 * kMiB;
+        if (lastRandom) {
+            EXPECT_LT(zeros, middle / 100) << "random data has about 1/256 zero bytes";
+        } else {
+            EXPECT_EQ(zeros, middle) << "the final zero pass covers the whole disk";
+        }
+
+        const ReportStamp detected = DetectReportStamp(job.disk);
+        if (stamped) {
+            EXPECT_EQ(r.diskStampStatus,
+                      L"BOOTABLE REPORT STAMP ACTIVE (BIOS/CSM & UEFI GOP Hybrid Stamp Engraved)");
+            EXPECT_EQ(bytes[510], 0x55);
+            EXPECT_EQ(bytes[511], 0xAA);
+            EXPECT_FALSE(detected.failed);
+            EXPECT_EQ(detected.certificateId, r.certificateId);
+            EXPECT_EQ(detected.operatorName, L"山田 太郎");
+            EXPECT_EQ(detected.sha256Fingerprint, r.sha256Fingerprint);
+        } else {
+            EXPECT_EQ(r.diskStampStatus, L"PURE ZERO WIPED (スタンプなし・全セクタ 0x00 完全未初期化状態)");
+            EXPECT_TRUE(AllZero(bytes, 0, 131072));
+            EXPECT_TRUE(detected.failed);
+            EXPECT_TRUE(Logged(L"[DISK STATE] "));
+        }
+
+        // Evidence: three files named from the ID, sealed with the run's fingerprint.
+        EXPECT_EQ(r.htmlPath, certs + L"\\" + r.certificateId + L"_Certificate.html");
+        EXPECT_EQ(r.auditLogPath, certs + L"\\" + r.certificateId + L"_AuditLog.txt");
+        EXPECT_EQ(r.jsonPath, certs + L"\\" + r.certificateId + L"_Report.json");
+        EXPECT_EQ(r.sha256Fingerprint, ComputeFingerprint(r));
+        EXPECT_NE(FileText(r.jsonPath).find(testing::Narrow(r.sha256Fingerprint)), std::string::npos);
+        EXPECT_FALSE(r.stamp.failed);
+
+        // Log order: passes, partition wipe, verification, then the stamp or disk state.
+        const auto firstPass = LogIndex(L"[HARDWARE WRITE] 開始: ");
+        const auto wipe = LogIndex(L"[PARTITION] ");
+        const auto verify = LogIndex(L"[VERIFY] ");
+        EXPECT_GE(firstPass, 0);
+        EXPECT_GT(wipe, firstPass);
+        EXPECT_GT(verify, wipe);
+        const bool trimExpected = standard == NistPurge || standard == NistClear;
+        EXPECT_EQ(Logged(L"[INFO] ハードウェアTRIM通知はスキップされました。"), trimExpected)
+            << "TRIM goes to NIST runs and flash media only (a plain file refuses it)";
+        EXPECT_EQ(lockCalls, static_cast<int>(standard) + 1);
+    }
+}
+
+// Leaves a stamped image from a real-mode erase where the boot check asks for it
+// (MORVANE_BOOT_IMAGE), with the run's certificate ID beside it; the check then
+// boots the image under SeaBIOS and looks for that ID on screen.
+TEST_F(EraseJobTest, StampedImageForTheBootCheck) {
+    wchar_t target[MAX_PATH] = {};
+    const DWORD n = ::GetEnvironmentVariableW(L"MORVANE_BOOT_IMAGE", target, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) GTEST_SKIP() << "run by the boot check only";
+    EraseJob job = RealJob(NistClear, 8 * kMiB);
+    const EraseResult r = Run(job);
+    ASSERT_EQ(r.status, Completed);
+    ASSERT_EQ(r.diskStampStatus, L"BOOTABLE REPORT STAMP ACTIVE (BIOS/CSM & UEFI GOP Hybrid Stamp Engraved)");
+    ASSERT_TRUE(::CopyFileW(image.c_str(), target, FALSE));
+    std::ofstream(std::filesystem::path(std::wstring(target) + L".certid")) << testing::Narrow(r.certificateId);
+}
+
+TEST_F(EraseJobTest, SsdGetsTrimEvenForZeroFill) {
+    EraseJob job = RealJob(ZeroFill, 4 * kMiB);
+    job.disk.mediaKind = MediaSsd;
+    ASSERT_EQ(Run(job).status, Completed);
+    EXPECT_TRUE(Logged(L"[INFO] ハードウェアTRIM通知はスキップされました。"));
+}
+
+TEST_F(EraseJobTest, ProtectedDisksAreRefusedBeforeAnythingIsTouched) {
+    for (std::uint32_t safety : {1u, 2u, 3u, 7u}) {
+        logs.clear();
+        EraseJob job = RealJob(ZeroFill, 4 * kMiB);
+        job.disk.safety = safety;
+        const EraseResult r = Run(job);
+        EXPECT_EQ(r.status, Failed) << safety;
+        EXPECT_EQ(r.verificationResult, L"BLOCKED BY SAFETY GUARD");
+        EXPECT_EQ(r.diskStampStatus, L"NOT STAMPED");
+        EXPECT_EQ(r.message, L"安全保護ロックされているディスクのため、実機消去をブロックしました。");
+        EXPECT_EQ(r.elapsedSeconds, 0.0);
+        EXPECT_FALSE(r.endTime.empty());
+        EXPECT_TRUE(r.htmlPath.empty());
+        ASSERT_EQ(logs.size(), 1u);
+        EXPECT_EQ(logs[0], L"[CRITICAL SAFETY] " + r.message);
+    }
+    EXPECT_EQ(lockCalls, 0) << "no volume may be locked for a refused disk";
+    EXPECT_EQ(CertificateFileCount(), 0u);
+    const auto bytes = testing::ReadFileBytes(image);
+    EXPECT_TRUE(AllZero(bytes, 0, bytes.size()));
+}
+
+TEST_F(EraseJobTest, DiskThatCannotBeOpened) {
+    EraseJob job = RealJob(ZeroFill, 4 * kMiB);
+    job.disk.devicePath = dir.file(L"missing\\disk.img");
+    const EraseResult r = Run(job);
+    EXPECT_EQ(r.status, Failed);
+    EXPECT_EQ(r.verificationResult, L"OPEN HANDLE FAILED");
+    EXPECT_EQ(r.diskStampStatus, L"NOT STAMPED");
+    EXPECT_EQ(r.message, L"物理ディスクを書き込みモードで開けませんでした。管理者権限またはディスク使用状況を確認してください。");
+    EXPECT_EQ(r.elapsedSeconds, 0.0);
+    EXPECT_TRUE(Logged(L"[ERROR] 物理ディスクを書き込みモードで開けませんでした。"));
+    EXPECT_EQ(lockCalls, 1);
+    EXPECT_EQ(CertificateFileCount(), 0u);
+}
+
+TEST_F(EraseJobTest, CancelInSecondOfThreePasses) {
+    EraseJob job = RealJob(Dod3Pass, 16 * kMiB);
+    CancelFlag cancel{0};
+    const EraseResult r = Run(job, &cancel, [&](const EraseProgressInfo& p) {
+        if (p.phase == 1 && p.passNumber == 2) cancel = 1;
+    });
+    EXPECT_EQ(r.status, Cancelled);
+    EXPECT_EQ(r.passesCompleted, 1u);
+    EXPECT_EQ(r.bytesWritten, 0u);
+    EXPECT_EQ(r.verificationResult, L"CANCELLED BY USER");
+    EXPECT_EQ(r.diskStampStatus, L"NOT STAMPED");
+    EXPECT_TRUE(r.stamp.failed);
+    EXPECT_EQ(CertificateFileCount(), 3u);
+    EXPECT_NE(FileText(r.auditLogPath).find("CANCELLED BY USER"), std::string::npos);
+    EXPECT_NE(FileText(r.jsonPath).find("CANCELLED BY USER"), std::string::npos);
+}
+
+TEST_F(EraseJobTest, WriteFailureIsAWriteError) {
+    EraseJob job = RealJob(ZeroFill, 4 * kMiB);
+    // A handle without write access fails the first chunk, as a failing disk would.
+    edges.openDisk = [](const std::wstring& path) {
+        return UniqueFile(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+    };
+    const EraseResult r = Run(job);
+    EXPECT_EQ(r.status, Failed);
+    EXPECT_EQ(r.verificationResult, L"WRITE ERROR");
+    EXPECT_EQ(r.diskStampStatus, L"NOT STAMPED");
+    EXPECT_EQ(r.passesCompleted, 0u);
+    EXPECT_EQ(CertificateFileCount(), 3u);
+    EXPECT_NE(FileText(r.jsonPath).find("WRITE ERROR"), std::string::npos);
+}
+
+TEST_F(EraseJobTest, VerificationMismatchLeavesNoStamp) {
+    EraseJob job = RealJob(ZeroFill, 64 * kMiB);
+    // Sample 32 of 64 starts at sector ((T - R) * 32) >> 6 with T = 131072, R = 128.
+    const std::uint64_t sampled = ((131072ULL - 128) * 32 >> 6) * 512 + 100;
+    const EraseResult r = Run(job, nullptr, [&](const EraseProgressInfo& p) {
+        if (p.phase == 1 && p.passPercent == 100) {
+            std::fstream f(std::filesystem::path(image), std::ios::in | std::ios::out | std::ios::binary);
+            f.seekp(static_cast<std::streamoff>(sampled));
+            f.put('\x01');
+        }
+    });
+    EXPECT_EQ(r.status, Failed);
+    EXPECT_EQ(r.verificationResult, L"FAILED (Pattern Mismatch Detected)");
+    EXPECT_EQ(r.diskStampStatus, L"PURE ZERO WIPED (スタンプなし・全セクタ 0x00 完全未初期化状態)");
+    EXPECT_TRUE(r.stamp.failed);
+    const auto head = testing::ReadFileBytes(image, 0, 131072);
+    EXPECT_TRUE(AllZero(head, 0, head.size())) << "no stamp after a failed verification";
+    EXPECT_EQ(CertificateFileCount(), 3u);
+}
+
+TEST_F(EraseJobTest, CertificatesDisabledWritesNoFiles) {
+    EraseJob job = RealJob(ZeroFill, 4 * kMiB);
+    job.certificatesDisabled = 1;
+    const EraseResult r = Run(job);
+    EXPECT_EQ(r.status, Completed);
+    EXPECT_TRUE(r.htmlPath.empty());
+    EXPECT_TRUE(r.auditLogPath.empty());
+    EXPECT_TRUE(r.jsonPath.empty());
+    EXPECT_EQ(r.sha256Fingerprint.size(), 64u);
+    EXPECT_EQ(CertificateFileCount(), 0u);
+}
+
+TEST_F(EraseJobTest, SimulationOnTheSystemDiskIsAllowedAndTouchesNothing) {
+    EraseJob job = RealJob(ZeroFill, 4 * kMiB);
+    job.disk.safety = SystemDisk;
+    job.execMode = SimulationDryRun;
+    std::vector<EraseProgressInfo> progress;
+    const EraseResult r = Run(job, nullptr, [&](const EraseProgressInfo& p) { progress.push_back(p); });
+    EXPECT_EQ(r.status, Completed);
+    EXPECT_EQ(r.verificationResult, L"PASSED (Simulation 100% Verified)");
+    EXPECT_EQ(r.diskStampStatus,
+              L"STAMPED (Simulation Verified - Bootable Report Stamp & Hardware Profile Ready)");
+    EXPECT_EQ(r.bytesWritten, 4 * kMiB);
+    EXPECT_EQ(lockCalls, 0);
+    EXPECT_EQ(CertificateFileCount(), 3u);
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back().overallPercent, 100);
+    EXPECT_EQ(logs.front(), L"=== [安全シミュレーション(Dry-Run)モード] 実際のディスク内容は変更されません ===");
+    EXPECT_TRUE(Logged(L"[DISK STAMP] 実機消去＆ハードウェアレポート画面スタンプ (Cert ID: " + r.certificateId));
+    const auto bytes = testing::ReadFileBytes(image);
+    EXPECT_TRUE(AllZero(bytes, 0, bytes.size()));
+}
+
+TEST_F(EraseJobTest, SimulationCancelledIsAborted) {
+    EraseJob job = RealJob(NistPurge, kMiB);
+    job.execMode = SimulationDryRun;
+    job.noStamp = 1;
+    CancelFlag cancel{0};
+    const EraseResult r = Run(job, &cancel, [&](const EraseProgressInfo& p) {
+        if (p.passNumber == 2) cancel = 1;
+    });
+    EXPECT_EQ(r.status, Cancelled);
+    EXPECT_EQ(r.passesCompleted, 1u);
+    EXPECT_EQ(r.verificationResult, L"ABORTED");
+    EXPECT_EQ(r.diskStampStatus, L"ABORTED");
+    EXPECT_TRUE(Logged(L"[NIST SP 800-88 Rev.1] NVMe/SSD 全LBAブロック解放"));
+    EXPECT_EQ(CertificateFileCount(), 3u);
+}
+
+}  // namespace
+}  // namespace morvane
