@@ -5,7 +5,9 @@
 #pragma once
 
 #include <filesystem>
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "common/win32.h"
 #include "support/winpe_fakes.h"
@@ -37,8 +39,16 @@ public:
     // `candidate` selects the kit location (0: "Program Files (x86)", 1: "Program Files").
     FakeKit(int candidate, const FakeKitLayout& layout) : root_(kAdkRootCandidates[candidate]) {
         kits_ = std::filesystem::path(root_).parent_path().parent_path();  // ...\Windows Kits
+        // A fake kit left by an interrupted run carries the marker and is replaced;
+        // anything else at that place is never touched.
+        const std::wstring marker = (kits_ / L"morvane_fake_kit.txt").wstring();
+        if (RunningUnderWine() && PathExists(marker)) {
+            std::error_code ec;
+            std::filesystem::remove_all(kits_, ec);
+        }
         ok_ = RunningUnderWine() && !PathExists(kits_.wstring());
         if (!ok_) return;
+        WriteTextFile(marker, "fake deployment kit of the WinPE tests\r\n");
         Build(layout);
     }
     FakeKit(const FakeKit&) = delete;
@@ -90,7 +100,8 @@ private:
             File(L"Windows Preinstallation Environment\\MakeWinPEMedia.cmd",
                  "@echo off\r\n"
                  ">>\"%MORVANE_FAKE_LOG%\" echo MakeWinPEMedia.cmd %*\r\n"
-                 "if defined MORVANE_FAKE_MWPM_EXIT exit /b %MORVANE_FAKE_MWPM_EXIT%\r\n"
+                 "if not \"%MORVANE_FAKE_MWPM_EXIT%\"==\"\" if not \"%MORVANE_FAKE_MWPM_EXIT%\"==\"0\" "
+                 "exit /b %MORVANE_FAKE_MWPM_EXIT%\r\n"
                  "if /i \"%1\"==\"/ISO\" echo fake iso>%3\r\n"
                  "exit /b 0\r\n");
             Arch(L"amd64", l.amd64Bootmgr, l);
@@ -111,6 +122,28 @@ private:
     std::wstring root_;
     std::filesystem::path kits_;
     bool ok_ = false;
+};
+
+// Font files in the host's fixed font folder for the life of the object.
+class HostFonts {
+public:
+    explicit HostFonts(const std::vector<std::wstring>& names) {
+        for (const auto& name : names) {
+            const std::wstring path = L"C:\\Windows\\Fonts\\" + name;
+            if (PathExists(path)) continue;  // never touch a font that was already there
+            WriteTextFile(path, "font " + Narrow(name));
+            created_.push_back(path);
+        }
+    }
+    ~HostFonts() {
+        for (const auto& path : created_) ::DeleteFileW(path.c_str());
+    }
+    bool Created(const std::wstring& name) const {
+        return std::find(created_.begin(), created_.end(), L"C:\\Windows\\Fonts\\" + name) != created_.end();
+    }
+
+private:
+    std::vector<std::wstring> created_;
 };
 
 }  // namespace morvane::testing

@@ -19,6 +19,7 @@ namespace {
 using testing::FakeKit;
 using testing::FakeKitLayout;
 using testing::FakeToolEnv;
+using testing::HostFonts;
 using testing::LogRecorder;
 using testing::Narrow;
 using testing::PathExists;
@@ -79,28 +80,6 @@ TEST(HybridBootFiles, StagesBootImagesAndTheBootManager) {
             L"[HYBRID BOOT] CSM (Legacy BIOS: etfsboot.com / bootmgr) および UEFI ブートローダを配置しました。"}));
     }
 }
-
-// Font files in the host's fixed font folder for the life of the object.
-class HostFonts {
-public:
-    explicit HostFonts(const std::vector<std::wstring>& names) {
-        for (const auto& name : names) {
-            const std::wstring path = L"C:\\Windows\\Fonts\\" + name;
-            if (PathExists(path)) continue;  // never touch a font that was already there
-            testing::WriteTextFile(path, "font " + Narrow(name));
-            created_.push_back(path);
-        }
-    }
-    ~HostFonts() {
-        for (const auto& path : created_) ::DeleteFileW(path.c_str());
-    }
-    bool Created(const std::wstring& name) const {
-        return std::find(created_.begin(), created_.end(), L"C:\\Windows\\Fonts\\" + name) != created_.end();
-    }
-
-private:
-    std::vector<std::wstring> created_;
-};
 
 TEST(JapaneseLocale, PackagesSettingsFontsAndRegistry) {
     ASSERT_TRUE(testing::RunningUnderWine());
