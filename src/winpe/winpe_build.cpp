@@ -31,7 +31,7 @@ std::wstring SystemDrive() {
 // Step 5 for a USB stick.
 int WriteUsb(const WinPEPaths& p, const WinPEBuildOptions& o, const std::wstring& arch,
              const LogCallback& log) {
-    const std::wstring drive = UsbDriveSpec(o.usbDrive);
+    const std::wstring drive = UsbDriveName(o.usbDrive);
     EmitLog(log, L"[WINPE BUILD] Step 5/5: UEFI + CSM (Legacy BIOS) 両対応ブータブルUSB (" + drive +
                      L") を作成中...");
     if (RunCommand(MakeUsbMediaCommand(p.setupScript, p.workFolder, drive), log) != 0) {
@@ -89,7 +89,7 @@ int Build(const WinPEBuildOptions& o, const LogCallback& log, const WinPEHost& h
     const WinPEPaths p = DeriveWinPEPaths(FindAdkRoot(), o.x86, o.workDir, TempFolder());
     // The USB step formats the named drive without asking: refuse anything but a
     // plain drive letter, and never the system's own drive, before any work starts.
-    if (o.outputKind == WinPEOutputUsb && !IsUsableUsbDrive(UsbDriveSpec(o.usbDrive), SystemDrive())) {
+    if (o.outputKind == WinPEOutputUsb && !IsUsableUsbDrive(UsbDriveName(o.usbDrive), SystemDrive())) {
         EmitLog(log, L"[ERROR] USBドライブの指定が不正です: " + o.usbDrive);
         return 1;
     }

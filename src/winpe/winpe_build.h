@@ -36,7 +36,7 @@ struct InjectedProgram {
 [[nodiscard]] InjectedProgram ChooseInjectedProgram(const std::wstring& programPath, int x86,
                                                     bool x86BuildBeside, bool x86BuildInSubfolder);
 
-// True for a drive specification naming one drive letter ("E:") other than the
+// True for a drive name of one drive letter ("E:") other than the
 // drive the running system lives on; the USB step formats that drive.
 [[nodiscard]] bool IsUsableUsbDrive(const std::wstring& drive, const std::wstring& systemDrive);
 

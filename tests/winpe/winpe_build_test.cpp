@@ -305,6 +305,28 @@ TEST_F(WinPEBuild, MediaFolderForKind2AndAnyOtherValue) {
     }
 }
 
+TEST_F(WinPEBuild, StagingFailuresStopBeforeMounting) {
+    const Lines stagingStart = {Prefix(L"amd64")[0], Prefix(L"amd64")[1]};
+    {
+        UseKit();
+        std::filesystem::remove_all(kit->pe(L"amd64") + L"\\Media");  // xcopy has no source
+        ASSERT_EQ(Build(), 1);
+        EXPECT_EQ(tools.Commands(), Commands{kCleanup});
+        EXPECT_EQ(Own(), Join(stagingStart, {L"[ERROR] WinPE Media フォルダのステージングに失敗しました。"}));
+        kit.reset();
+    }
+    {
+        UseKit();
+        const std::wstring wim = kit->pe(L"amd64") + L"\\en-us\\winpe.wim";
+        ::DeleteFileW(wim.c_str());
+        tools.ClearLog();
+        log.lines.clear();
+        ASSERT_EQ(Build(), 1);
+        EXPECT_EQ(tools.Commands(), Commands{kCleanup});
+        EXPECT_EQ(Own(), Join(stagingStart, {L"[ERROR] winpe.wim のコピーに失敗しました: " + wim}));
+    }
+}
+
 TEST_F(WinPEBuild, MountFailureStopsWithoutUnmounting) {
     UseKit();
     tools.ScriptExits(L"/Mount-Image=1");
