@@ -22,7 +22,7 @@ std::wstring ArchitectureFolder(int x86) {
     return x86 == 1 ? L"x86" : L"amd64";
 }
 
-std::wstring UsbDriveSpec(const std::wstring& usbDrive) {
+std::wstring UsbDriveName(const std::wstring& usbDrive) {
     return usbDrive.substr(0, 2);
 }
 

@@ -15,8 +15,8 @@ inline constexpr const wchar_t* kForwardLinkBase = L"https://go.microsoft.com/fw
 // "x86" for 1, "amd64" for anything else.
 [[nodiscard]] std::wstring ArchitectureFolder(int x86);
 
-// The drive specification of a USB target: its first two characters ("E:").
-[[nodiscard]] std::wstring UsbDriveSpec(const std::wstring& usbDrive);
+// The drive name of a USB target: its first two characters ("E:").
+[[nodiscard]] std::wstring UsbDriveName(const std::wstring& usbDrive);
 
 // Every path a build derives from the kit root, the architecture and the work folder.
 struct WinPEPaths {

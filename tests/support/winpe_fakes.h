@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <string>
 #include <utility>
@@ -86,6 +87,21 @@ public:
 private:
     std::wstring log_;
     ScopedEnv env_;
+};
+
+// Collects log lines; own() drops the indented tool output.
+struct LogRecorder {
+    std::vector<std::wstring> lines;
+    std::function<void(const std::wstring&)> callback() {
+        return [this](const std::wstring& line) { lines.push_back(line); };
+    }
+    std::vector<std::wstring> own() const {
+        std::vector<std::wstring> result;
+        for (const auto& line : lines) {
+            if (line.rfind(L"  ", 0) != 0) result.push_back(line);
+        }
+        return result;
+    }
 };
 
 inline bool PathExists(const std::wstring& path) {

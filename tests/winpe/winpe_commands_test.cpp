@@ -32,7 +32,7 @@ TEST(WinPECommands, BuildPipelineTemplates) {
          LR"(dism.exe /Unmount-Image /MountDir:"C:\Users\op\AppData\Local\Temp\Morvane_WinPE_amd64\mount" /Commit)"},
         {UnmountDiscardCommand(p.mountFolder),
          LR"(dism.exe /Unmount-Image /MountDir:"C:\Users\op\AppData\Local\Temp\Morvane_WinPE_amd64\mount" /Discard)"},
-        {MakeUsbMediaCommand(p.setupScript, p.workFolder, UsbDriveSpec(L"E:\\ [USB - 14.90 GB]")),
+        {MakeUsbMediaCommand(p.setupScript, p.workFolder, UsbDriveName(L"E:\\ [USB - 14.90 GB]")),
          LR"(call "C:\Program Files (x86)\Windows Kits\10\Assessment and Deployment Kit\Deployment Tools\DandISetEnv.bat" && MakeWinPEMedia.cmd /UFD /F "C:\Users\op\AppData\Local\Temp\Morvane_WinPE_amd64" E:)"},
         {BootsectCommand(p.bootsect, L"E:"),
          LR"("C:\Program Files (x86)\Windows Kits\10\Assessment and Deployment Kit\Deployment Tools\amd64\BCDBoot\bootsect.exe" /nt60 E: /force /mbr)"},
@@ -115,8 +115,8 @@ TEST(WinPECommands, DerivedPathsForBothArchitectures) {
     EXPECT_EQ(ArchitectureFolder(1), L"x86");
     EXPECT_EQ(ArchitectureFolder(0), L"amd64");
     EXPECT_EQ(ArchitectureFolder(-1), L"amd64");
-    EXPECT_EQ(UsbDriveSpec(L"F:"), L"F:");
-    EXPECT_EQ(UsbDriveSpec(L"F"), L"F");
+    EXPECT_EQ(UsbDriveName(L"F:"), L"F:");
+    EXPECT_EQ(UsbDriveName(L"F"), L"F");
 }
 
 TEST(WinPECommands, AutoStartFilesAreExactBytes) {

@@ -1,0 +1,125 @@
+// Finding the deployment kit, judging its completeness by marker files, and
+// installing it through the vendor's setup programs or winget.
+#include "winpe/adk.h"
+
+#include "winpe/command_runner.h"
+#include "winpe/winpe_commands.h"
+
+namespace morvane {
+
+namespace {
+
+constexpr const wchar_t* kDeploymentToolsMarker = L"\\Deployment Tools\\DandISetEnv.bat";
+constexpr const wchar_t* kWinPEMarker = L"\\Windows Preinstallation Environment\\copype.cmd";
+constexpr const wchar_t* kX86WinPEMarker = L"\\Windows Preinstallation Environment\\x86\\en-us\\winpe.wim";
+constexpr const wchar_t* kKitBelowExtraction = L"\\Windows Kits\\10\\Assessment and Deployment Kit";
+
+struct Download {
+    int linkId;
+    const wchar_t* fileName;
+};
+// Mode 2 keeps every installer under a name that says which kit it belongs to.
+constexpr Download kAllInstallers[] = {
+    {2120254, L"adksetup_win10_x86_x64.exe"},
+    {2120253, L"adkwinpesetup_win10_x86_x64.exe"},
+    {2271337, L"adksetup_win11.exe"},
+    {2271338, L"adkwinpesetup_win11.exe"},
+};
+
+void Run(const std::wstring& command, const LogCallback& log) {
+    (void)RunCommand(command, log);  // results are ignored: the markers decide
+}
+
+int DownloadOnly(const std::wstring& folder, const LogCallback& log, const WinPEHost& host) {
+    EmitLog(log, L"[ADK DOWNLOADER] Windows 10 ADK (x86/x64対応) & Windows 11 ADK "
+                 L"公式インストーラーを保存しています: " + folder);
+    for (const Download& d : kAllInstallers) Run(DownloadCommand(d.linkId, folder, d.fileName), log);
+    EmitLog(log, L"[ADK DOWNLOADER] 公式インストーラー一式のダウンロードが完了しました！");
+    if (host.openFolder) host.openFolder(folder);
+    return 0;
+}
+
+// The 32-bit WinPE files, unpacked from the add-on's packages beside the installed kit.
+void ExtractX86WinPE(const std::wstring& folder, const LogCallback& log) {
+    EmitLog(log, L"[WIN10 x86 PE] 既存ADK環境へ Windows 10 x86 (32-bit) WinPE "
+                 L"コンポーネントをサイドバイサイド展開しています...");
+    Run(WinPELayoutCommand(folder), log);
+    const std::wstring installers = folder + L"\\layout_win10pe\\Installers\\";
+    Run(MsiExtractCommand(installers + L"Windows PE x86 x64-x86_en-us.msi", folder), log);
+    Run(MsiExtractCommand(installers + L"Windows PE x86 x64 wims-x86_en-us.msi", folder), log);
+    const std::wstring extracted = folder + L"\\extracted_win10pe" + kKitBelowExtraction;
+    Run(XcopyTreeCommand(extracted + L"\\Windows Preinstallation Environment\\x86",
+                         FindAdkRoot() + L"\\Windows Preinstallation Environment\\x86"),
+        log);
+    const std::wstring tools = extracted + L"\\Deployment Tools\\x86";
+    if (PathExists(tools)) Run(XcopyTreeCommand(tools, FindAdkRoot() + L"\\Deployment Tools\\x86"), log);
+}
+
+// True when the Windows 10 kit ended complete.
+bool InstallWin10Kit(const std::wstring& folder, const LogCallback& log) {
+    EmitLog(log, L"[ADK INSTALLER] Windows 10 ADK + WinPE Add-on (x86 32bit & x64 64bit / "
+                 L"CSM & UEFI両対応) を導入しています...");
+    if (GetAdkStatus() == AdkMissing) {
+        Run(DownloadCommand(2120254, folder, L"adksetup_win10.exe"), log);
+        Run(AdkSetupCommand(folder), log);
+    }
+    // Runs even when the add-on is present: it also repairs a damaged add-on.
+    Run(DownloadCommand(2120253, folder, L"adkwinpesetup_win10.exe"), log);
+    Run(WinPESetupCommand(folder), log);
+    if (!HasX86WinPE()) ExtractX86WinPE(folder, log);
+    if (GetAdkStatus() != AdkReady) return false;
+    EmitLog(log, L"[ADK INSTALLER] Windows 10 PE (x86 32bit / x64) 環境の準備が完了しました！");
+    return true;
+}
+
+int InstallWin11Kit(const LogCallback& log) {
+    EmitLog(log, L"[ADK INSTALLER] Windows 11 ADK + WinPE Add-on の自動導入を開始します...");
+    Run(WingetAdkCommand(), log);
+    Run(WingetWinPECommand(), log);
+    if (GetAdkStatus() != AdkReady) return 1;
+    EmitLog(log, L"[ADK INSTALLER] Windows ADK および WinPE Add-on の導入が確認されました！");
+    return 0;
+}
+
+}  // namespace
+
+std::wstring FindAdkRoot() {
+    for (const wchar_t* candidate : kAdkRootCandidates) {
+        if (DirectoryExists(candidate)) return candidate;
+    }
+    return kAdkRootCandidates[0];
+}
+
+int GetAdkStatus() {
+    const std::wstring root = FindAdkRoot();
+    if (!PathExists(root + kDeploymentToolsMarker)) return AdkMissing;
+    if (!PathExists(root + kWinPEMarker)) return AdkWinPEMissing;
+    return AdkReady;
+}
+
+bool HasX86WinPE() {
+    return PathExists(FindAdkRoot() + kX86WinPEMarker);
+}
+
+int InstallAdk(int choice, const std::wstring& downloadDir, LogCallback log) {
+    return InstallAdk(choice, downloadDir, std::move(log), SystemWinPEHost());
+}
+
+int InstallAdk(int choice, const std::wstring& downloadDir, LogCallback log, const WinPEHost& host) {
+    const std::wstring folder =
+        downloadDir.empty() ? TempFolder() + L"Morvane_ADK_Downloads" : downloadDir;
+    CreateFolder(folder);
+    int result = 1;
+    if (choice == DownloadInstallersOnly) {
+        result = DownloadOnly(folder, log, host);
+    } else if (choice == Win10KitWithX86 && InstallWin10Kit(folder, log)) {
+        result = 0;
+    } else {
+        // Mode 1, any unknown mode, and the fallback of an incomplete mode 0.
+        result = InstallWin11Kit(log);
+    }
+    log = nullptr;  // the callback copy is released before returning
+    return result;
+}
+
+}  // namespace morvane

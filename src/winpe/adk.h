@@ -1,0 +1,44 @@
+// Deployment-kit detection (where the kit is and how complete it is) and its
+// unattended download and installation.
+#pragma once
+
+#include <string>
+
+#include "common/log_callback.h"
+#include "winpe/winpe_host.h"
+
+namespace morvane {
+
+inline constexpr const wchar_t* kAdkRootCandidates[] = {
+    L"C:\\Program Files (x86)\\Windows Kits\\10\\Assessment and Deployment Kit",
+    L"C:\\Program Files\\Windows Kits\\10\\Assessment and Deployment Kit",
+};
+
+// Kit status: both parts present, add-on missing, deployment tools missing.
+enum AdkStatus : int {
+    AdkReady = 0,
+    AdkWinPEMissing = 1,
+    AdkMissing = 2,
+};
+
+// Installation modes of InstallAdk; any other value behaves as Win11ViaWinget.
+enum AdkInstallChoice : int {
+    Win10KitWithX86 = 0,
+    Win11ViaWinget = 1,
+    DownloadInstallersOnly = 2,
+};
+
+// The first candidate that is a directory, else the first candidate anyway, so
+// callers always get a path and detect absence through the marker files.
+[[nodiscard]] std::wstring FindAdkRoot();
+[[nodiscard]] int GetAdkStatus();
+[[nodiscard]] bool HasX86WinPE();
+
+// Downloads and installs the kit without interaction. Tool results are ignored;
+// returns 0 when the kit is complete afterwards (mode 2: when the downloads were
+// attempted), else 1.
+[[nodiscard]] int InstallAdk(int choice, const std::wstring& downloadDir, LogCallback log);
+[[nodiscard]] int InstallAdk(int choice, const std::wstring& downloadDir, LogCallback log,
+                             const WinPEHost& host);
+
+}  // namespace morvane

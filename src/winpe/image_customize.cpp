@@ -1,0 +1,135 @@
+// Boot files, Japanese locale and runtime libraries for the mounted WinPE image.
+#include "winpe/image_customize.h"
+
+#include "common/win32.h"
+#include "winpe/command_runner.h"
+#include "winpe/winpe_commands.h"
+
+namespace morvane {
+
+namespace {
+
+constexpr const wchar_t* kBootImageFiles[] = {
+    L"etfsboot.com", L"efisys.bin", L"efisys_noprompt.bin", L"efisys_EX.bin", L"efisys_noprompt_EX.bin",
+};
+
+constexpr const wchar_t* kRuntimeLibraries[] = {
+    L"vcruntime140.dll", L"vcruntime140_1.dll", L"msvcp140.dll", L"msvcp140_1.dll",
+    L"msvcp140_2.dll",   L"concrt140.dll",      L"ucrtbase.dll",
+};
+
+constexpr const wchar_t* kFonts[] = {L"msgothic.ttc", L"YuGothM.ttc", L"YuGothB.ttc", L"meiryo.ttc"};
+constexpr const wchar_t* kHostFonts = L"C:\\Windows\\Fonts\\";
+constexpr const wchar_t* kHostWow64 = L"C:\\Windows\\SysWOW64";
+
+std::wstring PERoot(const std::wstring& adkRoot, int x86) {
+    return adkRoot + L"\\Windows Preinstallation Environment\\" + ArchitectureFolder(x86);
+}
+
+std::wstring SystemDirectory() {
+    wchar_t buffer[MAX_PATH] = {};
+    const UINT n = ::GetSystemDirectoryW(buffer, MAX_PATH);
+    return (n > 0 && n < MAX_PATH) ? std::wstring(buffer, n) : std::wstring();
+}
+
+void Run(const std::wstring& command, const LogCallback& log) {
+    (void)RunCommand(command, log);  // DISM and reg.exe results never stop a build
+}
+
+}  // namespace
+
+void StageHybridBootFiles(const std::wstring& adkRoot, const std::wstring& workFolder, int x86,
+                          LogCallback log) {
+    const std::wstring fwfiles = workFolder + L"\\fwfiles";
+    const std::wstring bootbins = workFolder + L"\\bootbins";
+    CreateFolder(fwfiles);
+    CreateFolder(bootbins);
+    // The boot images come from the amd64 host tools for either architecture.
+    const std::wstring oscdimg = adkRoot + L"\\Deployment Tools\\amd64\\Oscdimg";
+    for (const wchar_t* file : kBootImageFiles) {
+        const std::wstring source = oscdimg + L"\\" + file;
+        if (!PathExists(source)) continue;
+        CopyOver(source, fwfiles + L"\\" + file);
+        CopyOver(source, bootbins + L"\\" + file);
+    }
+    const std::wstring mediaBootmgr = workFolder + L"\\media\\bootmgr";
+    if (!PathExists(mediaBootmgr)) {
+        const std::wstring own = PERoot(adkRoot, x86) + L"\\Media\\bootmgr";
+        const std::wstring amd64 = adkRoot + L"\\Windows Preinstallation Environment\\amd64\\Media\\bootmgr";
+        CopyOver(PathExists(own) ? own : amd64, mediaBootmgr);
+    }
+    EmitLog(log, L"[HYBRID BOOT] CSM (Legacy BIOS: etfsboot.com / bootmgr) および UEFI "
+                 L"ブートローダを配置しました。");
+    log = nullptr;
+}
+
+void AddJapaneseLocale(const std::wstring& adkRoot, const std::wstring& mountFolder,
+                       const std::wstring& applicationFolder, int x86, LogCallback log) {
+    const std::wstring packages = PERoot(adkRoot, x86) + L"\\WinPE_OCs";
+    const std::wstring fontSupport = packages + L"\\WinPE-FontSupport-JA-JP.cab";
+    if (PathExists(fontSupport)) {
+        EmitLog(log, L"[JA-JP LOCALE] WinPE-FontSupport-JA-JP.cab (日本語フォントサポート) を適用中...");
+        Run(AddPackageCommand(mountFolder, fontSupport), log);
+    }
+    const std::wstring languagePack = packages + L"\\ja-jp\\lp.cab";
+    if (PathExists(languagePack)) {
+        EmitLog(log, L"[JA-JP LOCALE] ja-jp\\lp.cab (日本語言語パック) を適用中...");
+        Run(AddPackageCommand(mountFolder, languagePack), log);
+        // Switching the settings only makes sense once the language is in the image.
+        Run(SetAllIntlCommand(mountFolder), log);
+        Run(SetLayeredDriverCommand(mountFolder), log);
+    }
+
+    const std::wstring imageFonts = mountFolder + L"\\Windows\\Fonts";
+    const std::wstring appFonts = applicationFolder + L"\\Fonts";
+    CreateFolder(imageFonts);
+    CreateFolder(appFonts);
+    for (const wchar_t* font : kFonts) {
+        const std::wstring source = std::wstring(kHostFonts) + font;
+        if (!PathExists(source)) continue;
+        CopyOver(source, imageFonts + L"\\" + font);
+        CopyOver(source, appFonts + L"\\" + font);
+    }
+
+    if (PathExists(mountFolder + L"\\Windows\\System32\\config\\SOFTWARE")) {
+        EmitLog(log, L"[JA-JP FONTS] WinPE レジストリへ日本語フォント (MS UI Gothic / Yu Gothic UI) "
+                     L"と FontLink を登録中...");
+        // reg.exe output stays out of the log; every step runs even if the load failed.
+        Run(LoadHiveCommand(mountFolder), nullptr);
+        for (const std::wstring& command : FontRegistryCommands()) Run(command, nullptr);
+        Run(UnloadHiveCommand(), nullptr);
+    }
+    log = nullptr;
+}
+
+void CopyRuntimeLibraries(const std::wstring& applicationFolder, int x86, LogCallback log) {
+    CopyRuntimeLibraries(applicationFolder, x86, std::move(log), SystemWinPEHost());
+}
+
+void CopyRuntimeLibraries(const std::wstring& applicationFolder, int x86, LogCallback log,
+                          const WinPEHost& host) {
+    const std::wstring programFolder = ProgramFolder(host.programPath);
+    const bool is32 = x86 == 1;
+    const std::wstring first = is32 ? programFolder + L"\\x86" : programFolder;
+    const std::wstring second = is32 ? std::wstring(kHostWow64) : SystemDirectory();
+    const wchar_t* firstTag = is32 ? L"[WINPE x86 DLL] 32-bit 動的ライブラリ同梱: "
+                                   : L"[WINPE x64 DLL] 64-bit 動的ライブラリ同梱: ";
+    const wchar_t* secondTag = is32 ? L"[WINPE x86 DLL] SysWOW64 32-bit 動的ライブラリ同梱: "
+                                    : L"[WINPE x64 DLL] システム動的ライブラリ同梱: ";
+    for (const wchar_t* library : kRuntimeLibraries) {
+        const std::wstring target = applicationFolder + L"\\" + library;
+        const std::wstring fromFirst = first + L"\\" + library;
+        const std::wstring fromSecond = second + L"\\" + library;
+        // The line is logged after the copy whatever the copy returned.
+        if (PathExists(fromFirst)) {
+            CopyOver(fromFirst, target);
+            EmitLog(log, firstTag + std::wstring(library));
+        } else if (!second.empty() && PathExists(fromSecond)) {
+            CopyOver(fromSecond, target);
+            EmitLog(log, secondTag + std::wstring(library));
+        }
+    }
+    log = nullptr;
+}
+
+}  // namespace morvane

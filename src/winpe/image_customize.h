@@ -1,0 +1,28 @@
+// What makes a WinPE medium boot on both firmware kinds and run the program in
+// Japanese: hybrid boot files, the Japanese locale and fonts, the runtime libraries.
+// None of these can fail a build; problems only show in the log or not at all.
+#pragma once
+
+#include <string>
+
+#include "common/log_callback.h"
+#include "winpe/winpe_host.h"
+
+namespace morvane {
+
+// The El Torito boot sector and the UEFI boot images go to the work folder's
+// "fwfiles" and "bootbins"; the media tree gets a BIOS boot manager if it lacks one.
+void StageHybridBootFiles(const std::wstring& adkRoot, const std::wstring& workFolder, int x86,
+                          LogCallback log);
+
+// Japanese packages, international settings and keyboard, fonts and their registry
+// entries, applied to the image mounted at `mountFolder`.
+void AddJapaneseLocale(const std::wstring& adkRoot, const std::wstring& mountFolder,
+                       const std::wstring& applicationFolder, int x86, LogCallback log);
+
+// The language runtime libraries, copied next to the injected program.
+void CopyRuntimeLibraries(const std::wstring& applicationFolder, int x86, LogCallback log);
+void CopyRuntimeLibraries(const std::wstring& applicationFolder, int x86, LogCallback log,
+                          const WinPEHost& host);
+
+}  // namespace morvane

@@ -1,0 +1,35 @@
+// The host facts and effects the WinPE builder depends on (the running program's
+// path, the shell's "open" of a folder) behind one seam, plus small file helpers.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace morvane {
+
+struct WinPEHost {
+    // Full path of the running program; its folder is searched for the x86 build
+    // and for runtime libraries.
+    std::wstring programPath;
+    // Shows a folder to the user; may be empty (nothing is opened).
+    std::function<void(const std::wstring& folder)> openFolder;
+};
+
+// The real host: GetModuleFileNameW and ShellExecuteW "open" with SW_SHOWNORMAL.
+[[nodiscard]] WinPEHost SystemWinPEHost();
+
+// The part of `path` before its last "\" or "/"; "." when there is none.
+[[nodiscard]] std::wstring ProgramFolder(const std::wstring& path);
+
+// Existence as the builder tests it: anything but INVALID_FILE_ATTRIBUTES.
+[[nodiscard]] bool PathExists(const std::wstring& path);
+// An existing directory (not a file of that name).
+[[nodiscard]] bool DirectoryExists(const std::wstring& path);
+// One level, failures ignored (the folder may already exist).
+void CreateFolder(const std::wstring& path);
+// CopyFileW with overwrite allowed.
+bool CopyOver(const std::wstring& from, const std::wstring& to);
+// The user's temporary folder, ending in "\".
+[[nodiscard]] std::wstring TempFolder();
+
+}  // namespace morvane

@@ -1,0 +1,450 @@
+// The WinPE build pipeline against a fake kit and fake tools: the exact sequence of
+// command lines each output path produces, what lands in the mounted image, the
+// log lines, and every failure path. The USB target is an unused drive letter that
+// only the fakes ever see; the shell "open" is recorded, never performed.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/win32.h"
+#include "support/temp_dir.h"
+#include "support/winpe_fake_kit.h"
+#include "support/winpe_fakes.h"
+#include "winpe/winpe_build.h"
+#include "winpe/winpe_commands.h"
+
+namespace morvane {
+namespace {
+
+using testing::FakeKit;
+using testing::FakeKitLayout;
+using testing::FakeToolEnv;
+using testing::HostFonts;
+using testing::LogRecorder;
+using testing::Narrow;
+using testing::PathExists;
+using testing::ReadFileBytes;
+using testing::TempDir;
+using Lines = std::vector<std::wstring>;
+using Commands = std::vector<std::string>;
+
+std::string Text(const std::wstring& path) {
+    const auto bytes = ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// A drive letter that names nothing on this machine, so no tool could reach a device.
+std::wstring UnusedDrive() {
+    const DWORD used = ::GetLogicalDrives();
+    for (wchar_t letter = L'R'; letter <= L'Y'; ++letter) {
+        if (used & (1u << (letter - L'A'))) continue;
+        const std::wstring drive = std::wstring(1, letter) + L":";
+        if (::GetDriveTypeW((drive + L"\\").c_str()) == DRIVE_NO_ROOT_DIR) return drive;
+    }
+    return L"";
+}
+
+FakeKitLayout QuickKit() {
+    // Without language packages the builds run fewer tools; one test covers them.
+    FakeKitLayout layout;
+    layout.fontPackage = false;
+    layout.languagePack = false;
+    return layout;
+}
+
+const std::wstring kStart = L"[WINPE BUILD] Step 1/5: ";
+
+class WinPEBuild : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(testing::RunningUnderWine());
+        drive = UnusedDrive();
+        ASSERT_FALSE(drive.empty());
+        testing::WriteTextFile(program, "x64 program");
+        options.workDir = work;
+        options.usbDrive = drive + L"\\ [USB - 14.90 GB]";
+        options.isoPath = temp.file(L"out\\Morvane PE.iso");
+        std::filesystem::create_directories(temp.path() / L"out");
+    }
+    void UseKit(const FakeKitLayout& layout = QuickKit(), int candidate = 0) {
+        kit = std::make_unique<FakeKit>(candidate, layout);
+        ASSERT_TRUE(kit->ok());
+        tools.AdkRoot(kit->root());
+    }
+    int Build() { return BuildWinPEMedia(options, log.callback(), host); }
+
+    // What each fake sees of the pipeline's commands.
+    std::string W() const { return Narrow(options.workDir.empty() ? defaultWork : options.workDir); }
+    std::string Root() const { return Narrow(kit->root()); }
+    std::string Mount() const {
+        return "dism.exe /Mount-Image /ImageFile:\"" + W() + "\\media\\sources\\boot.wim\" /Index:1 /MountDir:\"" +
+               W() + "\\mount\"";
+    }
+    std::string Commit() const { return "dism.exe /Unmount-Image /MountDir:\"" + W() + "\\mount\" /Commit"; }
+    std::string Discard() const { return "dism.exe /Unmount-Image /MountDir:\"" + W() + "\\mount\" /Discard"; }
+    std::string Ufd() const { return "MakeWinPEMedia.cmd /UFD /F \"" + W() + "\" " + Narrow(drive); }
+    std::string Bootsect() const {
+        return Narrow(BootsectCommand(kit->root() + L"\\Deployment Tools\\amd64\\BCDBoot\\bootsect.exe", drive));
+    }
+    std::string Oscdimg(const std::string& efi) const {
+        return Narrow(OscdimgCommand(kit->root() + L"\\Deployment Tools\\amd64\\Oscdimg\\oscdimg.exe",
+                                     Utf8ToWideForTest(W() + "\\fwfiles\\etfsboot.com"),
+                                     Utf8ToWideForTest(W() + "\\fwfiles\\" + efi), Utf8ToWideForTest(W()),
+                                     options.isoPath));
+    }
+    std::string IsoByKit() const { return "MakeWinPEMedia.cmd /ISO \"" + W() + "\" \"" + Narrow(options.isoPath) + "\""; }
+    static std::wstring Utf8ToWideForTest(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+
+    std::wstring Image(const std::wstring& relative) const {
+        return (options.workDir.empty() ? defaultWork : options.workDir) + L"\\mount\\" + relative;
+    }
+    Lines Prefix(const std::wstring& arch) const {
+        const std::wstring w = options.workDir.empty() ? defaultWork : options.workDir;
+        return {L"[WINPE BUILD] 作業ディレクトリを初期化しています (" + arch + L"): " + w,
+                kStart + arch + L" WinPE ベース環境とブートファイル群をステージング中...",
+                L"[HYBRID BOOT] CSM (Legacy BIOS: etfsboot.com / bootmgr) および UEFI ブートローダを配置しました。",
+                L"[WINPE BUILD] Step 2/5: DISM で boot.wim (" + arch + L") をマウントしています...",
+                L"[WINPE BUILD] Step 3/5: 日本語ロケール・日本語フォントの組み込みとアプリ自動起動設定を実行中..."};
+    }
+    // The builder's own lines minus the library lines, which depend on the host.
+    Lines Own() const {
+        Lines result;
+        for (const auto& line : log.own()) {
+            if (line.find(L" DLL] ") == std::wstring::npos) result.push_back(line);
+        }
+        return result;
+    }
+    static Lines Join(Lines a, const Lines& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    }
+
+    TempDir temp;
+    FakeToolEnv tools{temp.file(L"commands.log")};
+    std::unique_ptr<FakeKit> kit;
+    LogRecorder log;
+    std::vector<std::wstring> opened;
+    std::wstring program = temp.file(L"prog\\MorvaneDiskEraser.exe");
+    WinPEHost host{program, [this](const std::wstring& folder) { opened.push_back(folder); }};
+    std::wstring work = temp.file(L"work");
+    std::wstring defaultWork = TempFolder() + L"Morvane_WinPE_amd64";
+    std::wstring drive;
+    WinPEBuildOptions options;
+};
+
+const std::string kCleanup = "dism.exe /Cleanup-Wim";
+const std::wstring kStep4 = L"[WINPE BUILD] Step 4/5: DISM で変更をコミットしイメージをアンマウント中...";
+
+TEST_F(WinPEBuild, UsbHybridInTheDefaultWorkFolderWithJapaneseLocale) {
+    FakeKitLayout layout;  // with both language packages
+    UseKit(layout);
+    tools.Effects(L"hive");
+    HostFonts fonts({L"msgothic.ttc", L"YuGothM.ttc", L"YuGothB.ttc", L"meiryo.ttc"});
+    options.workDir.clear();
+    testing::WriteTextFile(defaultWork + L"\\stale.txt", "from an earlier build");
+
+    ASSERT_EQ(Build(), 0);
+
+    const std::string m = W() + "\\mount";
+    const std::string ocs = Root() + "\\Windows Preinstallation Environment\\amd64\\WinPE_OCs";
+    Commands expected = {kCleanup, Mount(),
+                         "dism.exe /Image:\"" + m + "\" /Add-Package /PackagePath:\"" + ocs + "\\WinPE-FontSupport-JA-JP.cab\"",
+                         "dism.exe /Image:\"" + m + "\" /Add-Package /PackagePath:\"" + ocs + "\\ja-jp\\lp.cab\"",
+                         "dism.exe /Image:\"" + m + "\" /Set-AllIntl:ja-JP",
+                         "dism.exe /Image:\"" + m + "\" /Set-LayeredDriver:6",
+                         Narrow(LoadHiveCommand(Utf8ToWideForTest(m)))};
+    for (const auto& add : FontRegistryCommands()) expected.push_back(Narrow(add));
+    expected.insert(expected.end(), {"reg.exe unload HKLM\\ZOLT_PESOFT", Commit(), Ufd(), Bootsect()});
+    EXPECT_EQ(tools.Commands(), expected);
+
+    EXPECT_EQ(Own(), Join(Prefix(L"amd64"), {
+        L"[JA-JP LOCALE] WinPE-FontSupport-JA-JP.cab (日本語フォントサポート) を適用中...",
+        L"[JA-JP LOCALE] ja-jp\\lp.cab (日本語言語パック) を適用中...",
+        L"[JA-JP FONTS] WinPE レジストリへ日本語フォント (MS UI Gothic / Yu Gothic UI) と FontLink を登録中...",
+        kStep4,
+        L"[WINPE BUILD] Step 5/5: UEFI + CSM (Legacy BIOS) 両対応ブータブルUSB (" + drive + L") を作成中...",
+        L"[CSM/BIOS BOOT] bootsect.exe /nt60 /mbr で CSM (Legacy BIOS) ブートレコードをUSBへ書き込んでいます...",
+        L"[SUCCESS] 日本語対応 Morvane Disk Eraser 自動起動WinPE USBメモリ (amd64) の作成が完了しました！"}));
+    // Tool output is mirrored, indented.
+    EXPECT_NE(std::find(log.lines.begin(), log.lines.end(), L"  " + Utf8ToWideForTest(Mount())), log.lines.end());
+
+    // The earlier build's folder was removed; the kit's media tree was staged.
+    EXPECT_FALSE(PathExists(defaultWork + L"\\stale.txt"));
+    // Wine's xcopy reads only the first letter of "/herky", so only the top level of
+    // the media tree arrives here; the real xcopy copies the whole tree.
+    EXPECT_EQ(Text(defaultWork + L"\\media\\bootmgr"), "bootmgr amd64");
+    EXPECT_EQ(Text(defaultWork + L"\\media\\sources\\boot.wim"), "fake wim amd64");
+    EXPECT_EQ(Text(defaultWork + L"\\fwfiles\\efisys_noprompt.bin"), "efisys_noprompt");
+
+    // The mounted image: program, libraries, fonts, and both start files byte for byte.
+    const std::wstring app = L"Program Files\\Morvane Disk Eraser\\";
+    EXPECT_EQ(Text(Image(app + L"MorvaneDiskEraser.exe")), "x64 program");
+    EXPECT_TRUE(PathExists(Image(app + L"ucrtbase.dll")));
+    for (const wchar_t* font : {L"msgothic.ttc", L"YuGothM.ttc", L"YuGothB.ttc", L"meiryo.ttc"}) {
+        EXPECT_TRUE(PathExists(Image(L"Windows\\Fonts\\" + std::wstring(font)))) << Narrow(font);
+        EXPECT_TRUE(PathExists(Image(app + L"Fonts\\" + font))) << Narrow(font);
+    }
+    const std::string ini = Text(Image(L"Windows\\System32\\winpeshl.ini"));
+    EXPECT_EQ(ini.size(), 120u);
+    EXPECT_EQ(ini, "[LaunchApps]\r\n%SYSTEMDRIVE%\\Windows\\System32\\wpeinit.exe\r\n"
+                   "\"X:\\Program Files\\Morvane Disk Eraser\\MorvaneDiskEraser.exe\"\r\n");
+    const std::string net = Text(Image(L"Windows\\System32\\startnet.cmd"));  // replaced the image's own
+    EXPECT_EQ(net.size(), 91u);
+    EXPECT_EQ(net, "@echo off\r\nwpeinit\r\n"
+                   "start \"\" \"X:\\Program Files\\Morvane Disk Eraser\\MorvaneDiskEraser.exe\"\r\n");
+    EXPECT_TRUE(opened.empty());
+    std::error_code ec;
+    std::filesystem::remove_all(defaultWork, ec);
+}
+
+TEST_F(WinPEBuild, UsbUefiOnlyWritesNoLegacyBootRecord) {
+    UseKit();
+    options.uefiOnly = 1;
+    ASSERT_EQ(Build(), 0);
+    EXPECT_EQ(tools.Commands(), (Commands{kCleanup, Mount(), Commit(), Ufd()}));
+    EXPECT_EQ(Own(), Join(Prefix(L"amd64"), {
+        kStep4,
+        L"[WINPE BUILD] Step 5/5: UEFI + CSM (Legacy BIOS) 両対応ブータブルUSB (" + drive + L") を作成中...",
+        L"[SUCCESS] 日本語対応 Morvane Disk Eraser 自動起動WinPE USBメモリ (amd64) の作成が完了しました！"}));
+}
+
+TEST_F(WinPEBuild, UsbMediaMakerFailure) {
+    UseKit();
+    tools.Set(L"MORVANE_FAKE_MWPM_EXIT", L"1");
+    ASSERT_EQ(Build(), 1);
+    EXPECT_EQ(tools.Commands(), (Commands{kCleanup, Mount(), Commit(), Ufd()}));
+    EXPECT_EQ(Own().back(), L"[ERROR] MakeWinPEMedia (/UFD) の実行に失敗しました。");
+}
+
+TEST_F(WinPEBuild, UsbTargetMustBeADriveLetterOtherThanTheSystemDrive) {
+    UseKit();
+    for (const std::wstring target : {L"", L"C:", L"c:\\ [Windows]", L"1:", L"\\\\"}) {
+        SCOPED_TRACE(Narrow(target));
+        options.usbDrive = target;
+        log.lines.clear();
+        EXPECT_EQ(Build(), 1);
+        EXPECT_EQ(log.lines, Lines{L"[ERROR] USBドライブの指定が不正です: " + target});
+    }
+    EXPECT_TRUE(tools.Commands().empty());
+    EXPECT_TRUE(IsUsableUsbDrive(L"e:", L"C:"));
+    EXPECT_FALSE(IsUsableUsbDrive(L"E:", L"E:"));
+}
+
+TEST_F(WinPEBuild, IsoImagePaths) {
+    struct Case {
+        const char* name;
+        bool noprompt, etfsboot;
+        int uefiOnly;
+        const wchar_t* exits;  // scripted tool failures
+        bool kitMakerFails;
+        int result;
+    };
+    const Case cases[] = {
+        {"hybrid, no-prompt EFI image", true, true, 0, L"", false, 0},
+        {"hybrid, prompting EFI image", false, true, 0, L"", false, 0},
+        {"UEFI only: the kit's media maker", true, true, 1, L"", false, 0},
+        {"no etfsboot.com: the kit's media maker", true, false, 0, L"", false, 0},
+        {"oscdimg fails: the kit's media maker", true, true, 0, L"oscdimg.exe=1", false, 0},
+        {"oscdimg and the media maker fail", true, true, 0, L"oscdimg.exe=1", true, 1},
+    };
+    options.outputKind = WinPEOutputIso;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeKitLayout layout = QuickKit();
+        layout.noprompt = c.noprompt;
+        layout.etfsboot = c.etfsboot;
+        kit.reset();
+        UseKit(layout);
+        ASSERT_TRUE(kit->ok());
+        tools.ScriptExits(c.exits);
+        tools.Set(L"MORVANE_FAKE_MWPM_EXIT", c.kitMakerFails ? L"1" : L"0");
+        tools.ClearLog();
+        log.lines.clear();
+        options.uefiOnly = c.uefiOnly;
+        ::DeleteFileW(options.isoPath.c_str());
+
+        ASSERT_EQ(Build(), c.result);
+        const bool tryOscdimg = c.uefiOnly == 0 && c.etfsboot;
+        const bool oscdimgWorks = tryOscdimg && std::wstring(c.exits).empty();
+        Commands expected = {kCleanup, Mount(), Commit()};
+        if (tryOscdimg) expected.push_back(Oscdimg(c.noprompt ? "efisys_noprompt.bin" : "efisys.bin"));
+        if (!oscdimgWorks) expected.push_back(IsoByKit());
+        EXPECT_EQ(tools.Commands(), expected);
+
+        Lines tail = {kStep4, L"[WINPE BUILD] Step 5/5: 日本語対応・UEFI + CSM (Legacy BIOS) ハイブリッドISO (" +
+                                  options.isoPath + L") を作成中..."};
+        if (oscdimgWorks) {
+            tail.push_back(L"[SUCCESS] 日本語ロケール組込済・UEFI + CSM (Legacy BIOS) 両対応 WinPE ISO (amd64) の作成が完了しました！");
+        } else if (c.result == 0) {
+            tail.push_back(L"[SUCCESS] 日本語対応 Morvane Disk Eraser 自動起動WinPE ISO (amd64) の作成が完了しました！");
+        } else {
+            tail.push_back(L"[ERROR] ISOイメージの作成に失敗しました。");
+        }
+        EXPECT_EQ(Own(), Join(Prefix(L"amd64"), tail));
+        EXPECT_EQ(PathExists(options.isoPath), c.result == 0);
+    }
+}
+
+TEST_F(WinPEBuild, MediaFolderForKind2AndAnyOtherValue) {
+    for (int kind : {2, 3}) {
+        SCOPED_TRACE(kind);
+        UseKit();
+        tools.ClearLog();
+        log.lines.clear();
+        opened.clear();
+        options.outputKind = kind;
+        ASSERT_EQ(Build(), 0);
+        EXPECT_EQ(tools.Commands(), (Commands{kCleanup, Mount(), Commit()}));
+        EXPECT_EQ(Own(), Join(Prefix(L"amd64"), {kStep4,
+            L"[SUCCESS] 日本語対応 WinPEメディアフォルダ (amd64) の作成が完了しました: " + work + L"\\media"}));
+        EXPECT_EQ(opened, Lines{work + L"\\media"});
+        kit.reset();
+    }
+}
+
+TEST_F(WinPEBuild, StagingFailuresStopBeforeMounting) {
+    const Lines stagingStart = {Prefix(L"amd64")[0], Prefix(L"amd64")[1]};
+    {
+        UseKit();
+        std::filesystem::remove_all(kit->pe(L"amd64") + L"\\Media");  // xcopy has no source
+        ASSERT_EQ(Build(), 1);
+        EXPECT_EQ(tools.Commands(), Commands{kCleanup});
+        EXPECT_EQ(Own(), Join(stagingStart, {L"[ERROR] WinPE Media フォルダのステージングに失敗しました。"}));
+        kit.reset();
+    }
+    {
+        UseKit();
+        const std::wstring wim = kit->pe(L"amd64") + L"\\en-us\\winpe.wim";
+        ::DeleteFileW(wim.c_str());
+        tools.ClearLog();
+        log.lines.clear();
+        ASSERT_EQ(Build(), 1);
+        EXPECT_EQ(tools.Commands(), Commands{kCleanup});
+        EXPECT_EQ(Own(), Join(stagingStart, {L"[ERROR] winpe.wim のコピーに失敗しました: " + wim}));
+    }
+}
+
+TEST_F(WinPEBuild, MountFailureStopsWithoutUnmounting) {
+    UseKit();
+    tools.ScriptExits(L"/Mount-Image=1");
+    ASSERT_EQ(Build(), 1);
+    EXPECT_EQ(tools.Commands(), (Commands{kCleanup, Mount()}));
+    Lines expected = Prefix(L"amd64");
+    expected.back() = L"[ERROR] boot.wim のマウントに失敗しました。管理者権限で実行しているか確認してください。";
+    EXPECT_EQ(Own(), expected);
+}
+
+TEST_F(WinPEBuild, CommitFailureDiscardsThenReports) {
+    UseKit();
+    tools.ScriptExits(L"/Commit=1");
+    ASSERT_EQ(Build(), 1);
+    EXPECT_EQ(tools.Commands(), (Commands{kCleanup, Mount(), Commit(), Discard()}));
+    EXPECT_EQ(Own(), Join(Prefix(L"amd64"), {kStep4, L"[ERROR] DISM アンマウント・コミットに失敗しました。"}));
+    // The discard's own output stays out of the log.
+    EXPECT_EQ(std::find(log.lines.begin(), log.lines.end(), L"  " + Utf8ToWideForTest(Discard())), log.lines.end());
+}
+
+TEST_F(WinPEBuild, MissingKitRunsNothing) {
+    for (bool addon : {false, true}) {
+        FakeKitLayout layout;
+        layout.winpeAddon = addon;
+        layout.deploymentTools = !addon;
+        FakeKit partial(1, layout);
+        ASSERT_TRUE(partial.ok());
+        log.lines.clear();
+        ASSERT_EQ(Build(), 1);
+        EXPECT_EQ(log.lines, Lines{L"[ERROR] Windows ADK および WinPE Add-on が見つかりません。先に導入を実行してください。"});
+    }
+    EXPECT_TRUE(tools.Commands().empty());
+}
+
+TEST_F(WinPEBuild, X86MediumInjectsTheBest32BitProgram) {
+    struct Case {
+        const char* name;
+        bool beside, subfolder;
+        std::string injected;
+        bool announced;
+    };
+    const Case cases[] = {
+        {"32-bit build beside the program", true, true, "x86 beside", true},
+        {"32-bit build in the x86 folder", false, true, "x86 folder", false},
+        {"no 32-bit build: the program itself", false, false, "x64 program", false},
+    };
+    options.outputKind = WinPEOutputFolder;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir progDir;
+        host.programPath = progDir.file(L"MorvaneDiskEraser.exe");
+        testing::WriteTextFile(host.programPath, "x64 program");
+        if (c.beside) testing::WriteTextFile(progDir.file(L"MorvaneDiskEraser_x86.exe"), "x86 beside");
+        if (c.subfolder) testing::WriteTextFile(progDir.file(L"x86\\MorvaneDiskEraser.exe"), "x86 folder");
+        UseKit();
+        tools.ClearLog();
+        log.lines.clear();
+        options.x86 = 1;
+        ASSERT_EQ(Build(), 0);
+        EXPECT_EQ(Text(Image(L"Program Files\\Morvane Disk Eraser\\MorvaneDiskEraser.exe")), c.injected);
+        Lines expected = Prefix(L"x86");
+        if (c.announced) {
+            expected.push_back(L"[WINPE x86] 32-bit ネイティブ実行ファイル (MorvaneDiskEraser_x86.exe) を組み込みます。");
+        }
+        expected.push_back(kStep4);
+        expected.push_back(L"[SUCCESS] 日本語対応 WinPEメディアフォルダ (x86) の作成が完了しました: " + work + L"\\media");
+        EXPECT_EQ(Own(), expected);
+        EXPECT_EQ(Text(work + L"\\media\\sources\\boot.wim"), "fake wim x86");
+        kit.reset();
+    }
+    EXPECT_EQ(ChooseInjectedProgram(L"C:\\p\\MorvaneDiskEraser.exe", 0, true, true).source,
+              L"C:\\p\\MorvaneDiskEraser.exe");
+}
+
+TEST_F(WinPEBuild, X86MediumSetsUpTheMissing32BitWinPEFirst) {
+    FakeKitLayout layout = QuickKit();
+    layout.x86WinPE = false;
+    options.outputKind = WinPEOutputFolder;
+    options.x86 = 1;
+    const std::wstring downloads = TempFolder() + L"Morvane_ADK_Downloads";
+    {
+        // The extraction cannot deliver the files: the build stops before any work.
+        UseKit(layout);
+        ASSERT_EQ(Build(), 1);
+        const Lines own = Own();
+        ASSERT_GE(own.size(), 2u);
+        EXPECT_EQ(own.front(), L"[AUTO SETUP] x86 (32-bit) Win10 PE コンポーネントが未展開のため、自動展開を実行します...");
+        EXPECT_EQ(own.back(), L"[ERROR] x86 (32-bit) Win10 PE イメージが見つかりません。「Win10 ADK + PE Add-on 導入」を実行してください。");
+        // The rest of the kit is complete, so the installer reports success without
+        // trying winget, and only the final check catches the missing x86 files.
+        const Commands commands = tools.Commands();
+        ASSERT_FALSE(commands.empty());
+        EXPECT_NE(commands.back().find("wims-x86_en-us.msi"), std::string::npos);
+        EXPECT_EQ(std::count(commands.begin(), commands.end(), kCleanup), 0);
+        kit.reset();
+    }
+    {
+        UseKit(layout);
+        tools.Effects(L"msi");
+        tools.ClearLog();
+        log.lines.clear();
+        ASSERT_EQ(Build(), 0);
+        const Commands commands = tools.Commands();
+        ASSERT_GE(commands.size(), 3u);
+        EXPECT_EQ(commands[commands.size() - 3], kCleanup);
+        EXPECT_TRUE(PathExists(work + L"\\media\\sources\\boot.wim"));
+        EXPECT_EQ(Own().back(), L"[SUCCESS] 日本語対応 WinPEメディアフォルダ (x86) の作成が完了しました: " + work + L"\\media");
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(downloads, ec);
+}
+
+TEST_F(WinPEBuild, EmptyLogCallbackRunsTheSameBuild) {
+    UseKit();
+    ASSERT_EQ(BuildWinPEMedia(options, nullptr, host), 0);
+    EXPECT_EQ(tools.Commands(), (Commands{kCleanup, Mount(), Commit(), Ufd(), Bootsect()}));
+    EXPECT_EQ(Text(Image(L"Windows\\System32\\winpeshl.ini")), WinpeshlIniContent());
+}
+
+}  // namespace
+}  // namespace morvane
