@@ -5,10 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/bootstrap.sh
-cmake --preset win64 >/dev/null
-cmake --build --preset win64 --target MorvaneDiskEraser
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target MorvaneDiskEraser
+# Builds both programs and lays out dist/ (x64 program, x86 program beside it).
+./scripts/package.sh
 
 root="$(pwd)"
 prefix="$root/build/win64/wineprefix"
@@ -37,6 +35,5 @@ if [ -n "$folder" ]; then
   ls -t "$folder" | head -n 3 | sed 's/^/  /'
 fi
 echo
-echo "x64 program: $exe"
-echo "x86 program: $root/build/win32/src/MorvaneDiskEraser.exe"
+echo "Programs: $root/dist/MorvaneDiskEraser.exe and $root/dist/MorvaneDiskEraser_x86.exe"
 exit "$code"
