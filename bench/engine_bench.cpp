@@ -37,8 +37,11 @@ int TimePass(const std::wstring& kind, const std::wstring& path, std::uint64_t s
     pass.kind = kind == L"random" ? Random : Fixed;
     pass.label = L"Pass 1/1: bench";
     const double start = Seconds();
-    const JobStatus status = WritePass(disk.get(), job, pass, 1, nullptr, {}, {});
+    double lastChunk = start;
+    const JobStatus status = WritePass(disk.get(), job, pass, 1, nullptr,
+                                       [&](const EraseProgressInfo&) { lastChunk = Seconds(); }, {});
     const double elapsed = Seconds() - start;
+    std::fprintf(stderr, "writes %.2f s, final flush %.2f s\n", lastChunk - start, start + elapsed - lastChunk);
     if (status != Completed) {
         std::fprintf(stderr, "pass status %u\n", static_cast<unsigned>(status));
         return 3;

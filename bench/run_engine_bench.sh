@@ -35,7 +35,7 @@ median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (
 pass_speed() {  # kind MiB
   local kind="$1" mib="$2" out
   rm -f "$image"; truncate -s "${mib}M" "$image"; sync
-  out="$(run_wine "$exe" pass "$kind" "$(winpath "$image")" $((mib * 1048576)) | tr -d '\r')"
+  out="$(run_wine "$exe" pass "$kind" "$(winpath "$image")" $((mib * 1048576)) 2>/dev/null | tr -d '\r')"
   echo "$out" | awk '/^MiB\/s/ {print $2}'
 }
 
@@ -49,9 +49,15 @@ dd_speed() {  # MiB
 }
 
 fixed=(); baseline=(); random=()
-for _ in $(seq "$rounds"); do
-  fixed+=("$(pass_speed fixed "$fixed_mib")")
-  baseline+=("$(dd_speed "$fixed_mib")")
+for round in $(seq "$rounds"); do
+  # Alternate which of the two goes first, so neither always meets a busier disk.
+  if [ $((round % 2)) -eq 1 ]; then
+    fixed+=("$(pass_speed fixed "$fixed_mib")")
+    baseline+=("$(dd_speed "$fixed_mib")")
+  else
+    baseline+=("$(dd_speed "$fixed_mib")")
+    fixed+=("$(pass_speed fixed "$fixed_mib")")
+  fi
   random+=("$(pass_speed random "$random_mib")")
 done
 gen="$(run_wine "$exe" gen 256 | tr -d '\r' | awk '/^MiB\/s/ {print $2}')"
