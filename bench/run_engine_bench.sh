@@ -3,15 +3,17 @@
 #
 # Fixed pass: WritePass over a 2 GiB image, against `dd if=/dev/zero bs=4M conv=fsync` into
 # the same kind of file in the same folder (Wine turns the final flush into fsync, so this
-# is the matched baseline). Random pass: WritePass on a smaller image. Generator: the bare
-# system random generator. Each figure is the best of ROUNDS runs.
+# is the matched baseline). Random pass: WritePass (ChaCha20 keystream generated one chunk
+# ahead on its own thread) on an image of RANDOM_MIB. Generators: the bare system random
+# generator, and the bare keystream on one thread. Each pass figure is the best of ROUNDS.
+# Targets: fixed >= 0.95 x dd, random >= 0.95 x fixed, keystream >= 1 GB/s.
 #
-# Usage: bench/run_engine_bench.sh [FIXED_MIB=2048] [RANDOM_MIB=256] [ROUNDS=3]
+# Usage: bench/run_engine_bench.sh [FIXED_MIB=2048] [RANDOM_MIB=2048] [ROUNDS=3]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
 fixed_mib="${1:-2048}"
-random_mib="${2:-256}"
+random_mib="${2:-2048}"
 rounds="${3:-3}"
 
 build="$root/build/win64"
@@ -61,6 +63,7 @@ for round in $(seq "$rounds"); do
   random+=("$(pass_speed random "$random_mib")")
 done
 gen="$(run_wine "$exe" gen 256 | tr -d '\r' | awk '/^MiB\/s/ {print $2}')"
+ks="$(run_wine "$exe" keystream 4096 | tr -d '\r' | awk '/^MiB\/s/ {print $2}')"
 
 f=$(printf '%s\n' "${fixed[@]}" | best)
 b=$(printf '%s\n' "${baseline[@]}" | best)
@@ -70,9 +73,10 @@ r=$(printf '%s\n' "${random[@]}" | best)
 echo "fixed pass    (${fixed_mib} MiB): $f MiB/s   runs: ${fixed[*]}"
 echo "dd baseline   (${fixed_mib} MiB): $b MiB/s   runs: ${baseline[*]}"
 echo "random pass   (${random_mib} MiB): $r MiB/s   runs: ${random[*]}"
-echo "generator     (256 MiB): $gen MiB/s"
+echo "system generator (BCryptGenRandom, 256 MiB): $gen MiB/s"
+echo "keystream (ChaCha20, one thread, 4 GiB):    $ks MiB/s = $(awk -v k="$ks" 'BEGIN {printf "%.2f", k * 1048576 / 1e9}') GB/s (target >= 1 GB/s)"
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores (the machine is shared; figures are noisy)"
 awk -v f="$f" -v b="$b" -v fm="$fm" -v bm="$bm" -v r="$r" 'BEGIN {
   printf "fixed / dd baseline  = %.3f best, %.3f median (target >= 0.95)\n", f / b, fm / bm
-  printf "random / fixed       = %.3f\n", r / f
+  printf "random / fixed       = %.3f (target >= 0.95)\n", r / f
 }'

@@ -59,30 +59,66 @@ void ScalarBlock(const std::uint32_t state[16], std::uint8_t out[64]) {
     for (int i = 0; i < 16; ++i) Store32(out + 4 * i, x[i] + state[i]);
 }
 
-// Eight blocks at once: lane j of every word belongs to the block with counter + j.
-constexpr int kLanes = 8;
-typedef std::uint32_t Lanes __attribute__((vector_size(4 * kLanes)));
+// Several blocks at once: lane j of every word belongs to the block with counter + j.
+// The same body is compiled for 128-bit vectors (SSE2 on x64) and, where the processor
+// has them, 256-bit AVX2 vectors; the choice is made once at run time.
+typedef std::uint32_t Lanes4 __attribute__((vector_size(16)));
+typedef std::uint32_t Lanes8 __attribute__((vector_size(32)));
 
-void WideBlocks(const std::uint32_t state[16], std::uint8_t* out) {
+// Stores words i..i+3 of four blocks: a 4x4 transpose turns "word k of blocks 0-3" rows
+// into "words i..i+3 of block j" rows, each one 16-byte store.
+inline __attribute__((always_inline)) void StoreTransposed(Lanes4 a, Lanes4 b, Lanes4 c, Lanes4 d,
+                                                           std::uint8_t* out) {
+    const Lanes4 t0 = __builtin_shuffle(a, b, Lanes4{0, 4, 1, 5});
+    const Lanes4 t1 = __builtin_shuffle(a, b, Lanes4{2, 6, 3, 7});
+    const Lanes4 t2 = __builtin_shuffle(c, d, Lanes4{0, 4, 1, 5});
+    const Lanes4 t3 = __builtin_shuffle(c, d, Lanes4{2, 6, 3, 7});
+    const Lanes4 rows[4] = {__builtin_shuffle(t0, t2, Lanes4{0, 1, 4, 5}),
+                            __builtin_shuffle(t0, t2, Lanes4{2, 3, 6, 7}),
+                            __builtin_shuffle(t1, t3, Lanes4{0, 1, 4, 5}),
+                            __builtin_shuffle(t1, t3, Lanes4{2, 3, 6, 7})};
+    // Little-endian targets only (x86, x64): words are stored as they sit in registers.
+    for (int j = 0; j < 4; ++j) std::memcpy(out + 64 * j, &rows[j], 16);
+}
+
+template <typename Lanes>
+inline __attribute__((always_inline)) void WideBody(const std::uint32_t state[16],
+                                                    std::uint8_t* out) {
+    constexpr int kLanes = sizeof(Lanes) / 4;
     Lanes x[16];
     Lanes initial[16];
-    for (int i = 0; i < 16; ++i) {
-        initial[i] = Lanes{} + state[i];
-    }
+    for (int i = 0; i < 16; ++i) initial[i] = Lanes{} + state[i];
     Lanes step{};
     for (int j = 0; j < kLanes; ++j) step[j] = static_cast<std::uint32_t>(j);
     initial[12] += step;  // the counter wraps per lane exactly as block by block
-    std::memcpy(x, initial, sizeof x);
+    for (int i = 0; i < 16; ++i) x[i] = initial[i];
     DoubleRounds(x);
-    for (int i = 0; i < 16; ++i) {
-        const Lanes word = x[i] + initial[i];
-        for (int j = 0; j < kLanes; ++j) {
-            // Little-endian targets only (x86, x64): the word is stored as it sits in memory.
-            std::uint32_t w = word[j];
-            std::memcpy(out + 64 * j + 4 * i, &w, 4);
+    for (int i = 0; i < 16; ++i) x[i] += initial[i];
+    for (int half = 0; half < kLanes / 4; ++half) {
+        Lanes4 w[16];
+        for (int i = 0; i < 16; ++i) std::memcpy(&w[i], reinterpret_cast<const char*>(&x[i]) + 16 * half, 16);
+        std::uint8_t* blocks = out + 256 * half;
+        for (int g = 0; g < 4; ++g) {
+            StoreTransposed(w[4 * g], w[4 * g + 1], w[4 * g + 2], w[4 * g + 3], blocks + 16 * g);
         }
     }
 }
+
+void WideBlocks4(const std::uint32_t state[16], std::uint8_t* out) { WideBody<Lanes4>(state, out); }
+
+#if defined(__x86_64__) || defined(__i386__)
+__attribute__((target("avx2"))) void WideBlocks8(const std::uint32_t state[16], std::uint8_t* out) {
+    WideBody<Lanes8>(state, out);
+}
+
+bool HasAvx2() {
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has;
+}
+#endif
 
 }  // namespace
 
@@ -100,12 +136,21 @@ ChaCha20::ChaCha20(const std::uint8_t key[kChaChaKeyBytes],
 }
 
 void ChaCha20::Keystream(std::uint8_t* out, std::size_t size) noexcept {
-    constexpr std::size_t wide = kChaChaBlockBytes * kLanes;
-    while (size >= wide) {
-        WideBlocks(state_, out);
-        state_[12] += kLanes;
-        out += wide;
-        size -= wide;
+#if defined(__x86_64__) || defined(__i386__)
+    if (HasAvx2()) {
+        while (size >= 8 * kChaChaBlockBytes) {
+            WideBlocks8(state_, out);
+            state_[12] += 8;
+            out += 8 * kChaChaBlockBytes;
+            size -= 8 * kChaChaBlockBytes;
+        }
+    }
+#endif
+    while (size >= 4 * kChaChaBlockBytes) {
+        WideBlocks4(state_, out);
+        state_[12] += 4;
+        out += 4 * kChaChaBlockBytes;
+        size -= 4 * kChaChaBlockBytes;
     }
     while (size > 0) {
         std::uint8_t block[kChaChaBlockBytes];
