@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "common/unique_handle.h"
+#include "erase/random_stream.h"
 
 namespace morvane {
 
@@ -61,12 +62,20 @@ JobStatus WritePass(DiskIo& disk, const EraseJob& job, const OverwritePass& pass
                     const RandomFill& random) {
     EmitLog(log, L"[HARDWARE WRITE] 開始: " + pass.label);
 
-    PageBuffer buffer(kPassChunkBytes);
-    if (!buffer) return Failed;
     const bool isRandom = pass.kind == Random;
-    // A random pass is filled per chunk below; an unchecked failed fill would write
-    // stale or zero data under the name of a cryptographic random pass.
-    if (!isRandom) FillPatternBuffer(buffer.data(), buffer.size(), pass);
+    // Fixed and triple passes fill one buffer once. A random pass gets fresh data for
+    // every chunk from a generator thread that prepares chunk k+1 while chunk k is being
+    // written; an unchecked failed fill would write stale or zero data under the name of
+    // a cryptographic random pass, so a failed fill fails the pass.
+    PageBuffer buffer;
+    RandomChunkPipeline pipeline(random, kPassChunkBytes);
+    if (isRandom) {
+        if (!pipeline.Start()) return Failed;
+    } else {
+        buffer = PageBuffer(kPassChunkBytes);
+        if (!buffer) return Failed;
+        FillPatternBuffer(buffer.data(), buffer.size(), pass);
+    }
 
     (void)disk.Seek(0);
     const std::uint64_t total = job.disk.sizeBytes;
@@ -82,10 +91,15 @@ JobStatus WritePass(DiskIo& disk, const EraseJob& job, const OverwritePass& pass
                                          ? kPassChunkBytes
                                          : static_cast<std::uint32_t>(remaining / sector * sector);
         if (length == 0) break;
-        if (isRandom && !(random && random(buffer.data(), length))) return Failed;
+        const unsigned char* data = buffer.data();
+        if (isRandom) {
+            const bool more = remaining - length >= sector;
+            data = pipeline.Next(more);
+            if (data == nullptr) return Failed;
+        }
 
         std::uint32_t done = 0;
-        if (!disk.Write(buffer.data(), length, done) || done == 0) return Failed;
+        if (!disk.Write(data, length, done) || done == 0) return Failed;
         written += done;
 
         if (progress) {
@@ -111,7 +125,9 @@ JobStatus WritePass(HANDLE disk, const EraseJob& job, const OverwritePass& pass,
                     std::uint32_t totalPasses, const CancelFlag* cancel,
                     const ProgressCallback& progress, const LogCallback& log) {
     HandleDiskIo io(disk);
-    return WritePass(io, job, pass, totalPasses, cancel, progress, log, SystemRandomFill);
+    // Every pass gets its own keystream with a fresh key and nonce from the system generator.
+    return WritePass(io, job, pass, totalPasses, cancel, progress, log,
+                     MakeKeystreamFill(SystemRandomFill));
 }
 
 JobStatus SimulatePass(const EraseJob& job, const OverwritePass& pass, std::uint32_t totalPasses,

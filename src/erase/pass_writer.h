@@ -37,7 +37,9 @@ void FillPatternBuffer(unsigned char* data, std::size_t size, const OverwritePas
                                   std::uint32_t totalPasses, const CancelFlag* cancel,
                                   const ProgressCallback& progress, const LogCallback& log);
 
-// The same through any DiskIo with a chosen random source (tests and benchmarks).
+// The same through any DiskIo with a chosen random chunk source (tests and benchmarks).
+// `random` fills whole 4 MiB chunks on a generator thread, one chunk ahead of the writes;
+// the handle form uses a ChaCha20 keystream keyed from the system generator.
 [[nodiscard]] JobStatus WritePass(DiskIo& disk, const EraseJob& job, const OverwritePass& pass,
                                   std::uint32_t totalPasses, const CancelFlag* cancel,
                                   const ProgressCallback& progress, const LogCallback& log,

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "erase/pass_writer.h"
+#include "erase/random_stream.h"
 #include "support/engine_disk.h"
 #include "support/temp_dir.h"
 
@@ -266,6 +267,55 @@ TEST(PassWriter, RandomPassesDifferBetweenChunksAndRuns) {
     }
     EXPECT_FALSE(std::equal(runs[0].begin(), runs[0].begin() + 65536, runs[1].begin()))
         << "two runs wrote the same data";
+}
+
+TEST(PassWriter, HandleRandomPassWritesFreshKeystreamPerChunkAndPerPass) {
+    TempDir dir;
+    const std::wstring path = dir.file(L"disk.img");
+    const std::uint64_t size = 12 * MiB + 4096;
+    ASSERT_TRUE(testing::CreateImageFile(path, size));
+    std::vector<std::vector<unsigned char>> passes;
+    for (int r = 0; r < 2; ++r) {
+        UniqueFile disk = OpenImageAsDisk(path);
+        ASSERT_TRUE(disk);
+        std::vector<EraseProgressInfo> records;
+        ASSERT_EQ(WritePass(disk.get(), JobFor(path, size, 4096), MakePass(Random, {0, 0, 0}), 1,
+                            nullptr, [&](const EraseProgressInfo& p) { records.push_back(p); }, {}),
+                  Completed);
+        EXPECT_EQ(records.size(), 4u);
+        EXPECT_EQ(records.back().passPercent, 100u);
+        disk.reset();
+        passes.push_back(ReadFileBytes(path));
+        ASSERT_EQ(passes.back().size(), size);
+    }
+    for (const auto& bytes : passes) {
+        for (std::uint64_t chunk = 0; chunk < 4; ++chunk) {
+            const auto begin = bytes.begin() + static_cast<std::ptrdiff_t>(chunk * 4 * MiB);
+            EXPECT_FALSE(std::all_of(begin, begin + 4096, [](unsigned char b) { return b == 0; }))
+                << "chunk " << chunk << " is zeros";
+            if (chunk > 0) {
+                EXPECT_FALSE(std::equal(begin, begin + 4096, begin - 4 * MiB)) << "chunk " << chunk;
+            }
+        }
+    }
+    EXPECT_FALSE(std::equal(passes[0].begin(), passes[0].begin() + 4096, passes[1].begin()))
+        << "two passes share keystream";
+}
+
+TEST(PassWriter, RandomPassCancelsAndFailsWithItsGeneratorJoined) {
+    // The generator thread runs one chunk ahead; every way out must stop and join it.
+    for (int failAt : {-1, 1, 3}) {
+        SCOPED_TRACE(failAt);
+        RecordingDiskIo io;
+        io.failWriteAt = failAt;
+        CancelFlag cancel{0};
+        const PassRun run = WriteImage(io, JobFor(L"none", 40 * MiB, 512), MakePass(Random, {0, 0, 0}),
+                                       1, &cancel, failAt < 0 ? 2 : -1,
+                                       MakeKeystreamFill(SystemRandomFill));
+        EXPECT_EQ(run.status, failAt < 0 ? Cancelled : Failed);
+        EXPECT_EQ(io.Of(IoOp::Write).size(), failAt < 0 ? 2u : static_cast<std::size_t>(failAt + 1));
+        EXPECT_TRUE(io.Of(IoOp::Flush).empty());
+    }
 }
 
 TEST(Simulation, ClimbsFourPercentPerStepWithCyclingSpeeds) {
