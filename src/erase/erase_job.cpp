@@ -200,6 +200,12 @@ EraseResult RunEraseJob(const EraseJob& job, bool winPE, const CancelFlag* cance
         return result;
     }
     if (job.execMode == RealHardwareWrite) {
+        // The disk list may be older than the disk at this path: refuse unless the
+        // device still is the disk the operator chose, before anything is locked.
+        if (!DiskIdentityUnchanged(job.disk, edges.queryIdentity)) {
+            return Refuse(std::move(result), kDiskIdentityChangedMessage,
+                          L"BLOCKED: DISK IDENTITY CHANGED", L"[CRITICAL SAFETY] ", log);
+        }
         return RunReal(std::move(result), plan, clock, cancel, progress, log, edges);
     }
     return RunSimulation(std::move(result), plan, clock, cancel, progress, log);

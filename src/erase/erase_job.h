@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "common/unique_handle.h"
+#include "disk/disk_identity.h"
 #include "erase/housekeeping.h"
 #include "erase/records.h"
 
@@ -17,6 +18,8 @@ struct EraseJobEdges {
     std::function<LockedVolumes(int diskNumber, const LogCallback& log)> lockVolumes;
     // Opens the disk for the real path (read/write, unbuffered, write-through).
     std::function<UniqueFile(const std::wstring& devicePath)> openDisk;
+    // Answers what disk is at the device path now (the wrong-disk check).
+    DiskIdentitySource queryIdentity;
 };
 
 // The real path's open: read and write access, shared, no buffering, write-through.

@@ -17,24 +17,33 @@ UniqueFile OpenForWrite(const DiskInfo& disk) {
                                     FILE_FLAG_NO_BUFFERING | FILE_FLAG_WRITE_THROUGH, nullptr));
 }
 
+bool RefuseChangedDisk(const DiskInfo& disk, const DiskIdentitySource& identity, const LogCallback& log) {
+    if (DiskIdentityUnchanged(disk, identity)) return false;
+    EmitLog(log, std::wstring(L"[SAFETY] ") + kDiskIdentityChangedMessage);
+    return true;
+}
+
 }  // namespace
 
-bool StampDiskByOperator(const DiskInfo& disk, const ReportStamp& stamp, const LogCallback& log) {
+bool StampDiskByOperator(const DiskInfo& disk, const ReportStamp& stamp, const LogCallback& log,
+                         const DiskIdentitySource& identity) {
     // Undefined safety values are refused too: only the two writable states pass.
     if (!IsErasableForRealWrite(disk.safety)) {
         EmitLog(log, L"[SAFETY] 保護ロック中のディスクにはスタンプを書き込めません。");
         return false;
     }
+    if (RefuseChangedDisk(disk, identity, log)) return false;
     UniqueFile handle = OpenForWrite(disk);
     if (!handle) return false;
     return WriteReportStamp(handle.get(), disk.bytesPerSector, stamp, log);
 }
 
-bool EraseStampArea(const DiskInfo& disk, const LogCallback& log) {
+bool EraseStampArea(const DiskInfo& disk, const LogCallback& log, const DiskIdentitySource& identity) {
     if (!IsErasableForRealWrite(disk.safety)) {
         EmitLog(log, L"[SAFETY] 保護ロック中のディスクは操作できません。");
         return false;
     }
+    if (RefuseChangedDisk(disk, identity, log)) return false;
     UniqueFile handle = OpenForWrite(disk);
     if (!handle) return false;
     DWORD ignored = 0;

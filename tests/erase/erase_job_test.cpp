@@ -40,8 +40,9 @@ protected:
         EraseJob job;
         job.disk.index = 31;
         job.disk.devicePath = image;
-        job.disk.model = L"Image Test Disk";
-        job.disk.serialNumber = L"IMG-0001";
+        // What a scan records for a plain file: no descriptor, so the default model and serial.
+        job.disk.model = L"Generic Physical Disk";
+        job.disk.serialNumber = L"N/A";
         job.disk.sizeBytes = size;
         job.disk.bytesPerSector = 512;
         job.disk.mediaKind = MediaHdd;
@@ -208,7 +209,7 @@ TEST_F(EraseJobTest, ProtectedDisksAreRefusedBeforeAnythingIsTouched) {
 
 TEST_F(EraseJobTest, DiskThatCannotBeOpened) {
     EraseJob job = RealJob(ZeroFill, 4 * kMiB);
-    job.disk.devicePath = dir.file(L"missing\\disk.img");
+    edges.openDisk = [](const std::wstring&) { return UniqueFile(); };
     const EraseResult r = Run(job);
     EXPECT_EQ(r.status, Failed);
     EXPECT_EQ(r.verificationResult, L"OPEN HANDLE FAILED");
@@ -218,6 +219,49 @@ TEST_F(EraseJobTest, DiskThatCannotBeOpened) {
     EXPECT_TRUE(Logged(L"[ERROR] 物理ディスクを書き込みモードで開けませんでした。"));
     EXPECT_EQ(lockCalls, 1);
     EXPECT_EQ(CertificateFileCount(), 0u);
+}
+
+TEST_F(EraseJobTest, ChangedDiskIdentityIsRefusedBeforeAnythingIsLocked) {
+    struct Case {
+        const char* what;
+        std::function<void(EraseJob&)> change;
+    };
+    const auto answer = [this](DiskIdentity identity) {
+        edges.queryIdentity = [identity](const std::wstring&) { return std::optional<DiskIdentity>(identity); };
+    };
+    const Case cases[] = {
+        {"image grown after the scan", [&](EraseJob&) { ASSERT_TRUE(testing::CreateImageFile(image, 5 * kMiB)); }},
+        {"image shrunk after the scan", [&](EraseJob&) { ASSERT_TRUE(testing::CreateImageFile(image, 3 * kMiB)); }},
+        {"another model", [&](EraseJob&) { answer({L"Other Stick", L"N/A", 4 * kMiB}); }},
+        {"another serial", [&](EraseJob&) { answer({L"Generic Physical Disk", L"B-2", 4 * kMiB}); }},
+        {"unqueryable device", [&](EraseJob&) { edges.queryIdentity = [](const std::wstring&) { return std::optional<DiskIdentity>(); }; }},
+        {"device gone", [&](EraseJob& job) { job.disk.devicePath = dir.file(L"missing.img"); }},
+    };
+    for (const Case& c : cases) {
+        logs.clear();
+        edges.queryIdentity = nullptr;
+        EraseJob job = RealJob(ZeroFill, 4 * kMiB);
+        c.change(job);
+        const auto before = testing::ReadFileBytes(image);
+        const EraseResult r = Run(job);
+        EXPECT_EQ(r.status, Failed) << c.what;
+        EXPECT_EQ(r.verificationResult, L"BLOCKED: DISK IDENTITY CHANGED") << c.what;
+        EXPECT_EQ(r.diskStampStatus, L"NOT STAMPED") << c.what;
+        EXPECT_EQ(r.message, kDiskIdentityChangedMessage) << c.what;
+        EXPECT_EQ(r.elapsedSeconds, 0.0) << c.what;
+        EXPECT_FALSE(r.endTime.empty()) << c.what;
+        EXPECT_EQ(logs, (std::vector<std::wstring>{L"[CRITICAL SAFETY] " + r.message})) << c.what;
+        EXPECT_EQ(testing::ReadFileBytes(image), before) << c.what;
+    }
+    EXPECT_EQ(lockCalls, 0) << "no volume may be locked for a changed disk";
+    EXPECT_EQ(CertificateFileCount(), 0u);
+}
+
+TEST_F(EraseJobTest, SimulationSkipsTheIdentityCheck) {
+    EraseJob job = RealJob(ZeroFill, kMiB);
+    job.execMode = SimulationDryRun;
+    job.disk.devicePath = dir.file(L"not-there.img");
+    EXPECT_EQ(Run(job).status, Completed);
 }
 
 TEST_F(EraseJobTest, CancelInSecondOfThreePasses) {

@@ -46,8 +46,9 @@ std::wstring PatternImage(const TempDir& dir, const std::wstring& name) {
 DiskInfo ImageDisk(const std::wstring& path, std::uint32_t safety = Erasable, std::uint32_t sector = 512) {
     DiskInfo disk;
     disk.devicePath = path;
-    disk.model = L"Image Disk";
-    disk.serialNumber = L"IMG-1";
+    // What a scan records for a plain file: no descriptor, so the default model and serial.
+    disk.model = L"Generic Physical Disk";
+    disk.serialNumber = L"N/A";
     disk.sizeBytes = kImageBytes;
     disk.bytesPerSector = sector;
     disk.safety = safety;
@@ -102,7 +103,7 @@ TEST(StampOps, StampDetectEraseAndStampAgain) {
     const ReportStamp gone = DetectReportStamp(disk);
     EXPECT_TRUE(gone.failed);
     EXPECT_TRUE(gone.certificateId.empty());
-    EXPECT_EQ(gone.diskModel, L"Image Disk");
+    EXPECT_EQ(gone.diskModel, L"Generic Physical Disk") << "pre-filled from the disk record";
 
     ASSERT_TRUE(StampDiskByOperator(disk, stamp, nullptr));
     ExpectSameRecord(DetectReportStamp(disk), stamp);
@@ -125,14 +126,51 @@ TEST(StampOps, EraseExtentFollowsSectorSize) {
     }
 }
 
-TEST(StampOps, FailedOpenLogsNothing) {
+TEST(StampOps, DiskThatIsGoneIsRefusedUnopened) {
     TempDir dir;
     LogRecorder log;
     const DiskInfo absent = ImageDisk(dir.file(L"absent.img"));
     EXPECT_FALSE(EraseStampArea(absent, log.callback()));
     EXPECT_FALSE(StampDiskByOperator(absent, SampleReportStamp(), log.callback()));
-    EXPECT_TRUE(log.lines.empty());
+    const std::wstring refusal = std::wstring(L"[SAFETY] ") + kDiskIdentityChangedMessage;
+    EXPECT_EQ(log.lines, (std::vector<std::wstring>{refusal, refusal}));
     EXPECT_FALSE(std::filesystem::exists(dir.path() / L"absent.img"));
+}
+
+TEST(StampOps, ChangedDiskIsRefusedAndLeftAlone) {
+    TempDir dir;
+    const std::wstring path = PatternImage(dir, L"changed.img");
+    const auto original = ReadFileBytes(path);
+    struct Case {
+        const char* what;
+        DiskInfo record;
+        DiskIdentitySource identity;
+    };
+    DiskInfo smaller = ImageDisk(path);
+    smaller.sizeBytes -= 512;  // the record describes a disk of another size
+    const DiskIdentitySource otherModel = [&](const std::wstring&) {
+        return std::optional<DiskIdentity>(DiskIdentity{L"Other Stick", L"N/A", kImageBytes});
+    };
+    const DiskIdentitySource otherSerial = [&](const std::wstring&) {
+        return std::optional<DiskIdentity>(DiskIdentity{L"Generic Physical Disk", L"XYZ", kImageBytes});
+    };
+    const DiskIdentitySource unqueryable = [](const std::wstring&) { return std::optional<DiskIdentity>(); };
+    const Case cases[] = {
+        {"size", smaller, {}},
+        {"model", ImageDisk(path), otherModel},
+        {"serial", ImageDisk(path), otherSerial},
+        {"unqueryable", ImageDisk(path), unqueryable},
+    };
+    for (const Case& c : cases) {
+        LogRecorder log;
+        EXPECT_FALSE(StampDiskByOperator(c.record, SampleReportStamp(), log.callback(), c.identity)) << c.what;
+        EXPECT_FALSE(EraseStampArea(c.record, log.callback(), c.identity)) << c.what;
+        ASSERT_EQ(log.lines.size(), 2u) << c.what;
+        EXPECT_EQ(log.lines[0], std::wstring(L"[SAFETY] ") + kDiskIdentityChangedMessage) << c.what;
+    }
+    EXPECT_EQ(ReadFileBytes(path), original) << "a refused operation must not write";
+    // The unchanged disk still works.
+    EXPECT_TRUE(EraseStampArea(ImageDisk(path), nullptr));
 }
 
 TEST(StampOps, ProtectedDisksAreRefusedUnopened) {
