@@ -74,47 +74,40 @@ TEST(DiskScan, ScansNumbers0To31SkippingGapsAndEmptyDisks) {
 
 TEST(DiskScan, RecordFromDescriptor) {
     DiskQueryFacts f = SataDisk(500107862016ULL);
-    f.vendor = "  Samsung ";
-    f.product = " SSD 870 EVO 1TB ";
-    f.seekPenaltyOk = true;
-    f.incursSeekPenalty = false;
     const DiskInfo d = BuildDiskRecord(1, f);
-    EXPECT_EQ(d.model, L"Samsung SSD 870 EVO 1TB");
-    EXPECT_EQ(d.serialNumber, L"ZFL1ABCD");
     EXPECT_EQ(d.firmwareRevision, L"0001");
     EXPECT_EQ(d.busKind, BusSata);
-    EXPECT_EQ(d.mediaKind, MediaSsd);
+    EXPECT_EQ(d.mediaKind, MediaHdd);
     EXPECT_EQ(d.sizeBytes, 500107862016ULL);
-    EXPECT_EQ(d.bytesPerSector, 512u);
     EXPECT_EQ(d.safety, 1u) << "an unclassified record stays protected";
 
-    f.vendor = "";
-    EXPECT_EQ(BuildDiskRecord(1, f).model, L"SSD 870 EVO 1TB");
-    f.vendor = "WDC";
-    f.product = "";
-    EXPECT_EQ(BuildDiskRecord(1, f).model, L"WDC ") << "a trailing blank stays with an empty product";
-}
+    struct Case { const char* vendor; const char* product; const char* serial; const wchar_t* model; const wchar_t* sn; };
+    const Case cases[] = {
+        {"  Samsung ", " SSD 870 EVO 1TB ", "ZFL1ABCD", L"Samsung SSD 870 EVO 1TB", L"ZFL1ABCD"},
+        {"", "SSD 870 EVO 1TB", " S1 ", L"SSD 870 EVO 1TB", L"S1"},
+        {"WDC", "", "S1", L"WDC ", L"S1"},  // a trailing blank stays with an empty product
+        {" ", "\t", "   ", L"Generic Physical Disk", L"N/A"},
+    };
+    for (const Case& c : cases) {
+        f.vendor = c.vendor;
+        f.product = c.product;
+        f.serial = c.serial;
+        const DiskInfo r = BuildDiskRecord(1, f);
+        EXPECT_EQ(r.model, c.model) << c.vendor << "|" << c.product;
+        EXPECT_EQ(r.serialNumber, c.sn) << c.serial;
+    }
 
-TEST(DiskScan, DescriptorFailureGivesDefaults) {
-    DiskQueryFacts f;
-    f.geometryOk = true;
-    f.diskSize = 1 << 20;
-    f.bytesPerSector = 0;  // 0 from the geometry means 512
-    f.seekPenaltyOk = true;
-    f.incursSeekPenalty = false;
-    const DiskInfo d = BuildDiskRecord(0, f);
-    EXPECT_EQ(d.model, L"Generic Physical Disk");
-    EXPECT_EQ(d.serialNumber, L"N/A");
-    EXPECT_EQ(d.busKind, BusUnknown);
-    EXPECT_EQ(d.mediaKind, MediaSsd) << "media kind comes from the seek-penalty query";
-    EXPECT_EQ(d.bytesPerSector, 512u);
-
-    DiskQueryFacts blanks = SataDisk(100);
-    blanks.vendor = " ";
-    blanks.product = "\t";
-    blanks.serial = "   ";
-    EXPECT_EQ(BuildDiskRecord(0, blanks).model, L"Generic Physical Disk");
-    EXPECT_EQ(BuildDiskRecord(0, blanks).serialNumber, L"N/A");
+    DiskQueryFacts failed;  // the descriptor query failed
+    failed.geometryOk = true;
+    failed.diskSize = 1 << 20;
+    failed.bytesPerSector = 0;  // 0 from the geometry means 512
+    failed.seekPenaltyOk = true;
+    const DiskInfo g = BuildDiskRecord(0, failed);
+    EXPECT_EQ(g.model, L"Generic Physical Disk");
+    EXPECT_EQ(g.serialNumber, L"N/A");
+    EXPECT_EQ(g.busKind, BusUnknown);
+    EXPECT_EQ(g.bytesPerSector, 512u);
+    EXPECT_EQ(g.mediaKind, MediaSsd) << "media kind comes from the seek-penalty query";
 }
 
 TEST(DiskScan, MediaKindRules) {
@@ -178,9 +171,11 @@ TEST(DiskScan, ParseDeviceDescriptorStaysInsideReturnedBytes) {
 
 TEST(DiskScan, DriveLettersJoinedPerExtent) {
     FakeSource source;
+    source.systemDisk = 5;
     source.disks[0] = SataDisk(1000);
     source.disks[1] = SataDisk(2000);
     source.disks[2] = SataDisk(3000);
+    source.disks[3] = SataDisk(4000);  // no volume at all
     source.volumes = {
         {L"C:\\", {0}},
         {L"D:\\", {0}},
@@ -189,20 +184,12 @@ TEST(DiskScan, DriveLettersJoinedPerExtent) {
         {L"G:\\", {9}},     // a disk that is not listed
     };
     const auto disks = EnumeratePhysicalDisks(source, false, false);
-    ASSERT_EQ(disks.size(), 3u);
+    ASSERT_EQ(disks.size(), 4u);
     EXPECT_EQ(disks[0].driveLetters, L"C:, D:");
     EXPECT_EQ(disks[1].driveLetters, L"E:, E:, F:");
     EXPECT_EQ(disks[2].driveLetters, L"F:");
-}
-
-TEST(DiskScan, NoVolumeShowsPlaceholder) {
-    FakeSource source;
-    source.systemDisk = 5;
-    source.disks[0] = SataDisk(1000);
-    const auto disks = EnumeratePhysicalDisks(source, false, false);
-    ASSERT_EQ(disks.size(), 1u);
-    EXPECT_EQ(disks[0].driveLetters, L"(未割当/マウントなし)");
-    EXPECT_EQ(disks[0].safety, InternalLocked) << "the placeholder is not a C: drive";
+    EXPECT_EQ(disks[3].driveLetters, L"(未割当/マウントなし)");
+    EXPECT_EQ(disks[3].safety, InternalLocked) << "the placeholder is not a C: drive";
 }
 
 TEST(DiskScan, WinPEScanAsksForBootMedium) {

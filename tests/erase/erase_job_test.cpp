@@ -98,6 +98,7 @@ TEST_F(EraseJobTest, EveryStandardForRealOnAnImage) {
         logs.clear();
         EraseJob job = RealJob(standard);
         job.noStamp = (standard == ZeroFill || standard == Dod3Pass) ? 1 : 0;
+        if (standard == ZeroFill) job.disk.mediaKind = MediaSsd;  // flash media get TRIM too
         const EraseResult r = Run(job);
 
         ASSERT_EQ(r.status, Completed) << testing::Narrow(r.verificationResult);
@@ -156,7 +157,7 @@ TEST_F(EraseJobTest, EveryStandardForRealOnAnImage) {
         EXPECT_GE(firstPass, 0);
         EXPECT_GT(wipe, firstPass);
         EXPECT_GT(verify, wipe);
-        const bool trimExpected = standard == NistPurge || standard == NistClear;
+        const bool trimExpected = standard == NistPurge || standard == NistClear || standard == ZeroFill;
         EXPECT_EQ(Logged(L"[INFO] ハードウェアTRIM通知はスキップされました。"), trimExpected)
             << "TRIM goes to NIST runs and flash media only (a plain file refuses it)";
         EXPECT_EQ(lockCalls, static_cast<int>(standard) + 1);
@@ -178,33 +179,52 @@ TEST_F(EraseJobTest, StampedImageForTheBootCheck) {
     std::ofstream(std::filesystem::path(std::wstring(target) + L".certid")) << testing::Narrow(r.certificateId);
 }
 
-TEST_F(EraseJobTest, SsdGetsTrimEvenForZeroFill) {
-    EraseJob job = RealJob(ZeroFill, 4 * kMiB);
-    job.disk.mediaKind = MediaSsd;
-    ASSERT_EQ(Run(job).status, Completed);
-    EXPECT_TRUE(Logged(L"[INFO] ハードウェアTRIM通知はスキップされました。"));
-}
-
-TEST_F(EraseJobTest, ProtectedDisksAreRefusedBeforeAnythingIsTouched) {
-    for (std::uint32_t safety : {1u, 2u, 3u, 7u}) {
+// The safety guard and the wrong-disk check refuse alike: nothing locked, opened or written.
+TEST_F(EraseJobTest, ProtectedOrChangedDisksAreRefusedBeforeAnythingIsTouched) {
+    const std::wstring guard = L"安全保護ロックされているディスクのため、実機消去をブロックしました。";
+    const auto protect = [](std::uint32_t safety) { return [safety](EraseJob& job) { job.disk.safety = safety; }; };
+    const auto answer = [this](DiskIdentity identity) {
+        return [this, identity](EraseJob&) {
+            edges.queryIdentity = [identity](const std::wstring&) { return std::optional<DiskIdentity>(identity); };
+        };
+    };
+    struct Case {
+        const char* what;
+        std::function<void(EraseJob&)> change;
+        bool identity;  // refused by the wrong-disk check rather than the safety guard
+    };
+    const Case cases[] = {
+        {"system disk", protect(SystemDisk), false},
+        {"WinPE boot medium", protect(WinPEBootMedium), false},
+        {"locked internal disk", protect(InternalLocked), false},
+        {"unknown status", protect(7), false},
+        {"image grown after the scan", [&](EraseJob&) { ASSERT_TRUE(testing::CreateImageFile(image, 5 * kMiB)); }, true},
+        {"image shrunk after the scan", [&](EraseJob&) { ASSERT_TRUE(testing::CreateImageFile(image, 3 * kMiB)); }, true},
+        {"another model", answer({L"Other Stick", L"N/A", 4 * kMiB}), true},
+        {"another serial", answer({L"Generic Physical Disk", L"B-2", 4 * kMiB}), true},
+        {"unqueryable device", [&](EraseJob&) { edges.queryIdentity = [](const std::wstring&) { return std::optional<DiskIdentity>(); }; }, true},
+        {"device gone", [&](EraseJob& job) { job.disk.devicePath = dir.file(L"missing.img"); }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         logs.clear();
+        edges.queryIdentity = nullptr;
         EraseJob job = RealJob(ZeroFill, 4 * kMiB);
-        job.disk.safety = safety;
+        c.change(job);
+        const auto before = testing::ReadFileBytes(image);
         const EraseResult r = Run(job);
-        EXPECT_EQ(r.status, Failed) << safety;
-        EXPECT_EQ(r.verificationResult, L"BLOCKED BY SAFETY GUARD");
+        EXPECT_EQ(r.status, Failed);
+        EXPECT_EQ(r.verificationResult, c.identity ? L"BLOCKED: DISK IDENTITY CHANGED" : L"BLOCKED BY SAFETY GUARD");
+        EXPECT_EQ(r.message, c.identity ? kDiskIdentityChangedMessage : guard);
         EXPECT_EQ(r.diskStampStatus, L"NOT STAMPED");
-        EXPECT_EQ(r.message, L"安全保護ロックされているディスクのため、実機消去をブロックしました。");
         EXPECT_EQ(r.elapsedSeconds, 0.0);
         EXPECT_FALSE(r.endTime.empty());
         EXPECT_TRUE(r.htmlPath.empty());
-        ASSERT_EQ(logs.size(), 1u);
-        EXPECT_EQ(logs[0], L"[CRITICAL SAFETY] " + r.message);
+        EXPECT_EQ(logs, (std::vector<std::wstring>{L"[CRITICAL SAFETY] " + r.message}));
+        EXPECT_EQ(testing::ReadFileBytes(image), before);
     }
     EXPECT_EQ(lockCalls, 0) << "no volume may be locked for a refused disk";
     EXPECT_EQ(CertificateFileCount(), 0u);
-    const auto bytes = testing::ReadFileBytes(image);
-    EXPECT_TRUE(AllZero(bytes, 0, bytes.size()));
 }
 
 TEST_F(EraseJobTest, DiskThatCannotBeOpened) {
@@ -219,49 +239,6 @@ TEST_F(EraseJobTest, DiskThatCannotBeOpened) {
     EXPECT_TRUE(Logged(L"[ERROR] 物理ディスクを書き込みモードで開けませんでした。"));
     EXPECT_EQ(lockCalls, 1);
     EXPECT_EQ(CertificateFileCount(), 0u);
-}
-
-TEST_F(EraseJobTest, ChangedDiskIdentityIsRefusedBeforeAnythingIsLocked) {
-    struct Case {
-        const char* what;
-        std::function<void(EraseJob&)> change;
-    };
-    const auto answer = [this](DiskIdentity identity) {
-        edges.queryIdentity = [identity](const std::wstring&) { return std::optional<DiskIdentity>(identity); };
-    };
-    const Case cases[] = {
-        {"image grown after the scan", [&](EraseJob&) { ASSERT_TRUE(testing::CreateImageFile(image, 5 * kMiB)); }},
-        {"image shrunk after the scan", [&](EraseJob&) { ASSERT_TRUE(testing::CreateImageFile(image, 3 * kMiB)); }},
-        {"another model", [&](EraseJob&) { answer({L"Other Stick", L"N/A", 4 * kMiB}); }},
-        {"another serial", [&](EraseJob&) { answer({L"Generic Physical Disk", L"B-2", 4 * kMiB}); }},
-        {"unqueryable device", [&](EraseJob&) { edges.queryIdentity = [](const std::wstring&) { return std::optional<DiskIdentity>(); }; }},
-        {"device gone", [&](EraseJob& job) { job.disk.devicePath = dir.file(L"missing.img"); }},
-    };
-    for (const Case& c : cases) {
-        logs.clear();
-        edges.queryIdentity = nullptr;
-        EraseJob job = RealJob(ZeroFill, 4 * kMiB);
-        c.change(job);
-        const auto before = testing::ReadFileBytes(image);
-        const EraseResult r = Run(job);
-        EXPECT_EQ(r.status, Failed) << c.what;
-        EXPECT_EQ(r.verificationResult, L"BLOCKED: DISK IDENTITY CHANGED") << c.what;
-        EXPECT_EQ(r.diskStampStatus, L"NOT STAMPED") << c.what;
-        EXPECT_EQ(r.message, kDiskIdentityChangedMessage) << c.what;
-        EXPECT_EQ(r.elapsedSeconds, 0.0) << c.what;
-        EXPECT_FALSE(r.endTime.empty()) << c.what;
-        EXPECT_EQ(logs, (std::vector<std::wstring>{L"[CRITICAL SAFETY] " + r.message})) << c.what;
-        EXPECT_EQ(testing::ReadFileBytes(image), before) << c.what;
-    }
-    EXPECT_EQ(lockCalls, 0) << "no volume may be locked for a changed disk";
-    EXPECT_EQ(CertificateFileCount(), 0u);
-}
-
-TEST_F(EraseJobTest, SimulationSkipsTheIdentityCheck) {
-    EraseJob job = RealJob(ZeroFill, kMiB);
-    job.execMode = SimulationDryRun;
-    job.disk.devicePath = dir.file(L"not-there.img");
-    EXPECT_EQ(Run(job).status, Completed);
 }
 
 TEST_F(EraseJobTest, CancelInSecondOfThreePasses) {
@@ -350,9 +327,10 @@ TEST_F(EraseJobTest, SimulationOnTheSystemDiskIsAllowedAndTouchesNothing) {
     EXPECT_TRUE(AllZero(bytes, 0, bytes.size()));
 }
 
-TEST_F(EraseJobTest, SimulationCancelledIsAborted) {
+TEST_F(EraseJobTest, SimulationCancelledIsAbortedWithoutAnIdentityCheck) {
     EraseJob job = RealJob(NistPurge, kMiB);
     job.execMode = SimulationDryRun;
+    job.disk.devicePath = dir.file(L"not-there.img");  // a simulation touches no device
     job.noStamp = 1;
     CancelFlag cancel{0};
     const EraseResult r = Run(job, &cancel, [&](const EraseProgressInfo& p) {

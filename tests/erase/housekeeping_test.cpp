@@ -7,14 +7,13 @@
 
 #include "erase/housekeeping.h"
 #include "support/engine_disk.h"
-#include "support/temp_dir.h"
 
 namespace morvane {
 namespace {
 
 using testing::ExpectUnbufferedTransfers;
+using testing::ImageDisk;
 using testing::IoOp;
-using testing::OpenImageAsDisk;
 using testing::ReadFileBytes;
 using testing::RecordingDiskIo;
 using testing::TempDir;
@@ -128,13 +127,10 @@ TEST(Trim, RequestIsTheFortyEightByteHeaderAndRange) {
 }
 
 TEST(Trim, PlainImageFileRefusesAndTheSkipLineIsLogged) {
-    TempDir dir;
-    const std::wstring path = dir.file(L"disk.img");
-    ASSERT_TRUE(testing::CreateImageFile(path, MiB));
-    UniqueFile disk = OpenImageAsDisk(path);
-    ASSERT_TRUE(disk);
+    ImageDisk image(MiB);
+    ASSERT_TRUE(image.handle);
     std::vector<std::wstring> log;
-    EXPECT_FALSE(IssueTrim(disk.get(), MiB, [&](const std::wstring& l) { log.push_back(l); }));
+    EXPECT_FALSE(IssueTrim(image.handle.get(), MiB, [&](const std::wstring& l) { log.push_back(l); }));
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].rfind(L"[INFO] ハードウェアTRIM通知はスキップされました。", 0), 0u);
 }
@@ -156,9 +152,9 @@ TEST(PartitionWipe, ZeroesTheFirstAndLastMebibyte) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.size);
-        TempDir dir;
-        const std::wstring path = dir.file(L"disk.img");
-        ASSERT_TRUE(testing::CreateImageFile(path, c.size));
+        ImageDisk image(c.size);
+        ASSERT_TRUE(image.handle);
+        const std::wstring& path = image.path;
         // Old partition data just inside and just outside both wiped areas.
         const std::vector<unsigned char> junk(16, 0xAB);
         std::vector<std::uint64_t> inside, outside;
@@ -174,21 +170,18 @@ TEST(PartitionWipe, ZeroesTheFirstAndLastMebibyte) {
         for (std::uint64_t at : outside) ASSERT_TRUE(testing::PokeFile(path, at, junk));
 
         std::vector<std::wstring> log;
-        {
-            UniqueFile disk = OpenImageAsDisk(path);
-            ASSERT_TRUE(disk);
-            HandleDiskIo file(disk.get());
-            RecordingDiskIo io(&file);
-            WipePartitionTables(io, c.size, c.sector, [&](const std::wstring& l) { log.push_back(l); });
-            ExpectUnbufferedTransfers(io, c.sector == 0 ? 512 : c.sector);
-            std::vector<std::pair<std::uint64_t, std::uint32_t>> writes;
-            for (const IoOp& w : io.Of(IoOp::Write)) writes.emplace_back(w.offset, w.size);
-            EXPECT_EQ(writes, c.writes);
-            ASSERT_GE(io.ops.size(), 3u);
-            EXPECT_EQ(io.ops.front().code, static_cast<std::uint32_t>(IOCTL_DISK_DELETE_DRIVE_LAYOUT));
-            EXPECT_EQ(io.ops[io.ops.size() - 2].kind, IoOp::Flush);
-            EXPECT_EQ(io.ops.back().code, static_cast<std::uint32_t>(IOCTL_DISK_UPDATE_PROPERTIES));
-        }
+        HandleDiskIo file(image.handle.get());
+        RecordingDiskIo io(&file);
+        WipePartitionTables(io, c.size, c.sector, [&](const std::wstring& l) { log.push_back(l); });
+        image.handle.reset();
+        ExpectUnbufferedTransfers(io, c.sector == 0 ? 512 : c.sector);
+        std::vector<std::pair<std::uint64_t, std::uint32_t>> writes;
+        for (const IoOp& w : io.Of(IoOp::Write)) writes.emplace_back(w.offset, w.size);
+        EXPECT_EQ(writes, c.writes);
+        ASSERT_GE(io.ops.size(), 3u);
+        EXPECT_EQ(io.ops.front().code, static_cast<std::uint32_t>(IOCTL_DISK_DELETE_DRIVE_LAYOUT));
+        EXPECT_EQ(io.ops[io.ops.size() - 2].kind, IoOp::Flush);
+        EXPECT_EQ(io.ops.back().code, static_cast<std::uint32_t>(IOCTL_DISK_UPDATE_PROPERTIES));
         EXPECT_EQ(log, std::vector<std::wstring>{L"[PARTITION] MBRおよびGPT(Primary/Backup)"
                                                  L"パーティションテーブルを完全に破棄・ゼロクリアしました。"});
         EXPECT_EQ(testing::FileSize(path), c.size) << "the image must not grow";

@@ -6,7 +6,7 @@
 namespace morvane {
 namespace {
 
-TEST(Records, Defaults) {
+TEST(Records, DefaultsAreSafeAndCancelFlagReads) {
     const EraseJob job;
     EXPECT_EQ(job.disk.index, -1);
     EXPECT_EQ(job.disk.bytesPerSector, 512u);
@@ -26,9 +26,7 @@ TEST(Records, Defaults) {
 
     EXPECT_EQ(ExecModeName(SimulationDryRun), L"安全シミュレーション(DryRun)");
     EXPECT_EQ(ExecModeName(RealHardwareWrite), L"実機物理セクタ完全消去");
-}
 
-TEST(Records, CancelFlag) {
     CancelFlag flag{0};
     EXPECT_FALSE(CancelRequested(&flag));
     EXPECT_FALSE(CancelRequested(nullptr));

@@ -12,6 +12,7 @@
 #include "common/unique_handle.h"
 #include "common/win32.h"
 #include "erase/disk_io.h"
+#include "support/temp_dir.h"
 
 namespace morvane::testing {
 
@@ -21,6 +22,21 @@ inline UniqueFile OpenImageAsDisk(const std::wstring& path, DWORD access = GENER
                                     nullptr, OPEN_EXISTING,
                                     FILE_FLAG_NO_BUFFERING | FILE_FLAG_WRITE_THROUGH, nullptr));
 }
+
+// An image file in its own temp folder, already opened the way the erase job opens a disk.
+struct ImageDisk {
+    explicit ImageDisk(std::uint64_t size, DWORD access = GENERIC_READ | GENERIC_WRITE)
+        : created(CreateImageFile(path, size)), handle(created ? OpenImageAsDisk(path, access) : UniqueFile()) {}
+    // Closes the handle and returns the image's bytes.
+    std::vector<unsigned char> Close() {
+        handle.reset();
+        return ReadFileBytes(path);
+    }
+    TempDir dir;
+    std::wstring path = dir.file(L"disk.img");
+    bool created;
+    UniqueFile handle;
+};
 
 // Writes `bytes` at `offset` through an ordinary buffered handle (test setup only).
 inline bool PokeFile(const std::wstring& path, std::uint64_t offset,
@@ -62,10 +78,8 @@ public:
     int failReadAt = -1;
     bool controlResult = true;  // answer of Control when there is no inner DiskIo
     std::vector<IoOp> ops;
-    int seeks = 0;
 
     bool Seek(std::uint64_t offset) override {
-        ++seeks;
         position_ = offset;
         return inner_ ? inner_->Seek(offset) : true;
     }
@@ -107,9 +121,7 @@ public:
 
     std::vector<IoOp> Of(IoOp::Kind kind) const {
         std::vector<IoOp> out;
-        for (const IoOp& op : ops) {
-            if (op.kind == kind) out.push_back(op);
-        }
+        for (const IoOp& op : ops) if (op.kind == kind) out.push_back(op);
         return out;
     }
 
