@@ -152,18 +152,6 @@ TEST(DefaultOutputFolder, AlwaysReturnsAPathEvenWhenNothingCanBeCreated) {
     EXPECT_EQ(DefaultOutputFolder(system), L"E:\\Certificates");
 }
 
-TEST(SuggestedLogFolder, AppendsTheFolderNameToTheRoot) {
-    EXPECT_EQ(SuggestedLogFolder(L"E:\\"), L"E:\\Morvane_Erasure_Logs");
-    EXPECT_EQ(SuggestedLogFolder(L"z:\\"), L"z:\\Morvane_Erasure_Logs");
-}
-
-TEST(FolderOfPath, CutsAtTheLastSeparator) {
-    EXPECT_EQ(FolderOfPath(L"C:\\a\\b.exe"), L"C:\\a");
-    EXPECT_EQ(FolderOfPath(L"C:\\a/b\\c/d.exe"), L"C:\\a/b\\c");
-    EXPECT_EQ(FolderOfPath(L"d.exe"), L".");
-    EXPECT_EQ(FolderOfPath(L""), L".");
-}
-
 TEST(ValidateOutputPath, ReasonTable) {
     const std::wstring relative = L"相対パスまたは無効なパスです。";
     const std::wstring ramDisk =

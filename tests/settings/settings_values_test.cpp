@@ -2,6 +2,8 @@
 // the registry override, the INI layout and the INI path choice.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "settings/settings_store.h"
 #include "support/temp_dir.h"
 
@@ -61,20 +63,14 @@ TEST(SettingsFromStored, TextsAreCutTo259Characters) {
 }
 
 TEST(SettingsIniEntries, EightKeysInWriteOrder) {
-    AppSettings s;
-    s.operatorName = L"山田";
-    s.organizationName = L"情報システム部";
-    s.certOutputDir = L"F:\\Morvane_Erasure_Logs";
-    s.defaultStandard = 7;
-    s.defaultVerify = 2;
-    s.defaultExecMode = 1;
-    s.writeDiskStamp = 1;
-    s.enableLogOutput = 0;
-    const auto entries = SettingsIniEntries(s);
-    struct Expected {
-        std::wstring section, key, value;
+    AppSettings s{L"山田", L"情報システム部", L"F:\\Morvane_Erasure_Logs", 7, 2, 1, 1, 0};
+    using Entry = std::tuple<std::wstring, std::wstring, std::wstring>;
+    const auto flatten = [](const std::vector<IniEntry>& entries) {
+        std::vector<Entry> out;
+        for (const IniEntry& e : entries) out.emplace_back(e.section, e.key, e.value);
+        return out;
     };
-    const Expected expected[] = {
+    EXPECT_EQ(flatten(SettingsIniEntries(s)), (std::vector<Entry>{
         {L"General", L"OperatorName", L"山田"},
         {L"General", L"OrganizationName", L"情報システム部"},
         {L"General", L"CertOutputDir", L"F:\\Morvane_Erasure_Logs"},
@@ -83,13 +79,7 @@ TEST(SettingsIniEntries, EightKeysInWriteOrder) {
         {L"Sanitization", L"WriteDiskStamp", L"1"},
         {L"Sanitization", L"EnableLogOutput", L"0"},
         {L"Safety", L"DefaultExecMode", L"1"},
-    };
-    ASSERT_EQ(entries.size(), std::size(expected));
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        EXPECT_EQ(entries[i].section, expected[i].section) << i;
-        EXPECT_EQ(entries[i].key, expected[i].key) << i;
-        EXPECT_EQ(entries[i].value, expected[i].value) << i;
-    }
+    }));
     // "%d" of a value past INT_MAX is negative; loading then rejects it.
     s.defaultStandard = 0xFFFFFFFFu;
     EXPECT_EQ(SettingsIniEntries(s)[3].value, L"-1");

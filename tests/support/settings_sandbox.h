@@ -101,23 +101,19 @@ inline std::wstring ReadUtf16File(const std::wstring& path) {
     return text;
 }
 
-// Saves the real per-user INI file and HKCU registry key and puts them back as they
-// were (including "did not exist") when the test ends.
+// Saves the real per-user INI file and HKCU registry key (copied into a sandbox) and
+// puts them back as they were, including "did not exist", when the test ends.
 class ProductSettingsGuard {
 public:
     ProductSettingsGuard(std::wstring iniPath, std::wstring registryKey)
         : iniPath_(std::move(iniPath)), registryKey_(std::move(registryKey)) {
         iniExisted_ = std::filesystem::exists(std::filesystem::path(iniPath_));
         if (iniExisted_) iniBytes_ = ReadFileBytes(iniPath_);
+        parentExisted_ = KeyExists(Parent());
         UniqueRegKey key;
         keyExisted_ = ::RegOpenKeyExW(HKEY_CURRENT_USER, registryKey_.c_str(), 0, KEY_READ,
                                       key.put()) == ERROR_SUCCESS;
-        UniqueRegKey parent;
-        parentExisted_ = ::RegOpenKeyExW(HKEY_CURRENT_USER, Parent().c_str(), 0, KEY_READ,
-                                         parent.put()) == ERROR_SUCCESS;
-        for (const wchar_t* name : kNames) {
-            values_.push_back(ReadRegistryValue(HKEY_CURRENT_USER, registryKey_, name));
-        }
+        if (keyExisted_) ::RegCopyTreeW(key.get(), nullptr, backup_.root());
     }
     ProductSettingsGuard(const ProductSettingsGuard&) = delete;
     ProductSettingsGuard& operator=(const ProductSettingsGuard&) = delete;
@@ -131,38 +127,29 @@ public:
         } else {
             ::DeleteFileW(iniPath_.c_str());
         }
-        if (!keyExisted_) {
-            ::RegDeleteTreeW(HKEY_CURRENT_USER, registryKey_.c_str());
-            // The parent ("Software\\Morvane") goes too when the test created it.
-            if (!parentExisted_) ::RegDeleteKeyW(HKEY_CURRENT_USER, Parent().c_str());
-            return;
-        }
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, registryKey_.c_str());
         UniqueRegKey key;
-        if (::RegOpenKeyExW(HKEY_CURRENT_USER, registryKey_.c_str(), 0, KEY_WRITE, key.put()) !=
-            ERROR_SUCCESS) {
-            return;
+        if (keyExisted_ && ::RegCreateKeyExW(HKEY_CURRENT_USER, registryKey_.c_str(), 0, nullptr,
+                                             REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                                             key.put(), nullptr) == ERROR_SUCCESS) {
+            ::RegCopyTreeW(backup_.root(), nullptr, key.get());
         }
-        for (std::size_t i = 0; i < values_.size(); ++i) {
-            if (values_[i]) {
-                ::RegSetValueExW(key.get(), kNames[i], 0, values_[i]->type, values_[i]->bytes.data(),
-                                 static_cast<DWORD>(values_[i]->bytes.size()));
-            } else {
-                ::RegDeleteValueW(key.get(), kNames[i]);
-            }
-        }
+        // The parent ("Software\\Morvane") goes too when the test created it.
+        if (!parentExisted_) ::RegDeleteKeyW(HKEY_CURRENT_USER, Parent().c_str());
     }
 
 private:
     std::wstring Parent() const { return registryKey_.substr(0, registryKey_.find_last_of(L'\\')); }
+    static bool KeyExists(const std::wstring& path) {
+        UniqueRegKey key;
+        return ::RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, key.put()) ==
+               ERROR_SUCCESS;
+    }
 
-    static constexpr const wchar_t* kNames[3] = {L"OperatorName", L"OrganizationName",
-                                                 L"CertOutputDir"};
     std::wstring iniPath_, registryKey_;
-    bool iniExisted_ = false;
+    bool iniExisted_ = false, keyExisted_ = false, parentExisted_ = false;
     std::vector<unsigned char> iniBytes_;
-    bool keyExisted_ = false;
-    bool parentExisted_ = false;
-    std::vector<std::optional<RegistryBlob>> values_;
+    RegistrySandbox backup_;
 };
 
 }  // namespace morvane::testing

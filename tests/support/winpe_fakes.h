@@ -3,6 +3,7 @@
 // codes, and readers for the log.
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <fstream>
@@ -106,6 +107,22 @@ struct LogRecorder {
 
 inline bool PathExists(const std::wstring& path) {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+inline std::string ReadText(const std::wstring& path) {
+    const auto bytes = ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// The names in a folder, sorted.
+inline std::vector<std::wstring> FolderNames(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(folder, ec)) {
+        names.push_back(e.path().filename().wstring());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 inline void WriteTextFile(const std::wstring& path, const std::string& bytes) {

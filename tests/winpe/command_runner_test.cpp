@@ -12,6 +12,7 @@
 namespace morvane {
 namespace {
 
+using testing::Narrow;
 using testing::TempDir;
 using testing::WriteTextFile;
 
@@ -53,8 +54,6 @@ TEST(CommandRunner, ChunkStopsAtItsFirstZeroByte) {
     EXPECT_EQ(accumulator, "abcd");
     AppendOutputChunk(accumulator, "\nz", 2);
     EXPECT_EQ(accumulator, "abcd\nz");
-    EXPECT_EQ(ToolOutputLogLine("Deployment Image"), L"  Deployment Image");
-    EXPECT_EQ(ToolOutputLogLine(" "), L"   ");
 }
 
 // Runs a command under the real interpreter and collects what reaches the log.
@@ -68,54 +67,42 @@ Captured RunCollect(const std::wstring& command) {
     return run;
 }
 
-TEST(CommandRunnerUnderWine, ExitCodeDecidesTheResult) {
+TEST(CommandRunnerUnderWine, ResultsAndForwardedLines) {
+    TempDir dir;
+    const std::wstring lines = dir.file(L"out.txt"), zero = dir.file(L"nul.txt"), marker = dir.file(L"ran.txt");
+    WriteTextFile(lines, "first\r\n\r\n   \r\n\r\nunix\nlast-partial");
+    WriteTextFile(zero, std::string("ab\0cd\nef\n", 9));
+    using Lines = std::vector<std::wstring>;
     struct Case {
         std::wstring command;
         int result;
+        Lines lines;
+        bool interpreterText = false;  // lines in the interpreter's own words, not checked
     };
     const Case cases[] = {
-        {L"exit 0", 0},
-        {L"exit 2", 1},
-        {L"exit 1", 1},
-        {L"echo lots of error text 1>&2", 0},
-        {L"no_such_program_zz_123.exe", 1},
+        {L"exit 0", 0, {}},
+        {L"exit 2", 1, {}},
+        {L"no_such_program_zz_123.exe", 1, {}, true},
+        // Merged in order; the interpreter echoes the blank before the redirection.
+        {L"echo one&& echo two 1>&2&& echo three", 0, {L"  one", L"  two ", L"  three"}},
+        // CR LF and LF ends, blank lines dropped, a line of spaces kept, partial last line dropped.
+        {L"type \"" + lines + L"\"", 0, {L"  first", L"     ", L"  unix"}},
+        // The whole output is one chunk, cut at its zero byte: "ab" stays a partial line.
+        {L"type \"" + zero + L"\"", 0, {}},
+        {L"echo noise&& echo done> \"" + marker + L"\"", 0, {L"  noise"}},
     };
-    for (const Case& c : cases) EXPECT_EQ(RunCommand(c.command, nullptr), c.result) << c.command;
-}
-
-TEST(CommandRunnerUnderWine, MergesStderrWithStdoutInOrder) {
-    const Captured run = RunCollect(L"echo one&& echo two 1>&2&& echo three");
-    EXPECT_EQ(run.result, 0);
-    // The interpreter echoes the blank before the redirection.
-    EXPECT_EQ(run.lines, (std::vector<std::wstring>{L"  one", L"  two ", L"  three"}));
-}
-
-TEST(CommandRunnerUnderWine, LineEndsBlankLinesSpacesAndThePartialLastLine) {
-    TempDir dir;
-    const std::wstring file = dir.file(L"out.txt");
-    WriteTextFile(file, "first\r\n\r\n   \r\n\r\nunix\nlast-partial");
-    const Captured run = RunCollect(L"type \"" + file + L"\"");
-    EXPECT_EQ(run.result, 0);
-    EXPECT_EQ(run.lines, (std::vector<std::wstring>{L"  first", L"     ", L"  unix"}));
-}
-
-TEST(CommandRunnerUnderWine, AZeroByteCutsItsChunk) {
-    TempDir dir;
-    const std::wstring file = dir.file(L"nul.txt");
-    WriteTextFile(file, std::string("ab\0cd\nef\n", 9));
-    const Captured run = RunCollect(L"type \"" + file + L"\"");
-    // The whole output arrives in one chunk, cut at the zero byte: "ab" stays an
-    // unterminated partial line and nothing is forwarded.
-    EXPECT_EQ(run.result, 0);
-    EXPECT_TRUE(run.lines.empty());
-}
-
-TEST(CommandRunnerUnderWine, EmptyCallbackStillRunsToCompletion) {
-    TempDir dir;
-    const std::wstring marker = dir.file(L"ran.txt");
-    EXPECT_EQ(RunCommand(L"echo noise&& echo done> \"" + marker + L"\"", nullptr), 0);
+    for (const Case& c : cases) {
+        Lines got;
+        EXPECT_EQ(RunCommand(c.command, [&got](const std::wstring& line) { got.push_back(line); }), c.result)
+            << Narrow(c.command);
+        if (!c.interpreterText) {
+            EXPECT_EQ(got, c.lines) << Narrow(c.command);
+        }
+        // An empty callback runs the command all the same.
+        ::DeleteFileW(marker.c_str());
+        EXPECT_EQ(RunCommand(c.command, nullptr), c.result) << Narrow(c.command);
+    }
     EXPECT_TRUE(testing::PathExists(marker));
-    EXPECT_EQ(RunCommand(L"echo noise&& exit 3", LogCallback()), 1);
 }
 
 TEST(CommandRunnerUnderWine, QuotedProgramPathWithQuotedArgumentsRunsAsTyped) {
