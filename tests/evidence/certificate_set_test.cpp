@@ -20,14 +20,9 @@ LogCallback Recorder(std::vector<std::wstring>& lines) {
     return [&lines](const std::wstring& line) { lines.push_back(line); };
 }
 
-std::size_t FileCount(const fs::path& folder) {
+std::ptrdiff_t FileCount(const fs::path& folder) {
     std::error_code ec;
-    std::size_t n = 0;
-    for (const auto& entry : fs::directory_iterator(folder, ec)) {
-        (void)entry;
-        ++n;
-    }
-    return n;
+    return std::distance(fs::directory_iterator(folder, ec), fs::directory_iterator());
 }
 
 TEST(CertificateSet, FolderBesideTheProgram) {
@@ -57,72 +52,43 @@ TEST(CertificateSet, FileStemKeepsWellFormedIdsAndDefusesPaths) {
     for (const auto& c : cases) EXPECT_EQ(CertificateFileStem(c.id), c.stem);
 }
 
-TEST(CertificateSet, WritesThreeFilesAndStoresTheirPaths) {
-    testing::TempDir dir;
-    EraseResult r = testing::CompletedRealResult();
-    r.certificateId.clear();
-    r.sha256Fingerprint.clear();
-    r.stamp = ReportStamp{};
-    r.job.outputFolder = dir.file(L"nested\\deeper");  // missing parents are created
-    std::vector<std::wstring> log;
-    ASSERT_TRUE(SaveCertificateSet(r, Recorder(log)));
+// An empty ID and digest are filled in and copied into the stamp whether the three files
+// are written (their paths stored) or disabled (nothing written, no paths, no log line).
+TEST(CertificateSet, SealsAndWritesOrSealsOnlyWhenDisabled) {
+    for (const bool disabled : {false, true}) {
+        SCOPED_TRACE(disabled ? "disabled" : "enabled");
+        testing::TempDir dir;
+        EraseResult r = disabled ? testing::CancelledSimulationResult() : testing::CompletedRealResult();
+        r.certificateId.clear();
+        r.sha256Fingerprint.clear();
+        r.stamp = ReportStamp{};
+        r.htmlPath = L"left over";
+        r.job.certificatesDisabled = disabled ? 1 : 0;
+        r.job.outputFolder = dir.file(L"nested\\deeper");  // missing parents are created
+        std::vector<std::wstring> log;
+        ASSERT_TRUE(SaveCertificateSet(r, Recorder(log)));
 
-    EXPECT_EQ(r.certificateId.size(), 29u) << "an empty ID is replaced by a new one";
-    EXPECT_EQ(r.sha256Fingerprint.size(), 64u);
-    EXPECT_EQ(r.stamp.sha256Fingerprint, r.sha256Fingerprint) << "stamp composed after the digest";
-    EXPECT_EQ(r.stamp.certificateId, r.certificateId);
-    EXPECT_FALSE(r.stamp.failed);
-    const std::wstring base = r.job.outputFolder + L"\\" + r.certificateId;
-    EXPECT_EQ(r.htmlPath, base + L"_Certificate.html");
-    EXPECT_EQ(r.auditLogPath, base + L"_AuditLog.txt");
-    EXPECT_EQ(r.jsonPath, base + L"_Report.json");
-    for (const std::wstring* p : {&r.htmlPath, &r.auditLogPath, &r.jsonPath})
-        EXPECT_FALSE(testing::ReadFileBytes(*p).empty()) << testing::Narrow(*p);
-    EXPECT_EQ(FileCount(r.job.outputFolder), 3u);
-    ASSERT_EQ(log.size(), 1u);
-    EXPECT_EQ(log[0].rfind(L"[CERTIFICATE] ", 0), 0u);
-}
-
-TEST(CertificateSet, ExistingIdIsKeptAndRepeatSavesAreIdentical) {
-    testing::TempDir dir;
-    EraseResult r = testing::CompletedRealResult();
-    r.sha256Fingerprint = L"stale";
-    r.job.outputFolder = dir.path().wstring();
-    ASSERT_TRUE(SaveCertificateSet(r, {}));
-    EXPECT_EQ(r.certificateId, L"ZOLT-20250307-090512-1A2B3C4D");
-    EXPECT_EQ(r.sha256Fingerprint, testing::kCompletedRealDigest);
-    const std::vector<unsigned char> first = testing::ReadFileBytes(r.jsonPath);
-
-    EraseResult again = r;
-    ASSERT_TRUE(SaveCertificateSet(again, {}));
-    EXPECT_EQ(again.sha256Fingerprint, r.sha256Fingerprint);
-    EXPECT_EQ(again.htmlPath, r.htmlPath);
-    EXPECT_EQ(testing::ReadFileBytes(again.jsonPath), first) << "the same result overwrites with the same bytes";
-    EXPECT_EQ(FileCount(dir.path()), 3u);
-}
-
-TEST(CertificateSet, DisabledWritesNothingButStillSeals) {
-    testing::TempDir dir;
-    EraseResult r = testing::CancelledSimulationResult();
-    r.certificateId.clear();
-    r.sha256Fingerprint.clear();
-    r.stamp = ReportStamp{};
-    r.htmlPath = L"left over";
-    r.job.certificatesDisabled = 1;
-    r.job.outputFolder = dir.file(L"never");
-    std::vector<std::wstring> log;
-    ASSERT_TRUE(SaveCertificateSet(r, Recorder(log)));
-    EXPECT_EQ(r.certificateId.size(), 29u);
-    EXPECT_EQ(r.sha256Fingerprint.size(), 64u);
-    EXPECT_EQ(r.stamp.certificateId, r.certificateId);
-    EXPECT_EQ(r.stamp.sha256Fingerprint, r.sha256Fingerprint);
-    EXPECT_TRUE(r.stamp.failed) << "a cancelled run";
-    EXPECT_TRUE(r.htmlPath.empty());
-    EXPECT_TRUE(r.auditLogPath.empty());
-    EXPECT_TRUE(r.jsonPath.empty());
-    EXPECT_FALSE(fs::exists(dir.path() / L"never"));
-    EXPECT_EQ(FileCount(dir.path()), 0u);
-    EXPECT_TRUE(log.empty());
+        EXPECT_EQ(r.certificateId.size(), 29u);
+        EXPECT_EQ(r.sha256Fingerprint.size(), 64u);
+        EXPECT_EQ(r.stamp.sha256Fingerprint, r.sha256Fingerprint) << "stamp composed after the digest";
+        EXPECT_EQ(r.stamp.certificateId, r.certificateId);
+        EXPECT_EQ(r.stamp.failed, disabled) << "only the completed run is not failed";
+        if (disabled) {
+            EXPECT_TRUE(r.htmlPath.empty() && r.auditLogPath.empty() && r.jsonPath.empty());
+            EXPECT_EQ(FileCount(dir.path()), 0);
+            EXPECT_TRUE(log.empty());
+            continue;
+        }
+        const std::wstring base = r.job.outputFolder + L"\\" + r.certificateId;
+        EXPECT_EQ(r.htmlPath, base + L"_Certificate.html");
+        EXPECT_EQ(r.auditLogPath, base + L"_AuditLog.txt");
+        EXPECT_EQ(r.jsonPath, base + L"_Report.json");
+        for (const std::wstring* p : {&r.htmlPath, &r.auditLogPath, &r.jsonPath})
+            EXPECT_FALSE(testing::ReadFileBytes(*p).empty()) << testing::Narrow(*p);
+        EXPECT_EQ(FileCount(r.job.outputFolder), 3);
+        ASSERT_EQ(log.size(), 1u);
+        EXPECT_EQ(log[0].rfind(L"[CERTIFICATE] ", 0), 0u);
+    }
 }
 
 TEST(CertificateSet, UnwritableFoldersFailWithoutPaths) {
@@ -140,11 +106,9 @@ TEST(CertificateSet, UnwritableFoldersFailWithoutPaths) {
         r.job.outputFolder = folder;
         std::vector<std::wstring> log;
         EXPECT_FALSE(SaveCertificateSet(r, Recorder(log)));
-        EXPECT_TRUE(r.htmlPath.empty());
-        EXPECT_TRUE(r.auditLogPath.empty());
-        EXPECT_TRUE(r.jsonPath.empty());
+        EXPECT_TRUE(r.htmlPath.empty() && r.auditLogPath.empty() && r.jsonPath.empty());
         EXPECT_EQ(r.sha256Fingerprint, testing::kCompletedRealDigest) << "still sealed";
-        ASSERT_EQ(log.size(), 3u) << "one line per failed write, all three attempted";
+        ASSERT_EQ(log.size(), 3) << "one line per failed write, all three attempted";
         EXPECT_NE(log[0].find(L"_Certificate.html"), std::wstring::npos);
         EXPECT_NE(log[1].find(L"_AuditLog.txt"), std::wstring::npos);
         EXPECT_NE(log[2].find(L"_Report.json"), std::wstring::npos);
@@ -158,7 +122,7 @@ TEST(CertificateSet, TrailingBackslashStillWorks) {
     ASSERT_TRUE(SaveCertificateSet(r, {}));
     EXPECT_EQ(r.htmlPath, dir.path().wstring() + L"\\\\" + r.certificateId + L"_Certificate.html");
     EXPECT_FALSE(testing::ReadFileBytes(r.auditLogPath).empty());
-    EXPECT_EQ(FileCount(dir.path()), 3u);
+    EXPECT_EQ(FileCount(dir.path()), 3);
 }
 
 TEST(CertificateSet, TamperedIdCannotLeaveTheFolder) {
@@ -168,8 +132,8 @@ TEST(CertificateSet, TamperedIdCannotLeaveTheFolder) {
     r.job.outputFolder = dir.file(L"out");
     ASSERT_TRUE(SaveCertificateSet(r, {}));
     EXPECT_EQ(r.htmlPath, dir.file(L"out") + L"\\.._escaped_Certificate.html");
-    EXPECT_EQ(FileCount(dir.path() / L"out"), 3u);
-    EXPECT_EQ(FileCount(dir.path()), 1u) << "nothing written beside the folder";
+    EXPECT_EQ(FileCount(dir.path() / L"out"), 3);
+    EXPECT_EQ(FileCount(dir.path()), 1) << "nothing written beside the folder";
 }
 
 TEST(CertificateSet, EmptyFolderMeansCertificatesBesideTheProgram) {

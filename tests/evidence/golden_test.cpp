@@ -26,22 +26,9 @@ std::string Golden(const std::wstring& name) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-// Reports the first differing line, which is far easier to read than two 8 KB strings.
 void ExpectSameBytes(const std::string& expected, const std::string& actual, const std::wstring& name) {
     ASSERT_FALSE(expected.empty()) << "golden file missing: " << testing::Narrow(name);
-    if (expected == actual) return;
-    std::size_t line = 1, i = 0;
-    while (i < expected.size() && i < actual.size() && expected[i] == actual[i]) {
-        if (expected[i] == '\n') ++line;
-        ++i;
-    }
-    const auto lineAt = [](const std::string& s, std::size_t at) {
-        const std::size_t begin = s.rfind('\n', at == 0 ? 0 : at - 1);
-        const std::size_t from = begin == std::string::npos ? 0 : begin + 1;
-        return s.substr(from, s.find('\n', from) - from);
-    };
-    ADD_FAILURE() << testing::Narrow(name) << " differs at line " << line << "\n expected: "
-                  << lineAt(expected, i) << "\n   actual: " << lineAt(actual, i);
+    EXPECT_EQ(expected, actual) << testing::Narrow(name);  // gtest prints a line diff
 }
 
 struct GoldenCase {
@@ -88,18 +75,21 @@ TEST(GoldenReports, FingerprintMatchesIndependentDigest) {
 }
 
 // What SaveCertificateSet puts on disk is exactly the UTF-8 of the builders' output for
-// the sealed result (no byte-order mark, nothing added or lost), and the fingerprint it
-// stores is the independent digest.
+// the sealed result (no byte-order mark, nothing added or lost), the fingerprint it
+// stores is the independent digest (a stale one is replaced), the existing ID is kept,
+// and saving again rewrites the same bytes.
 TEST(GoldenReports, SavedFilesAreTheBuildersOutput) {
     for (const GoldenCase& c : kCases) {
         SCOPED_TRACE(testing::Narrow(c.stem));
         testing::TempDir dir;
         EraseResult result = c.make();
         const std::wstring digest = result.sha256Fingerprint;
-        result.sha256Fingerprint.clear();
+        const std::wstring id = result.certificateId;
+        result.sha256Fingerprint = L"stale";
         result.job.outputFolder = dir.path().wstring();
         ASSERT_TRUE(SaveCertificateSet(result, {}));
         EXPECT_EQ(result.sha256Fingerprint, digest);
+        EXPECT_EQ(result.certificateId, id);
         EXPECT_EQ(result.htmlPath, dir.path().wstring() + L"\\" + result.certificateId + L"_Certificate.html");
         const struct {
             const std::wstring& path;
@@ -115,6 +105,10 @@ TEST(GoldenReports, SavedFilesAreTheBuildersOutput) {
             EXPECT_EQ(written, WideToUtf8(f.text)) << testing::Narrow(f.path);
             EXPECT_NE(written.rfind("\xEF\xBB\xBF", 0), 0u) << "no byte-order mark";
         }
+        EraseResult again = result;
+        ASSERT_TRUE(SaveCertificateSet(again, {}));
+        EXPECT_EQ(again.sha256Fingerprint, digest);
+        EXPECT_EQ(testing::ReadFileBytes(again.jsonPath), testing::ReadFileBytes(result.jsonPath));
     }
 }
 

@@ -67,24 +67,29 @@ TEST(DeviceNames, DistinctNamesUpToTheMaximumThenStopAsking) {
     EXPECT_TRUE(FakeDeviceSet{{a}}.List(0).empty());
 }
 
-TEST(DeviceNames, GraphicsFallsBackToTheDisplayDeviceThenTheDefault) {
-    EXPECT_EQ(GraphicsCardText({L"GPU A", L"GPU B"}, L"ignored"), L"GPU A / GPU B");
-    EXPECT_EQ(GraphicsCardText({}, L"Wine Display"), L"Wine Display");
-    EXPECT_EQ(GraphicsCardText({}, L""), L"Standard VGA / GOP Graphics Adapter");
-}
-
-TEST(DeviceNames, SoundCardsAreNumbered) {
-    EXPECT_EQ(SoundCardsText({L"Realtek Audio", L"NVIDIA HD Audio"}),
-              L"Card 1: Realtek Audio | Card 2: NVIDIA HD Audio");
-    EXPECT_EQ(SoundCardsText({L"USB Audio"}), L"Card 1: USB Audio");
-    EXPECT_EQ(SoundCardsText({}), L"None / Standard High Definition Audio");
-}
-
-TEST(DeviceNames, StorageControllersMergeToAtMostThree) {
-    EXPECT_EQ(StorageControllerText({L"RAID", L"NVMe"}, {L"AHCI", L"IDE"}), L"RAID / NVMe / AHCI");
-    EXPECT_EQ(StorageControllerText({}, {L"AHCI", L"IDE"}), L"AHCI / IDE");
-    EXPECT_EQ(StorageControllerText({L"Same"}, {L"Same"}), L"Same / Same");  // no test across lists
-    EXPECT_EQ(StorageControllerText({}, {}), L"Standard Storage / NVMe / AHCI Controller");
+// The field texts with their fallbacks, Trim and JoinTexts: each row is (got, expected).
+TEST(DeviceNames, FieldTextsAndFallbacks) {
+    const std::pair<std::wstring, std::wstring> cases[] = {
+        {GraphicsCardText({L"GPU A", L"GPU B"}, L"ignored"), L"GPU A / GPU B"},
+        {GraphicsCardText({}, L"Wine Display"), L"Wine Display"},
+        {GraphicsCardText({}, L""), L"Standard VGA / GOP Graphics Adapter"},
+        {SoundCardsText({L"Realtek Audio", L"NVIDIA HD Audio"}), L"Card 1: Realtek Audio | Card 2: NVIDIA HD Audio"},
+        {SoundCardsText({L"USB Audio"}), L"Card 1: USB Audio"},
+        {SoundCardsText({}), L"None / Standard High Definition Audio"},
+        {StorageControllerText({L"RAID", L"NVMe"}, {L"AHCI", L"IDE"}), L"RAID / NVMe / AHCI"},  // at most three
+        {StorageControllerText({}, {L"AHCI", L"IDE"}), L"AHCI / IDE"},
+        {StorageControllerText({L"Same"}, {L"Same"}), L"Same / Same"},  // no test across lists
+        {StorageControllerText({}, {}), L"Standard Storage / NVMe / AHCI Controller"},
+        {NetworkAdaptersText({}, {L"Ethernet A", L"Wi-Fi B"}), L"Adapter 1: Ethernet A | Adapter 2: Wi-Fi B"},
+        {NetworkAdaptersText(AdapterItems({}), {}), L"None / Offline"},
+        {Trim(L" \t\r\nA B\n\r\t "), L"A B"},
+        {Trim(L"\vA\x3000"), L"\vA\x3000"},  // only the four characters
+        {Trim(L" \t"), L""},
+        {JoinTexts({}, L" / "), L""},
+        {JoinTexts({L"one"}, L" / "), L"one"},
+        {JoinTexts({L"one", L"", L"three"}, L" | "), L"one |  | three"},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i].first, cases[i].second) << "row " << i;
 }
 
 TEST(DeviceNames, NetworkAdaptersSkipNonEthernetAddressesAndStopAtThree) {
@@ -106,20 +111,6 @@ TEST(DeviceNames, NetworkAdaptersSkipNonEthernetAddressesAndStopAtThree) {
     EXPECT_EQ(NetworkAdaptersText(items, {L"never used"}),
               L"Adapter 1: Intel Ethernet, 00:1a:2b:cd:ef:01 | Adapter 2: Network Adapter, "
               L"00:1a:2b:cd:ef:ab | Adapter 3: Realtek Wi-Fi, 00:1a:2b:cd:ef:03");
-}
-
-TEST(DeviceNames, NetworkFallsBackToTheNetClassThenOffline) {
-    EXPECT_EQ(NetworkAdaptersText({}, {L"Ethernet A", L"Wi-Fi B"}), L"Adapter 1: Ethernet A | Adapter 2: Wi-Fi B");
-    EXPECT_EQ(NetworkAdaptersText(AdapterItems({}), {}), L"None / Offline");
-}
-
-TEST(DeviceNames, TrimAndJoin) {
-    EXPECT_EQ(Trim(L" \t\r\nA B\n\r\t "), L"A B");
-    EXPECT_EQ(Trim(L"\vA\x3000"), L"\vA\x3000");  // only the four characters
-    EXPECT_EQ(Trim(L" \t"), L"");
-    EXPECT_EQ(JoinTexts({}, L" / "), L"");
-    EXPECT_EQ(JoinTexts({L"one"}, L" / "), L"one");
-    EXPECT_EQ(JoinTexts({L"one", L"", L"three"}, L" | "), L"one |  | three");
 }
 
 }  // namespace

@@ -1,10 +1,7 @@
 #!/usr/bin/env python3
-"""Boots a disk image file in QEMU and reads back what the machine shows.
-
-Reusable by any check that needs to see a stamped image boot:
-  qemu_boot.py bios IMAGE            prints the 80x25 text screen (SeaBIOS)
-  qemu_boot.py uefi-x64 IMAGE PPM    saves a GOP screenshot (OVMF x64)
-  qemu_boot.py uefi-ia32 IMAGE PPM   saves a GOP screenshot (OVMF ia32)
+"""Boots a disk image file in QEMU (SeaBIOS, OVMF x64, OVMF ia32) and reads back what
+the machine shows: the 80x25 text screen through bios_screen(), or GOP screenshots and
+the serial log through Machine.
 
 Safety: the image is copied into a private temporary folder (and padded there with
 a sparse tail so firmware sees the whole EFI partition); QEMU opens the copy with
@@ -18,7 +15,6 @@ import shutil
 import signal
 import socket
 import subprocess
-import sys
 import tempfile
 import time
 
@@ -203,23 +199,14 @@ def bios_screen(image, until=None, timeout=20, pad=True):
 
 
 def read_ppm(path):
+    """A binary PPM as QEMU's screendump writes it: "P6", width, height, 255, then RGB."""
     with open(path, "rb") as f:
         data = f.read()
-    parts = []
-    pos = 0
-    while len(parts) < 4:
-        while data[pos:pos + 1].isspace():
-            pos += 1
-        end = pos
-        while not data[end:end + 1].isspace():
-            end += 1
-        parts.append(data[pos:end])
-        pos = end
-    pos += 1
-    if parts[0] != b"P6":
+    magic, width, height = data.split(None, 3)[:3]
+    if magic != b"P6":
         raise ValueError("not a binary PPM")
-    width, height = int(parts[1]), int(parts[2])
-    return Picture(width, height, data[pos:pos + width * height * 3])
+    width, height = int(width), int(height)
+    return Picture(width, height, data[len(data) - width * height * 3:])
 
 
 class Picture:
@@ -232,23 +219,3 @@ class Picture:
             return -1
         i = (y * self.width + x) * 3
         return (self.rgb[i] << 16) | (self.rgb[i + 1] << 8) | self.rgb[i + 2]
-
-
-def main(argv):
-    if len(argv) >= 3 and argv[1] == "bios":
-        screen = bios_screen(argv[2])
-        print(screen.text())
-        return 0
-    if len(argv) >= 4 and argv[1] in ("uefi-x64", "uefi-ia32"):
-        with Machine(argv[2], argv[1], timeout=60) as m:
-            time.sleep(float(argv[4]) if len(argv) > 4 else 15)
-            pic = m.screendump(argv[3])
-            print("%dx%d" % (pic.width, pic.height))
-            print(m.serial_text())
-        return 0
-    print(__doc__)
-    return 2
-
-
-if __name__ == "__main__":
-    sys.exit(main(sys.argv))

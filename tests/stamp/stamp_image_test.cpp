@@ -194,44 +194,30 @@ TEST(StampImage, Fat16Volume) {
     const ReportStamp s = SampleReportStamp();
     const auto img = BuildStampImage(s, 512);
     const std::size_t v = 32768;
-    EXPECT_EQ(Bytes(img, v, 3), "\xEB\x3C\x90");
-    EXPECT_EQ(Bytes(img, v + 3, 8), "MORVANE ");
-    EXPECT_EQ(Le16(img, v + 11), 512);
-    EXPECT_EQ(img[v + 13], 1);
-    EXPECT_EQ(Le16(img, v + 14), 1);
-    EXPECT_EQ(img[v + 16], 2);
-    EXPECT_EQ(Le16(img, v + 17), 512);
-    EXPECT_EQ(Le16(img, v + 19), 8192);
-    EXPECT_EQ(img[v + 21], 0xF8);
-    EXPECT_EQ(Le16(img, v + 22), 32);
-    EXPECT_EQ(Le16(img, v + 24), 63);
-    EXPECT_EQ(Le16(img, v + 26), 255);
-    EXPECT_EQ(Le32(img, v + 28), 64u);
-    EXPECT_EQ(Le32(img, v + 32), 0u);
-    EXPECT_EQ(img[v + 36], 0x80);
-    EXPECT_EQ(img[v + 38], 0x29);
-    EXPECT_EQ(Le32(img, v + 39), 0x20261023u);
-    EXPECT_EQ(Bytes(img, v + 43, 11), "ZOLT_STAMP ");
-    EXPECT_EQ(Bytes(img, v + 54, 8), "FAT16   ");
+    // Jump, OEM name, BPB (512-byte sectors, 1 per cluster, 1 reserved, 2 FATs of 32 sectors,
+    // 512 root entries, 8192 sectors, media F8, 63/255 geometry, 64 hidden), drive 80h,
+    // extended signature, serial 20261023h, label and type.
+    EXPECT_EQ(Bytes(img, v, 62), std::string("\xEB\x3C\x90MORVANE \x00\x02\x01\x01\x00\x02\x00\x02\x00\x20\xF8"
+                                             "\x20\x00\x3F\x00\xFF\x00\x40\x00\x00\x00\x00\x00\x00\x00"
+                                             "\x80\x00\x29\x23\x10\x26\x20ZOLT_STAMP FAT16   ", 62));
     EXPECT_EQ(Le16(img, v + 510), 0xAA55);
 
-    // Both FATs identical; chains of the directories and the three files.
+    // Both FATs identical.
     const std::size_t fat = 33280;
     EXPECT_EQ(0, std::memcmp(img.data() + fat, img.data() + 49664, 16384));
     const std::string screen = CString(img, 2656);
     const std::size_t reportClusters = (screen.size() + 511) / 512;
-    auto entry = [&](std::size_t n) { return Le16(img, fat + 2 * n); };
-    EXPECT_EQ(entry(0), 0xFFF8);
-    EXPECT_EQ(entry(1), 0xFFFF);
-    EXPECT_EQ(entry(2), 0xFFFF);
-    EXPECT_EQ(entry(3), 0xFFFF);
-    for (std::size_t c = 4; c < 23; ++c) EXPECT_EQ(entry(c), c + 1) << c;
-    EXPECT_EQ(entry(23), 0xFFFF);
-    for (std::size_t c = 24; c < 41; ++c) EXPECT_EQ(entry(c), c + 1) << c;
-    EXPECT_EQ(entry(41), 0xFFFF);
-    for (std::size_t c = 42; c < 41 + reportClusters; ++c) EXPECT_EQ(entry(c), c + 1) << c;
-    EXPECT_EQ(entry(41 + reportClusters), 0xFFFF);
-    for (std::size_t c = 42 + reportClusters; c < 8192; ++c) ASSERT_EQ(entry(c), 0) << c;
+    // Media entry, end-of-chain marks, then the EFI and BOOT directories (one cluster each),
+    // BOOTX64.EFI (20 clusters), BOOTIA32.EFI (18) and REPORT.TXT, each one chain.
+    std::vector<std::uint16_t> want(8192, 0);
+    want[0] = 0xFFF8;
+    want[1] = 0xFFFF;
+    std::size_t next = 2;
+    for (std::size_t clusters : {std::size_t{1}, std::size_t{1}, std::size_t{20}, std::size_t{18}, reportClusters}) {
+        for (std::size_t i = 0; i < clusters; ++i, ++next)
+            want[next] = static_cast<std::uint16_t>(i + 1 < clusters ? next + 1 : 0xFFFF);
+    }
+    for (std::size_t c = 0; c < 8192; ++c) ASSERT_EQ(Le16(img, fat + 2 * c), want[c]) << c;
 
     const struct {
         std::size_t at;

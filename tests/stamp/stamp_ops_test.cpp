@@ -13,25 +13,16 @@
 namespace morvane {
 namespace {
 
+using testing::LogRecorder;
 using testing::ReadFileBytes;
 using testing::SampleReportStamp;
 using testing::TempDir;
 
 constexpr std::size_t kImageBytes = 1 << 20;
 
-struct LogRecorder {
-    std::vector<std::wstring> lines;
-    LogCallback callback() {
-        return [this](const std::wstring& line) { lines.push_back(line); };
-    }
-};
-
 const std::wstring kEraseLine =
     L"[DISK STAMP] ディスク先頭領域 (LBA 0..255) の実機レポートスタンプを消去し、"
     L"完全未初期化状態 (全0x00) に切り替えました。";
-const std::wstring kStampLine =
-    L"[DISK STAMP] 実機起動レポート画面 (BIOS/CSM フルスクリーン & UEFI GOP グラフィック両対応スタンプ) "
-    L"をディスクへ記録しました。";
 
 // An image file filled with 0xEE, so that every byte an operation writes shows.
 std::wstring PatternImage(const TempDir& dir, const std::wstring& name) {
@@ -57,29 +48,7 @@ DiskInfo ImageDisk(const std::wstring& path, std::uint32_t safety = Erasable, st
 
 void ExpectSameRecord(const ReportStamp& got, const ReportStamp& want) {
     EXPECT_FALSE(got.failed);
-    EXPECT_EQ(got.certificateId, want.certificateId);
-    EXPECT_EQ(got.sanitizationDate, want.sanitizationDate);
-    EXPECT_EQ(got.standardName, want.standardName);
-    EXPECT_EQ(got.verificationResult, want.verificationResult);
-    EXPECT_EQ(got.diskModel, want.diskModel);
-    EXPECT_EQ(got.diskSerial, want.diskSerial);
-    EXPECT_EQ(got.diskCapacity, want.diskCapacity);
-    EXPECT_EQ(got.operatorName, want.operatorName);
-    EXPECT_EQ(got.organizationName, want.organizationName);
-    EXPECT_EQ(got.sha256Fingerprint, want.sha256Fingerprint);
-    EXPECT_EQ(got.passesCompleted, want.passesCompleted);
-    EXPECT_EQ(got.stampStatus, L"Bootable Report Stamp Active (UEFI GOP & BIOS/CSM MBR)");
-    const HardwareProfile& g = got.hardware;
-    const HardwareProfile& w = want.hardware;
-    const std::wstring gotHw[] = {g.manufacturer, g.chassisType, g.model, g.serial, g.uuid, g.assetTag,
-                                  g.processor, g.totalMemory, g.disk, g.diskGeometry, g.graphicsCard,
-                                  g.soundCards, g.networkAdapters, g.motherboard, g.biosInformation,
-                                  g.storageController};
-    const std::wstring wantHw[] = {w.manufacturer, w.chassisType, w.model, w.serial, w.uuid, w.assetTag,
-                                   w.processor, w.totalMemory, w.disk, w.diskGeometry, w.graphicsCard,
-                                   w.soundCards, w.networkAdapters, w.motherboard, w.biosInformation,
-                                   w.storageController};
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(gotHw[i], wantHw[i]) << "hardware field " << i;
+    EXPECT_EQ(testing::StampFields(got), testing::StampFields(want));
 }
 
 TEST(StampOps, StampDetectEraseAndStampAgain) {
@@ -90,7 +59,7 @@ TEST(StampOps, StampDetectEraseAndStampAgain) {
 
     LogRecorder log;
     ASSERT_TRUE(StampDiskByOperator(disk, stamp, log.callback()));
-    ASSERT_EQ(log.lines, std::vector<std::wstring>{kStampLine});
+    ASSERT_EQ(log.lines, std::vector<std::wstring>{testing::kStampWrittenLine});
     ExpectSameRecord(DetectReportStamp(disk), stamp);
 
     log.lines.clear();
@@ -176,11 +145,13 @@ TEST(StampOps, ChangedDiskIsRefusedAndLeftAlone) {
 TEST(StampOps, ProtectedDisksAreRefusedUnopened) {
     TempDir dir;
     const std::wstring path = PatternImage(dir, L"protected.img");
-    FILETIME before{};
-    {
+    const auto modified = [&path] {
+        FILETIME t{};
         UniqueFile f(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-        ASSERT_TRUE(::GetFileTime(f.get(), nullptr, nullptr, &before));
-    }
+        EXPECT_TRUE(::GetFileTime(f.get(), nullptr, nullptr, &t));
+        return (std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime;
+    };
+    const std::uint64_t before = modified();
     ::Sleep(20);
     for (std::uint32_t safety : {static_cast<std::uint32_t>(SystemDisk), static_cast<std::uint32_t>(WinPEBootMedium),
                                  static_cast<std::uint32_t>(InternalLocked), 5u, 0xFFFFFFFFu}) {
@@ -191,12 +162,7 @@ TEST(StampOps, ProtectedDisksAreRefusedUnopened) {
                                                         L"[SAFETY] 保護ロック中のディスクは操作できません。"}))
             << safety;
     }
-    FILETIME after{};
-    {
-        UniqueFile f(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-        ASSERT_TRUE(::GetFileTime(f.get(), nullptr, nullptr, &after));
-    }
-    EXPECT_EQ(::CompareFileTime(&before, &after), 0);
+    EXPECT_EQ(modified(), before);
     EXPECT_EQ(ReadFileBytes(path), std::vector<std::uint8_t>(kImageBytes, 0xEE));
 }
 

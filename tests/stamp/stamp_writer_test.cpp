@@ -11,20 +11,10 @@
 namespace morvane {
 namespace {
 
+using testing::LogRecorder;
 using testing::ReadFileBytes;
 using testing::SampleReportStamp;
 using testing::TempDir;
-
-struct LogRecorder {
-    std::vector<std::wstring> lines;
-    LogCallback callback() {
-        return [this](const std::wstring& line) { lines.push_back(line); };
-    }
-};
-
-const std::wstring kSuccessLine =
-    L"[DISK STAMP] 実機起動レポート画面 (BIOS/CSM フルスクリーン & UEFI GOP グラフィック両対応スタンプ) "
-    L"をディスクへ記録しました。";
 
 TEST(WriteReportStamp, WritesTheImageForEverySectorSize) {
     TempDir dir;
@@ -41,8 +31,7 @@ TEST(WriteReportStamp, WritesTheImageForEverySectorSize) {
             ASSERT_TRUE(::SetFilePointerEx(file.get(), away, nullptr, FILE_BEGIN));
             LogRecorder log;
             ASSERT_TRUE(WriteReportStamp(file.get(), sector, SampleReportStamp(), log.callback()));
-            ASSERT_EQ(log.lines.size(), 1u);
-            EXPECT_EQ(log.lines[0], kSuccessLine);
+            EXPECT_EQ(log.lines, std::vector<std::wstring>{testing::kStampWrittenLine});
         }
         const auto bytes = ReadFileBytes(path);
         ASSERT_EQ(bytes.size(), 1u << 20);

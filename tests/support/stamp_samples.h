@@ -1,10 +1,12 @@
-// Test helpers for the stamp: a fully filled sample record and little-endian readers.
+// Test helpers for the stamp: a fully filled sample record, its fields as a list,
+// a log recorder and little-endian readers.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "common/log_callback.h"
 #include "erase/records.h"
 
 namespace morvane::testing {
@@ -44,6 +46,29 @@ inline ReportStamp SampleReportStamp() {
     h.storageController = L"AHCI Controller";
     return s;
 }
+
+// Every text field of a record (hardware included) and the pass count, for comparing whole records.
+inline std::vector<std::wstring> StampFields(const ReportStamp& s) {
+    const HardwareProfile& h = s.hardware;
+    return {s.certificateId, s.sanitizationDate, s.productLine, s.standardName, s.verificationResult,
+            s.diskModel, s.diskSerial, s.diskCapacity, s.operatorName, s.organizationName,
+            s.sha256Fingerprint, s.stampStatus, std::to_wstring(s.passesCompleted),
+            h.manufacturer, h.chassisType, h.model, h.serial, h.uuid, h.assetTag, h.processor,
+            h.totalMemory, h.disk, h.diskGeometry, h.graphicsCard, h.soundCards, h.networkAdapters,
+            h.motherboard, h.biosInformation, h.storageController};
+}
+
+struct LogRecorder {
+    std::vector<std::wstring> lines;
+    LogCallback callback() {
+        return [this](const std::wstring& line) { lines.push_back(line); };
+    }
+};
+
+// The log line of a stamp written to a disk.
+inline const std::wstring kStampWrittenLine =
+    L"[DISK STAMP] 実機起動レポート画面 (BIOS/CSM フルスクリーン & UEFI GOP グラフィック両対応スタンプ) "
+    L"をディスクへ記録しました。";
 
 inline std::uint16_t Le16(const std::vector<std::uint8_t>& b, std::size_t at) {
     return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
