@@ -81,14 +81,6 @@ TEST(VolumeLock, LocksEveryVolumeWithAnExtentOnTheDiskInDriveOrder) {
     EXPECT_TRUE(withEmpty.empty());
 }
 
-TEST(VolumeLock, SystemVolumesOfAnAbsentDiskAreLeftAlone) {
-    // Disk 31 matches no volume: nothing is locked and nothing logged.
-    std::vector<std::wstring> log;
-    LockedVolumes locked = LockAndDismountVolumes(31, [&](const std::wstring& l) { log.push_back(l); });
-    EXPECT_TRUE(locked.empty());
-    EXPECT_TRUE(log.empty());
-}
-
 TEST(VolumeLock, ParsesDiskExtentsWithinTheBuffer) {
     alignas(8) unsigned char buffer[512] = {};
     auto* extents = reinterpret_cast<VOLUME_DISK_EXTENTS*>(buffer);
