@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 
+#include "erase/aes_ctr.h"
 #include "erase/chacha20.h"
 
 namespace morvane {
@@ -14,17 +15,24 @@ namespace {
 struct KeystreamState {
     RandomFill seed;
     std::uint64_t rekeyBytes;
+    bool useAes = false;
     std::uint64_t sinceKey = 0;
-    std::optional<ChaCha20> cipher;
+    std::optional<ChaCha20> chacha;
+    std::optional<Aes256Ctr> aes;
 
     ~KeystreamState() {
-        if (cipher) ::SecureZeroMemory(&*cipher, sizeof *cipher);
+        if (chacha) ::SecureZeroMemory(&*chacha, sizeof *chacha);
     }
 
     bool Rekey() {
-        std::uint8_t material[kChaChaKeyBytes + kChaChaNonceBytes];
-        const bool ok = seed && seed(material, sizeof material);
-        if (ok) cipher.emplace(material, material + kChaChaKeyBytes);
+        // Room for either cipher: a 32-byte key and a 16-byte counter block or 12-byte nonce.
+        std::uint8_t material[kAesKeyBytes + kAesCounterBytes];
+        const std::size_t needed = useAes ? kAesKeyBytes + kAesCounterBytes : kChaChaKeyBytes + kChaChaNonceBytes;
+        const bool ok = seed && seed(material, needed);
+        chacha.reset();
+        aes.reset();
+        if (ok && useAes) aes.emplace(material, material + kAesKeyBytes);
+        if (ok && !useAes) chacha.emplace(material, material + kChaChaKeyBytes);
         ::SecureZeroMemory(material, sizeof material);
         sinceKey = 0;
         return ok;
@@ -32,12 +40,16 @@ struct KeystreamState {
 
     bool Fill(unsigned char* data, std::size_t size) {
         while (size > 0) {
-            if (!cipher || sinceKey >= rekeyBytes) {
+            if ((!chacha && !aes) || sinceKey >= rekeyBytes) {
                 if (!Rekey()) return false;
             }
             const std::uint64_t left = rekeyBytes - sinceKey;
             const std::size_t n = size < left ? size : static_cast<std::size_t>(left);
-            cipher->Keystream(data, n);
+            if (aes) {
+                aes->Keystream(data, n);
+            } else {
+                chacha->Keystream(data, n);
+            }
             sinceKey += n;
             data += n;
             size -= n;
@@ -48,8 +60,10 @@ struct KeystreamState {
 
 }  // namespace
 
-RandomFill MakeKeystreamFill(RandomFill seed, std::uint64_t rekeyBytes) {
+RandomFill MakeKeystreamFill(RandomFill seed, std::uint64_t rekeyBytes, KeystreamCipher cipher) {
     auto state = std::make_shared<KeystreamState>();
+    state->useAes = cipher == KeystreamCipher::Aes256Ctr ||
+                    (cipher == KeystreamCipher::Fastest && AesInstructionsAvailable());
     state->seed = std::move(seed);
     state->rekeyBytes = rekeyBytes == 0 ? kRekeyBytes : rekeyBytes;
     return [state](unsigned char* data, std::size_t size) { return state->Fill(data, size); };

@@ -1,4 +1,4 @@
-// Random data for overwrite passes: a ChaCha20 keystream keyed from the system generator,
+// Random data for overwrite passes: an AES-256-CTR or ChaCha20 keystream keyed from the system generator,
 // and a two-buffer pipeline that generates the next chunk while the current one is written.
 #pragma once
 
@@ -13,10 +13,17 @@ namespace morvane {
 // A fresh key and nonce are drawn at least this often (and for every new fill object).
 inline constexpr std::uint64_t kRekeyBytes = 1ull << 30;
 
-// A RandomFill that expands ChaCha20 keystream. It draws a 32-byte key and a 12-byte nonce
-// from `seed` before its first bytes and again after every `rekeyBytes` of output; a
-// failed draw fails the fill. Each call of this function starts an unrelated stream.
-[[nodiscard]] RandomFill MakeKeystreamFill(RandomFill seed, std::uint64_t rekeyBytes = kRekeyBytes);
+// Which keystream expands the seed: AES-256-CTR where the processor has AES
+// instructions (several times faster there), ChaCha20 everywhere else.
+enum class KeystreamCipher { Fastest, ChaCha20, Aes256Ctr };
+
+// A RandomFill that expands a keystream. It draws a fresh key (32 bytes) and nonce or
+// counter block (12 or 16 bytes) from `seed` before its first bytes and again after
+// every `rekeyBytes` of output; a failed draw fails the fill. Each call of this
+// function starts an unrelated stream. Aes256Ctr may only be asked for where
+// AesInstructionsAvailable() holds.
+[[nodiscard]] RandomFill MakeKeystreamFill(RandomFill seed, std::uint64_t rekeyBytes = kRekeyBytes,
+                                           KeystreamCipher cipher = KeystreamCipher::Fastest);
 
 // Runs a RandomFill on its own thread into two page-aligned chunk buffers, so the writer
 // never waits for data that could have been made while it was writing. The thread ends

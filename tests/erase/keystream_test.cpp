@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "erase/aes_ctr.h"
 #include "erase/chacha20.h"
 #include "erase/random_stream.h"
 
@@ -97,6 +98,68 @@ TEST(ChaCha20, WideBlocksMatchTheReferenceAcrossCounterWrap) {
 }
 
 // Seeds with a counter so each draw differs and draws can be counted.
+std::vector<std::uint8_t> Hex(const char* text) {
+    std::vector<std::uint8_t> bytes;
+    for (const char* p = text; p[0] && p[1]; p += 2) {
+        bytes.push_back(static_cast<std::uint8_t>(std::stoi(std::string(p, 2), nullptr, 16)));
+    }
+    return bytes;
+}
+
+TEST(Aes256Ctr, KnownAnswers) {
+    if (!AesInstructionsAvailable()) GTEST_SKIP() << "no AES instructions on this processor";
+    struct Case {
+        const char* key;
+        const char* counter;
+        const char* keystream;
+    };
+    const Case cases[] = {
+        // NIST SP 800-38A F.5.5 (CTR-AES256): the four output blocks.
+        {"603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4",
+         "f0f1f2f3f4f5f6f7f8f9fafbfcfdfeff",
+         "0bdf7df1591716335e9a8b15c860c5025a6e699d536119065433863c8f657b94"
+         "1bc12c9c01610d5d0d8bd6a3378eca622956e1c8693536b1bee99c73a31576b6"},
+        // FIPS-197 C.3: AES-256 of 00112233... as the counter block.
+        {"000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f",
+         "00112233445566778899aabbccddeeff", "8ea2b7ca516745bfeafc49904b496089"},
+        // The counter carries from the low into the high 64 bits.
+        {"603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4",
+         "0001020304050607ffffffffffffffff",
+         "b1013833f607a3258d3d3be88f80c38104228c9aba53e373a21c97ba6fe1887d"
+         "5b2563b79bc120adf268b0b7efd06b2b"},
+    };
+    for (const Case& c : cases) {
+        const auto key = Hex(c.key);
+        const auto counter = Hex(c.counter);
+        const auto expected = Hex(c.keystream);
+        std::vector<std::uint8_t> out(expected.size());
+        Aes256Ctr(key.data(), counter.data()).Keystream(out.data(), out.size());
+        EXPECT_EQ(out, expected) << c.counter;
+    }
+}
+
+TEST(Aes256Ctr, WideAndBlockwiseOutputAgree) {
+    if (!AesInstructionsAvailable()) GTEST_SKIP() << "no AES instructions on this processor";
+    std::uint8_t key[32];
+    std::uint8_t counter[16];
+    for (int i = 0; i < 32; ++i) key[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    for (int i = 0; i < 16; ++i) counter[i] = 0xFF;  // wraps the whole 128-bit counter
+    std::vector<std::uint8_t> wide(16 * 1003);
+    Aes256Ctr(key, counter).Keystream(wide.data(), wide.size());
+    Aes256Ctr single(key, counter);
+    std::vector<std::uint8_t> blockwise(wide.size());
+    for (std::size_t at = 0; at < blockwise.size(); at += 16) single.Keystream(blockwise.data() + at, 16);
+    EXPECT_EQ(wide, blockwise);
+    // A partial block is cut, and the next call starts a fresh block.
+    Aes256Ctr partial(key, counter);
+    std::uint8_t first[5];
+    std::uint8_t second[16];
+    partial.Keystream(first, 5);
+    partial.Keystream(second, 16);
+    EXPECT_TRUE(std::equal(first, first + 5, wide.begin()));
+    EXPECT_TRUE(std::equal(second, second + 16, wide.begin() + 16));
+}
+
 struct CountingSeed {
     std::shared_ptr<int> draws = std::make_shared<int>(0);
     int failAt = -1;
@@ -111,10 +174,26 @@ struct CountingSeed {
     }
 };
 
+TEST(KeystreamFill, AesSegmentsAreTheirOwnKeysStreams) {
+    if (!AesInstructionsAvailable()) GTEST_SKIP() << "no AES instructions on this processor";
+    CountingSeed seed;
+    const std::size_t segment = 4096;
+    RandomFill fill = MakeKeystreamFill(seed.fill(), segment, KeystreamCipher::Aes256Ctr);
+    std::vector<unsigned char> data(segment * 2);
+    ASSERT_TRUE(fill(data.data(), data.size()));
+    EXPECT_EQ(*seed.draws, 2);
+    std::uint8_t key[32] = {2};
+    std::uint8_t counter[16] = {};
+    std::vector<unsigned char> expected(segment);
+    Aes256Ctr(key, counter).Keystream(expected.data(), expected.size());
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), data.begin() + segment));
+    EXPECT_FALSE(std::equal(data.begin(), data.begin() + 64, data.begin() + segment));
+}
+
 TEST(KeystreamFill, RekeysEverySegmentAndNeverRepeatsKeystream) {
     CountingSeed seed;
     const std::size_t segment = 4096;
-    RandomFill fill = MakeKeystreamFill(seed.fill(), segment);
+    RandomFill fill = MakeKeystreamFill(seed.fill(), segment, KeystreamCipher::ChaCha20);
     std::vector<unsigned char> data(segment * 3 + 1000);
     ASSERT_TRUE(fill(data.data(), 1000));  // splits across segment boundaries
     ASSERT_TRUE(fill(data.data() + 1000, data.size() - 1000));
