@@ -1,6 +1,8 @@
 // Volume lock and dismount, TRIM and the partition-table wipe.
 #include "erase/housekeeping.h"
 
+#include "disk/disk_scan.h"
+
 #include <cstddef>
 #include <cstring>
 #include <cwchar>
@@ -15,16 +17,7 @@ void PutLe(unsigned char* out, std::uint64_t value, int bytes) {
 
 class SystemVolumes final : public VolumeControl {
 public:
-    std::vector<std::wstring> DriveRoots() override {
-        wchar_t buffer[512] = {};
-        const DWORD length = ::GetLogicalDriveStringsW(511, buffer);
-        std::vector<std::wstring> roots;
-        if (length == 0 || length > 511) return roots;
-        for (const wchar_t* p = buffer; *p != L'\0'; p += std::wcslen(p) + 1) {
-            roots.emplace_back(p);
-        }
-        return roots;
-    }
+    std::vector<std::wstring> DriveRoots() override { return LogicalDriveRoots(); }
     UniqueFile OpenVolume(wchar_t letter) override {
         const std::wstring path = std::wstring(L"\\\\.\\") + letter + L":";
         return UniqueFile(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,

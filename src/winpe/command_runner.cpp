@@ -1,6 +1,8 @@
 // The command runner over an anonymous pipe and CreateProcessW.
 #include "winpe/command_runner.h"
 
+#include "disk/disk_info.h"
+
 #include <cstring>
 #include <utility>
 
@@ -36,12 +38,10 @@ std::vector<std::string> TakeCompleteLines(std::string& accumulator) {
 }
 
 std::wstring ToolOutputLogLine(const std::string& line) {
-    const int needed = ::MultiByteToWideChar(CP_ACP, 0, line.c_str(), -1, nullptr, 0);
-    if (needed < 1) return {};
-    std::wstring wide(static_cast<std::size_t>(needed), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, line.c_str(), -1, wide.data(), needed);
-    wide.resize(static_cast<std::size_t>(needed - 1));  // drop the terminator
-    return L"  " + wide;
+    // Taken as zero-terminated, like the bytes the tool wrote; a failed conversion
+    // gives an empty line.
+    const std::wstring wide = AnsiToWide(line.c_str());
+    return wide.empty() ? std::wstring() : L"  " + wide;
 }
 
 namespace {
