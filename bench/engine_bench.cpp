@@ -1,6 +1,6 @@
 // Benchmark driver run under Wine by run_engine_bench.sh: times one overwrite pass over
 // an image file through the product's WritePass, or the bare random generator.
-//   engine_bench pass fixed|random IMAGE SIZE   -> "MiB/s <value>"
+//   engine_bench pass fixed|ones|random IMAGE SIZE -> "MiB/s <value>"
 //   engine_bench gen MEBIBYTES                  -> "MiB/s <value>" (system generator)
 //   engine_bench keystream MEBIBYTES aes|chacha -> "MiB/s <value>" (one thread)
 #include <cstdio>
@@ -39,6 +39,8 @@ int TimePass(const std::wstring& kind, const std::wstring& path, std::uint64_t s
     OverwritePass pass;
     pass.number = 1;
     pass.kind = kind == L"random" ? Random : Fixed;
+    // "fixed" writes zeros; "ones" writes 0xFF, which the standards' fixed passes also write.
+    if (kind == L"ones") pass.pattern = {0xFF, 0xFF, 0xFF};
     pass.label = L"Pass 1/1: bench";
     const double start = Seconds();
     double lastChunk = start;
@@ -97,6 +99,6 @@ int wmain(int argc, wchar_t** argv) {
         return TimeKeystream(std::wcstoull(argv[2], nullptr, 10),
                              aes ? KeystreamCipher::Aes256Ctr : KeystreamCipher::ChaCha20);
     }
-    std::fprintf(stderr, "usage: engine_bench pass fixed|random IMAGE SIZE | gen MEBIBYTES | keystream MEBIBYTES aes|chacha\n");
+    std::fprintf(stderr, "usage: engine_bench pass fixed|ones|random IMAGE SIZE | gen MEBIBYTES | keystream MEBIBYTES aes|chacha\n");
     return 1;
 }

@@ -64,8 +64,8 @@ JobStatus WritePass(DiskIo& disk, const EraseJob& job, const OverwritePass& pass
 
     const bool isRandom = pass.kind == Random;
     // Fixed and triple passes fill one buffer once. A random pass gets fresh data for
-    // every chunk from a generator thread that prepares chunk k+1 while chunk k is being
-    // written; an unchecked failed fill would write stale or zero data under the name of
+    // every chunk from a generator thread that prepares the next chunks while chunk k is
+    // being written; an unchecked failed fill would write stale or zero data under the name of
     // a cryptographic random pass, so a failed fill fails the pass.
     PageBuffer buffer;
     RandomChunkPipeline pipeline(random, kPassChunkBytes);
@@ -93,8 +93,10 @@ JobStatus WritePass(DiskIo& disk, const EraseJob& job, const OverwritePass& pass
         if (length == 0) break;
         const unsigned char* data = buffer.data();
         if (isRandom) {
-            const bool more = remaining - length >= sector;
-            data = pipeline.Next(more);
+            // Chunks still to come after this one, so the generator makes no more than
+            // the pass will write.
+            const std::uint64_t after = (remaining - length) / sector * sector;
+            data = pipeline.Next((after + kPassChunkBytes - 1) / kPassChunkBytes);
             if (data == nullptr) return Failed;
         }
 

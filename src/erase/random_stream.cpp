@@ -69,6 +69,36 @@ RandomFill MakeKeystreamFill(RandomFill seed, std::uint64_t rekeyBytes, Keystrea
     return [state](unsigned char* data, std::size_t size) { return state->Fill(data, size); };
 }
 
+namespace {
+
+// How long a waiting side polls before it sleeps. On a fast disk a chunk is written in
+// well under a millisecond; a thread that sleeps that often pays for every wake-up (on a
+// virtual machine an idle processor is handed back to the host and takes long to return),
+// so a short poll keeps both threads running while the chunks flow. On a slow disk the
+// generator is a full ring ahead and the poll ends in sleep.
+constexpr std::int64_t kPollMicroseconds = 500;
+
+}  // namespace
+
+template <typename Ready>
+void RandomChunkPipeline::WaitLocked(Ready ready) {
+    if (ready()) return;
+    LARGE_INTEGER frequency;
+    LARGE_INTEGER start;
+    LARGE_INTEGER now;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&start);
+    const std::int64_t limit = frequency.QuadPart * kPollMicroseconds / 1000000;
+    do {
+        ::ReleaseSRWLockExclusive(&lock_);
+        for (int i = 0; i < 64; ++i) YieldProcessor();
+        ::AcquireSRWLockExclusive(&lock_);
+        if (ready()) return;
+        ::QueryPerformanceCounter(&now);
+    } while (now.QuadPart - start.QuadPart < limit);
+    while (!ready()) ::SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
+}
+
 RandomChunkPipeline::RandomChunkPipeline(RandomFill fill, std::uint32_t chunkBytes)
     : fill_(std::move(fill)), chunkBytes_(chunkBytes) {}
 
@@ -83,39 +113,37 @@ RandomChunkPipeline::~RandomChunkPipeline() {
 }
 
 bool RandomChunkPipeline::Start() {
-    buffers_[0] = PageBuffer(chunkBytes_);
-    buffers_[1] = PageBuffer(chunkBytes_);
-    if (!buffers_[0] || !buffers_[1] || !fill_) return false;
-    thread_.reset(::CreateThread(nullptr, 0, &RandomChunkPipeline::ThreadMain, this, 0, nullptr));
-    if (!thread_) return false;
+    for (PageBuffer& buffer : buffers_) {
+        buffer = PageBuffer(chunkBytes_);
+        if (!buffer) return false;
+    }
+    if (!fill_) return false;
     ::AcquireSRWLockExclusive(&lock_);
-    RequestLocked(0);
+    limit_ = 1;
     ::ReleaseSRWLockExclusive(&lock_);
-    return true;
+    thread_.reset(::CreateThread(nullptr, 0, &RandomChunkPipeline::ThreadMain, this, 0, nullptr));
+    return static_cast<bool>(thread_);
 }
 
-void RandomChunkPipeline::RequestLocked(int index) {
-    requested_ = index;
-    ::WakeAllConditionVariable(&changed_);
-}
-
-unsigned char* RandomChunkPipeline::Next(bool more) {
+unsigned char* RandomChunkPipeline::Next(std::uint64_t ahead) {
     ::AcquireSRWLockExclusive(&lock_);
-    // After a short write the caller may want a chunk it said it would not need.
-    if (requested_ != next_ && filling_ != next_ && ready_ != next_ && !failed_) {
-        RequestLocked(next_);
+    const std::uint64_t wanted = consumed_;
+    if (limit_ <= wanted) {
+        limit_ = wanted + 1;
+        ::WakeAllConditionVariable(&changed_);
     }
-    while (ready_ != next_ && !failed_) {
-        ::SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
-    }
-    if (failed_) {
+    WaitLocked([&] { return produced_ > wanted || failed_; });
+    if (produced_ <= wanted) {  // the fill of this chunk failed
         ::ReleaseSRWLockExclusive(&lock_);
         return nullptr;
     }
-    ready_ = -1;
-    unsigned char* chunk = buffers_[next_].data();
-    next_ ^= 1;
-    if (more) RequestLocked(next_);
+    consumed_ = wanted + 1;
+    const std::uint64_t room = kRandomPipelineDepth - 1;
+    const std::uint64_t further = ahead < room ? ahead : room;
+    if (limit_ < consumed_ + further) limit_ = consumed_ + further;
+    // Handing out this chunk frees the previous one's buffer: the thread may go on.
+    ::WakeAllConditionVariable(&changed_);
+    unsigned char* chunk = buffers_[wanted % kRandomPipelineDepth].data();
     ::ReleaseSRWLockExclusive(&lock_);
     return chunk;
 }
@@ -128,18 +156,20 @@ DWORD WINAPI RandomChunkPipeline::ThreadMain(void* self) {
 void RandomChunkPipeline::Run() {
     ::AcquireSRWLockExclusive(&lock_);
     for (;;) {
-        while (!stop_ && requested_ < 0) {
-            ::SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
-        }
+        // Chunk produced_ may be filled when it was asked for and its buffer does not
+        // hold the chunk being written (consumed_ - 1) or one not yet handed out.
+        const auto mayFill = [this] {
+            const std::uint64_t inUse = consumed_ == 0 ? 0 : consumed_ - 1;
+            return produced_ < limit_ && produced_ - inUse < kRandomPipelineDepth;
+        };
+        WaitLocked([&] { return stop_ || mayFill(); });
         if (stop_) break;
-        const int index = std::exchange(requested_, -1);
-        filling_ = index;
+        const std::uint64_t index = produced_ % kRandomPipelineDepth;
         ::ReleaseSRWLockExclusive(&lock_);
         const bool ok = fill_(buffers_[index].data(), chunkBytes_);
         ::AcquireSRWLockExclusive(&lock_);
-        filling_ = -1;
         if (ok) {
-            ready_ = index;
+            ++produced_;
         } else {
             failed_ = true;
         }

@@ -25,9 +25,14 @@ enum class KeystreamCipher { Fastest, ChaCha20, Aes256Ctr };
 [[nodiscard]] RandomFill MakeKeystreamFill(RandomFill seed, std::uint64_t rekeyBytes = kRekeyBytes,
                                            KeystreamCipher cipher = KeystreamCipher::Fastest);
 
-// Runs a RandomFill on its own thread into two page-aligned chunk buffers, so the writer
-// never waits for data that could have been made while it was writing. The thread ends
-// with the object.
+// How many chunk buffers the generator may run ahead into, the one being written included.
+// More than two lets the generator build a lead whenever it gets a processor, so a late
+// wake-up or a busy core does not stall the writer.
+inline constexpr int kRandomPipelineDepth = 4;
+
+// Runs a RandomFill on its own thread into a ring of page-aligned chunk buffers, so the
+// writer never waits for data that could have been made while it was writing. The thread
+// ends with the object.
 class RandomChunkPipeline {
 public:
     RandomChunkPipeline(RandomFill fill, std::uint32_t chunkBytes);
@@ -37,24 +42,29 @@ public:
 
     // Allocates the buffers, starts the thread and asks for the first chunk.
     [[nodiscard]] bool Start();
-    // Waits for the next filled chunk and, when `more`, has the one after it made meanwhile.
-    // The previously returned chunk must no longer be in use. Null when the fill failed.
-    [[nodiscard]] unsigned char* Next(bool more);
+    // Waits for the next chunk in order and lets the thread make up to `ahead` further
+    // chunks meanwhile (no more than the ring holds); `ahead` is how many more the caller
+    // expects to need. A chunk is asked for even if an earlier call said none would be
+    // (e.g. after a short write). The previously returned chunk must no longer be in use.
+    // Null once a fill has failed and the chunk needed is the one it did not make.
+    [[nodiscard]] unsigned char* Next(std::uint64_t ahead);
 
 private:
     static DWORD WINAPI ThreadMain(void* self);
     void Run();
-    void RequestLocked(int index);
+    // Waits with lock_ held until `ready()` holds: polls briefly, then sleeps on changed_.
+    template <typename Ready>
+    void WaitLocked(Ready ready);
 
     RandomFill fill_;
     std::uint32_t chunkBytes_;
-    PageBuffer buffers_[2];
+    PageBuffer buffers_[kRandomPipelineDepth];
     SRWLOCK lock_ = SRWLOCK_INIT;
     CONDITION_VARIABLE changed_ = CONDITION_VARIABLE_INIT;
-    int requested_ = -1;  // waiting to be filled
-    int filling_ = -1;    // being filled by the thread
-    int ready_ = -1;      // filled, not yet handed out
-    int next_ = 0;        // the buffer Next hands out
+    // Chunks are numbered in order; chunk n lives in buffers_[n % depth].
+    std::uint64_t produced_ = 0;  // chunks filled so far
+    std::uint64_t consumed_ = 0;  // chunks handed out so far; the last of them is in use
+    std::uint64_t limit_ = 0;     // chunks the thread may fill in all
     bool failed_ = false;
     bool stop_ = false;
     UniqueKernelHandle thread_;

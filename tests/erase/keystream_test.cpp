@@ -141,23 +141,32 @@ TEST(Aes256Ctr, KnownAnswers) {
 TEST(Aes256Ctr, WideAndBlockwiseOutputAgree) {
     if (!AesInstructionsAvailable()) GTEST_SKIP() << "no AES instructions on this processor";
     std::uint8_t key[32];
-    std::uint8_t counter[16];
     for (int i = 0; i < 32; ++i) key[i] = static_cast<std::uint8_t>(i * 7 + 1);
-    for (int i = 0; i < 16; ++i) counter[i] = 0xFF;  // wraps the whole 128-bit counter
-    std::vector<std::uint8_t> wide(16 * 1003);
-    Aes256Ctr(key, counter).Keystream(wide.data(), wide.size());
-    Aes256Ctr single(key, counter);
-    std::vector<std::uint8_t> blockwise(wide.size());
-    for (std::size_t at = 0; at < blockwise.size(); at += 16) single.Keystream(blockwise.data() + at, 16);
-    EXPECT_EQ(wide, blockwise);
-    // A partial block is cut, and the next call starts a fresh block.
-    Aes256Ctr partial(key, counter);
-    std::uint8_t first[5];
-    std::uint8_t second[16];
-    partial.Keystream(first, 5);
-    partial.Keystream(second, 16);
-    EXPECT_TRUE(std::equal(first, first + 5, wide.begin()));
-    EXPECT_TRUE(std::equal(second, second + 16, wide.begin() + 16));
+    // Counter blocks: the whole 128-bit counter wraps at once; the low half wraps after
+    // a few hundred blocks (the 256-bit path hands over to the narrow one before it);
+    // an ordinary start.
+    const char* counters[] = {"ffffffffffffffffffffffffffffffff", "0001020304050607fffffffffffffed3",
+                              "f0f1f2f3f4f5f6f7f8f9fafbfcfdfeff"};
+    for (const char* hex : counters) {
+        const auto counter = Hex(hex);
+        Aes256Ctr single(key, counter.data());
+        std::vector<std::uint8_t> blockwise(16 * 1003);
+        for (std::size_t at = 0; at < blockwise.size(); at += 16) single.Keystream(blockwise.data() + at, 16);
+        for (const bool allowWide : {true, false}) {
+            std::vector<std::uint8_t> whole(blockwise.size());
+            Aes256Ctr(key, counter.data(), allowWide).Keystream(whole.data(), whole.size());
+            EXPECT_EQ(whole, blockwise) << hex << (allowWide ? " wide" : " narrow");
+            // Two calls continue one stream; a partial block is cut and the next call
+            // starts a fresh block.
+            Aes256Ctr split(key, counter.data(), allowWide);
+            std::vector<std::uint8_t> first(16 * 501 + 5);
+            std::vector<std::uint8_t> second(16 * 300);
+            split.Keystream(first.data(), first.size());
+            split.Keystream(second.data(), second.size());
+            EXPECT_TRUE(std::equal(first.begin(), first.end(), blockwise.begin())) << hex;
+            EXPECT_TRUE(std::equal(second.begin(), second.end(), blockwise.begin() + 16 * 502)) << hex;
+        }
+    }
 }
 
 struct CountingSeed {
@@ -239,7 +248,7 @@ TEST(RandomChunkPipeline, HandsOutChunksInOrderAndStopsOnFailure) {
     ASSERT_TRUE(pipeline.Start());
     unsigned char* previous = nullptr;
     for (int k = 0; k < 5; ++k) {
-        unsigned char* chunk = pipeline.Next(true);
+        unsigned char* chunk = pipeline.Next(100);
         ASSERT_NE(chunk, nullptr);
         EXPECT_EQ(reinterpret_cast<std::uintptr_t>(chunk) % 4096, 0u);
         EXPECT_NE(chunk, previous) << "the buffer being written must not be refilled";
@@ -247,8 +256,35 @@ TEST(RandomChunkPipeline, HandsOutChunksInOrderAndStopsOnFailure) {
         EXPECT_EQ(chunk[kChunk - 1], k + 1);
         previous = chunk;
     }
-    EXPECT_EQ(pipeline.Next(true), nullptr);
-    EXPECT_EQ(pipeline.Next(true), nullptr);
+    EXPECT_EQ(pipeline.Next(100), nullptr);
+    EXPECT_EQ(pipeline.Next(100), nullptr);
+}
+
+TEST(RandomChunkPipeline, RunsAheadNoFurtherThanTheRingAndTheCallerAllow) {
+    constexpr std::uint32_t kChunk = 4096;
+    std::atomic<int> calls{0};
+    RandomChunkPipeline pipeline(
+        [&](unsigned char* data, std::size_t size) {
+            std::memset(data, ++calls, size);
+            return true;
+        },
+        kChunk);
+    ASSERT_TRUE(pipeline.Start());
+    // Holding chunk 1 while asking for many more: the ring fills up, chunk 1 stays intact.
+    unsigned char* held = pipeline.Next(1000);
+    ASSERT_NE(held, nullptr);
+    ::Sleep(50);
+    EXPECT_EQ(calls.load(), kRandomPipelineDepth);
+    EXPECT_EQ(held[0], 1);
+    EXPECT_EQ(held[kChunk - 1], 1);
+    // Handing out chunks in order; at the end only what was announced is made.
+    for (int k = 2; k <= 5; ++k) {
+        unsigned char* chunk = pipeline.Next(k == 5 ? 0 : 6 - k - 1);
+        ASSERT_NE(chunk, nullptr);
+        EXPECT_EQ(chunk[0], k);
+    }
+    ::Sleep(50);
+    EXPECT_EQ(calls.load(), 5);
 }
 
 TEST(RandomChunkPipeline, NoPrefetchWhenNoMoreIsNeededButAskingStillWorks) {
@@ -260,10 +296,10 @@ TEST(RandomChunkPipeline, NoPrefetchWhenNoMoreIsNeededButAskingStillWorks) {
         },
         4096);
     ASSERT_TRUE(pipeline.Start());
-    ASSERT_NE(pipeline.Next(false), nullptr);
+    ASSERT_NE(pipeline.Next(0), nullptr);
     ::Sleep(20);
     EXPECT_EQ(calls.load(), 1);
-    unsigned char* chunk = pipeline.Next(false);  // e.g. after a short write
+    unsigned char* chunk = pipeline.Next(0);  // e.g. after a short write
     ASSERT_NE(chunk, nullptr);
     EXPECT_EQ(chunk[0], 2);
 }
