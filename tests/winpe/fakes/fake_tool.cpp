@@ -155,8 +155,16 @@ int wmain() {
 
     const std::wstring logPath = Env(L"MORVANE_FAKE_LOG");
     if (!logPath.empty()) {
-        std::ofstream(fs::path(logPath), std::ios::binary | std::ios::app)
-            << Utf8(commandLine) << "\n";
+        // The previous fake may still hold the log for a moment after it exits under
+        // Wine; a command missing from the log would read as a command never run.
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::ofstream log(fs::path(logPath), std::ios::binary | std::ios::app);
+            if (log) {
+                log << Utf8(commandLine) << "\n";
+                break;
+            }
+            ::Sleep(10);
+        }
     }
     std::printf("%s\n", Utf8(commandLine).c_str());
 
