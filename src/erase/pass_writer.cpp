@@ -64,9 +64,9 @@ JobStatus WritePass(DiskIo& disk, const EraseJob& job, const OverwritePass& pass
 
     const bool isRandom = pass.kind == Random;
     // Fixed and triple passes fill one buffer once. A random pass gets fresh data for
-    // every chunk from a generator thread that prepares the next chunks while chunk k is
-    // being written; an unchecked failed fill would write stale or zero data under the name of
-    // a cryptographic random pass, so a failed fill fails the pass.
+    // every chunk from a generator thread that prepares the next chunk while the current
+    // one is being written; an unchecked failed fill would write stale or zero data under
+    // the name of a cryptographic random pass, so a failed fill fails the pass.
     PageBuffer buffer;
     RandomChunkPipeline pipeline(random, kPassChunkBytes);
     if (isRandom) {
