@@ -10,8 +10,8 @@
 
 #include "common/unique_handle.h"
 #include "common/win32.h"
-#include "erase/aes_ctr.h"
-#include "erase/random_stream.h"
+#include "erase/keystream_aes_ctr.h"
+#include "erase/keystream_pipeline.h"
 #include "erase/pass_writer.h"
 
 using namespace morvane;
@@ -38,7 +38,7 @@ int TimePass(const std::wstring& kind, const std::wstring& path, std::uint64_t s
     job.disk.bytesPerSector = 512;
     OverwritePass pass;
     pass.number = 1;
-    pass.kind = kind == L"random" ? Random : Fixed;
+    pass.kind = kind == L"random" ? PatternKind::Random : PatternKind::Fixed;
     // "fixed" writes zeros; "ones" writes 0xFF, which the standards' fixed passes also write.
     if (kind == L"ones") pass.pattern = {0xFF, 0xFF, 0xFF};
     pass.label = L"Pass 1/1: bench";
@@ -48,7 +48,7 @@ int TimePass(const std::wstring& kind, const std::wstring& path, std::uint64_t s
                                        [&](const EraseProgressInfo&) { lastChunk = Seconds(); }, {});
     const double elapsed = Seconds() - start;
     std::fprintf(stderr, "writes %.2f s, final flush %.2f s\n", lastChunk - start, start + elapsed - lastChunk);
-    if (status != Completed) {
+    if (status != JobStatus::Completed) {
         std::fprintf(stderr, "pass status %u\n", static_cast<unsigned>(status));
         return 3;
     }

@@ -67,10 +67,77 @@ struct ModuleTraits {
     static void Close(Type h) noexcept { ::FreeLibrary(h); }
 };
 
+// CNG algorithm providers and hash objects.
+struct BcryptAlgorithmTraits {
+    using Type = BCRYPT_ALG_HANDLE;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::BCryptCloseAlgorithmProvider(h, 0); }
+};
+struct BcryptHashTraits {
+    using Type = BCRYPT_HASH_HANDLE;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::BCryptDestroyHash(h); }
+};
+// SetupDiGetClassDevsW signals failure with INVALID_HANDLE_VALUE, not NULL.
+struct DevInfoTraits {
+    using Type = HDEVINFO;
+    static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(Type h) noexcept { ::SetupDiDestroyDeviceInfoList(h); }
+};
+// GDI objects the program creates (fonts, brushes, bitmaps).
+template <typename T>
+struct GdiObjectTraits {
+    using Type = T;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::DeleteObject(h); }
+};
+struct IconTraits {
+    using Type = HICON;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::DestroyIcon(h); }
+};
+// Memory device contexts from CreateCompatibleDC.
+struct MemoryDcTraits {
+    using Type = HDC;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::DeleteDC(h); }
+};
+struct WindowTraits {
+    using Type = HWND;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::DestroyWindow(h); }
+};
+
 using UniqueFile = UniqueHandle<FileHandleTraits>;
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueRegKey = UniqueHandle<RegKeyTraits>;
 using UniqueModule = UniqueHandle<ModuleTraits>;
+using UniqueBcryptAlgorithm = UniqueHandle<BcryptAlgorithmTraits>;
+using UniqueBcryptHash = UniqueHandle<BcryptHashTraits>;
+using UniqueDevInfo = UniqueHandle<DevInfoTraits>;
+using UniqueFont = UniqueHandle<GdiObjectTraits<HFONT>>;
+using UniqueBrush = UniqueHandle<GdiObjectTraits<HBRUSH>>;
+using UniqueBitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;
+using UniqueIcon = UniqueHandle<IconTraits>;
+using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
+using UniqueWindow = UniqueHandle<WindowTraits>;
+
+// The thread's COM apartment: initialised on construction, uninitialised on
+// destruction only when the initialisation succeeded.
+class ComApartment {
+public:
+    explicit ComApartment(DWORD model = COINIT_APARTMENTTHREADED) noexcept
+        : initialised_(SUCCEEDED(::CoInitializeEx(nullptr, model))) {}
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+    ~ComApartment() {
+        if (initialised_) ::CoUninitialize();
+    }
+    [[nodiscard]] bool initialised() const noexcept { return initialised_; }
+
+private:
+    bool initialised_;
+};
 
 // A page-aligned block from VirtualAlloc, as unbuffered disk I/O requires.
 class PageBuffer {

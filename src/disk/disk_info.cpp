@@ -1,7 +1,6 @@
-// Formatting of disk sizes, bus and media kinds, and narrow-text helpers.
+// Formatting of disk sizes, bus and media kinds.
 #include "disk/disk_info.h"
 
-#include <cctype>
 #include <cstdio>
 
 #include "common/win32.h"
@@ -58,36 +57,6 @@ std::uint32_t BusKindFromStorageBusType(std::uint32_t t) {
         case 14: case 15: return BusVirtual;            // Virtual, FileBackedVirtual
         default: return BusUnknown;                     // Atapi, 1394, Ssa and the rest
     }
-}
-
-std::wstring AnsiToWide(std::string_view text) {
-    if (text.empty()) return {};
-    const int length = static_cast<int>(text.size());
-    const int needed = ::MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
-    if (needed <= 0) return {};
-    std::wstring wide(static_cast<std::size_t>(needed), L'\0');
-    const int written = ::MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide.data(), needed);
-    wide.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
-    return wide;
-}
-
-namespace {
-bool IsTrimmed(char c) {
-    return c == '\0' || std::isspace(static_cast<unsigned char>(c)) != 0;
-}
-}  // namespace
-
-std::string TrimAscii(std::string_view text) {
-    std::size_t first = 0;
-    std::size_t last = text.size();
-    while (first < last && IsTrimmed(text[first])) ++first;
-    while (last > first && IsTrimmed(text[last - 1])) --last;
-    return std::string(text.substr(first, last - first));
-}
-
-std::string TrimAscii(const char* text) {
-    if (text == nullptr) return {};
-    return TrimAscii(std::string_view(text));
 }
 
 }  // namespace morvane

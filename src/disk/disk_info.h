@@ -43,6 +43,12 @@ struct DiskInfo {
     std::wstring safetyDescription;
 };
 
+// The sector size every transfer on the disk is measured in: the recorded logical
+// sector size, or 512 when the scan could not read one (recorded as 0).
+[[nodiscard]] constexpr std::uint32_t SectorSizeOf(const DiskInfo& disk) {
+    return disk.bytesPerSector == 0 ? 512 : disk.bytesPerSector;
+}
+
 // "465.76 GB", "1.82 TB", "1.0 MB", "0 B" (1 GB = 2^30 bytes, 1 TB = 2^40 bytes).
 std::wstring FormatSize(std::uint64_t bytes);
 std::wstring BusKindName(std::uint32_t busKind);
@@ -50,11 +56,5 @@ std::wstring MediaKindName(std::uint32_t mediaKind);
 
 // Maps a Windows STORAGE_BUS_TYPE value to a BusKind (only 1..17 are mapped).
 std::uint32_t BusKindFromStorageBusType(std::uint32_t storageBusType);
-
-// Narrow text in the ANSI code page to UTF-16; empty on empty input or failure.
-std::wstring AnsiToWide(std::string_view text);
-// Strips leading and trailing white space (isspace) and NUL characters.
-std::string TrimAscii(std::string_view text);
-std::string TrimAscii(const char* text);
 
 }  // namespace morvane

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/text.h"
 #include "disk/safety.h"
 
 namespace morvane {

@@ -1,13 +1,12 @@
 // The hardware pass writer and its simulation.
 #include "erase/pass_writer.h"
 
-#include <bcrypt.h>
 
 #include <climits>
 #include <cstring>
 
 #include "common/unique_handle.h"
-#include "erase/random_stream.h"
+#include "erase/keystream_pipeline.h"
 
 namespace morvane {
 
@@ -25,26 +24,11 @@ bool SystemRandomFill(unsigned char* data, std::size_t size) {
 }
 
 void FillPatternBuffer(unsigned char* data, std::size_t size, const OverwritePass& pass) {
-    if (pass.kind == Triple) {
+    if (pass.kind == PatternKind::Triple) {
         for (std::size_t i = 0; i < size; ++i) data[i] = pass.pattern[i % 3];
     } else {
         std::memset(data, pass.pattern[0], size);
     }
-}
-
-std::uint32_t PassPercent(std::uint64_t written, std::uint64_t total) {
-    if (total == 0) return 100;
-    return static_cast<std::uint32_t>(written * 100 / total);
-}
-
-std::int32_t OverallPercent(std::uint32_t passPercent, std::uint32_t passNumber,
-                            std::uint32_t totalPasses) {
-    // A zero pass count would divide by zero; the job never passes one, but a pass
-    // on its own counts as a plan of one.
-    const std::int64_t passes = totalPasses == 0 ? 1 : totalPasses;
-    const std::int64_t done =
-        static_cast<std::int64_t>(passPercent) + 100 * (static_cast<std::int64_t>(passNumber) - 1);
-    return static_cast<std::int32_t>(done / passes);
 }
 
 namespace {
@@ -62,7 +46,7 @@ JobStatus WritePass(DiskIo& disk, const EraseJob& job, const OverwritePass& pass
                     const RandomFill& random) {
     EmitLog(log, L"[HARDWARE WRITE] 開始: " + pass.label);
 
-    const bool isRandom = pass.kind == Random;
+    const bool isRandom = pass.kind == PatternKind::Random;
     // Fixed and triple passes fill one buffer once. A random pass gets fresh data for
     // every chunk from a generator thread that prepares the next chunk while the current
     // one is being written; an unchecked failed fill would write stale or zero data under
@@ -70,21 +54,21 @@ JobStatus WritePass(DiskIo& disk, const EraseJob& job, const OverwritePass& pass
     PageBuffer buffer;
     RandomChunkPipeline pipeline(random, kPassChunkBytes);
     if (isRandom) {
-        if (!pipeline.Start()) return Failed;
+        if (!pipeline.Start()) return JobStatus::Failed;
     } else {
         buffer = PageBuffer(kPassChunkBytes);
-        if (!buffer) return Failed;
+        if (!buffer) return JobStatus::Failed;
         FillPatternBuffer(buffer.data(), buffer.size(), pass);
     }
 
     (void)disk.Seek(0);
     const std::uint64_t total = job.disk.sizeBytes;
-    const std::uint64_t sector = job.disk.bytesPerSector == 0 ? 512 : job.disk.bytesPerSector;
+    const std::uint64_t sector = SectorSizeOf(job.disk);
     const std::uint64_t start = ::GetTickCount64();
     std::uint64_t written = 0;
 
     while (total > 0) {
-        if (CancelRequested(cancel)) return Cancelled;
+        if (CancelRequested(cancel)) return JobStatus::Cancelled;
         const std::uint64_t remaining = total - written;
         // Unbuffered handles accept whole sectors only: a partial last sector stays.
         const std::uint32_t length = remaining >= kPassChunkBytes
@@ -97,30 +81,23 @@ JobStatus WritePass(DiskIo& disk, const EraseJob& job, const OverwritePass& pass
             // the pass will write.
             const std::uint64_t after = (remaining - length) / sector * sector;
             data = pipeline.Next((after + kPassChunkBytes - 1) / kPassChunkBytes);
-            if (data == nullptr) return Failed;
+            if (data == nullptr) return JobStatus::Failed;
         }
 
         std::uint32_t done = 0;
-        if (!disk.Write(data, length, done) || done == 0) return Failed;
+        if (!disk.Write(data, length, done) || done == 0) return JobStatus::Failed;
         written += done;
 
         if (progress) {
-            EraseProgressInfo info;
-            info.phase = 1;
-            info.passNumber = pass.number;
-            info.totalPasses = totalPasses;
-            info.passPercent = PassPercent(written, total);
-            info.overallPercent = OverallPercent(info.passPercent, pass.number, totalPasses);
-            info.speedMBps = SpeedMBps(written, ::GetTickCount64() - start);
-            info.label = pass.label;
-            progress(info);
+            progress(PassProgress(pass, totalPasses, PassPercent(written, total),
+                                  SpeedMBps(written, ::GetTickCount64() - start), pass.label));
         }
         if (written >= total) break;
     }
 
     (void)disk.Flush();
     EmitLog(log, L"[HARDWARE WRITE] 完了: " + pass.label);
-    return Completed;
+    return JobStatus::Completed;
 }
 
 JobStatus WritePass(HANDLE disk, const EraseJob& job, const OverwritePass& pass,
@@ -137,25 +114,16 @@ JobStatus SimulatePass(const EraseJob& job, const OverwritePass& pass, std::uint
                        const LogCallback& log) {
     (void)job;
     EmitLog(log, L"[SIMULATION] 開始: " + pass.label);
-    const std::int64_t passes = totalPasses == 0 ? 1 : totalPasses;
     for (std::uint32_t step = 1; step <= 25; ++step) {
-        if (CancelRequested(cancel)) return Cancelled;
+        if (CancelRequested(cancel)) return JobStatus::Cancelled;
         ::Sleep(30);
         if (progress) {
-            EraseProgressInfo info;
-            info.phase = 1;
-            info.passNumber = pass.number;
-            info.totalPasses = totalPasses;
-            info.passPercent = step * 4;
-            info.overallPercent = static_cast<std::int32_t>(
-                (static_cast<std::int64_t>(pass.number) * 100 + step * 4 - 100) / passes);
-            info.speedMBps = (step % 7) * 35.5 + 1250.0;
-            info.label = L"[安全シミュレーション] " + pass.label;
-            progress(info);
+            progress(PassProgress(pass, totalPasses, step * 4, (step % 7) * 35.5 + 1250.0,
+                                  L"[安全シミュレーション] " + pass.label));
         }
     }
     EmitLog(log, L"[SIMULATION] 完了: " + pass.label);
-    return Completed;
+    return JobStatus::Completed;
 }
 
 }  // namespace morvane

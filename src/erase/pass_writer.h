@@ -8,6 +8,7 @@
 #include "common/log_callback.h"
 #include "common/win32.h"
 #include "erase/disk_io.h"
+#include "erase/progress.h"
 #include "erase/records.h"
 #include "erase/standards.h"
 
@@ -25,11 +26,6 @@ using RandomFill = std::function<bool(unsigned char* data, std::size_t size)>;
 // buffer, so it restarts with pattern[0] at every chunk. Random passes are not filled.
 void FillPatternBuffer(unsigned char* data, std::size_t size, const OverwritePass& pass);
 
-// Progress formulas shared by the writer and its tests.
-[[nodiscard]] std::uint32_t PassPercent(std::uint64_t written, std::uint64_t total);
-[[nodiscard]] std::int32_t OverallPercent(std::uint32_t passPercent, std::uint32_t passNumber,
-                                          std::uint32_t totalPasses);
-
 // Writes the pass from sector 0 to the last whole sector through an unbuffered,
 // write-through disk handle. Completed, Cancelled (flag set before a chunk, nothing
 // flushed) or Failed (allocation, random generator or write failure).
@@ -39,7 +35,8 @@ void FillPatternBuffer(unsigned char* data, std::size_t size, const OverwritePas
 
 // The same through any DiskIo with a chosen random chunk source (tests and benchmarks).
 // `random` fills whole 4 MiB chunks on a generator thread, one chunk ahead of the writes;
-// the handle form uses a ChaCha20 keystream keyed from the system generator.
+// the handle form uses a keystream keyed from the system generator (AES-256-CTR where
+// the processor has AES instructions, ChaCha20 elsewhere).
 [[nodiscard]] JobStatus WritePass(DiskIo& disk, const EraseJob& job, const OverwritePass& pass,
                                   std::uint32_t totalPasses, const CancelFlag* cancel,
                                   const ProgressCallback& progress, const LogCallback& log,

@@ -3,8 +3,8 @@
 
 namespace morvane {
 
-std::wstring ExecModeName(std::uint32_t mode) {
-    return mode == RealHardwareWrite ? L"実機物理セクタ完全消去" : L"安全シミュレーション(DryRun)";
+std::wstring ExecModeName(ExecMode mode) {
+    return mode == ExecMode::RealHardwareWrite ? L"実機物理セクタ完全消去" : L"安全シミュレーション(DryRun)";
 }
 
 }  // namespace morvane

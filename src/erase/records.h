@@ -6,39 +6,49 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <type_traits>
 
+#include "common/hardware_profile.h"
 #include "common/log_callback.h"
 #include "disk/disk_info.h"
-#include "hwinfo/hardware_profile.h"
 
 namespace morvane {
 
-enum ExecMode : std::uint32_t {
+// The numeric values of these enumerations are stored in settings, reports and
+// fingerprints: they never change. Values outside the named ones can arrive from a
+// settings file and are handled where they are read.
+enum class ExecMode : std::uint32_t {
     SimulationDryRun = 0,
     RealHardwareWrite = 1,
 };
 
-enum VerifyLevel : std::uint32_t {
+enum class VerifyLevel : std::uint32_t {
     Skip = 0,
     QuickSample = 1,
     FullSurface = 2,
 };
 
-enum JobStatus : std::uint32_t {
+enum class JobStatus : std::uint32_t {
     NotRun = 0,
     Completed = 3,
     Cancelled = 4,
     Failed = 5,
 };
 
+// The stored number of an enumeration value.
+template <typename Enum>
+constexpr std::underlying_type_t<Enum> ValueOf(Enum value) {
+    return static_cast<std::underlying_type_t<Enum>>(value);
+}
+
 // "安全シミュレーション(DryRun)" / "実機物理セクタ完全消去".
-std::wstring ExecModeName(std::uint32_t mode);
+std::wstring ExecModeName(ExecMode mode);
 
 struct EraseJob {
     DiskInfo disk;
     std::uint32_t standard = 0;
-    std::uint32_t verifyLevel = QuickSample;
-    std::uint32_t execMode = SimulationDryRun;
+    VerifyLevel verifyLevel = VerifyLevel::QuickSample;
+    ExecMode execMode = ExecMode::SimulationDryRun;
     std::uint32_t noStamp = 0;
     std::uint32_t certificatesDisabled = 0;
     std::wstring operatorName;
@@ -72,7 +82,7 @@ struct EraseResult {
     double elapsedSeconds = 0.0;
     std::uint32_t runningInWinPE = 0;
     EraseJob job;
-    std::uint32_t status = NotRun;
+    JobStatus status = JobStatus::NotRun;
     std::uint32_t passesCompleted = 0;
     std::uint32_t passesPlanned = 0;
     std::uint64_t bytesWritten = 0;

@@ -43,7 +43,7 @@ std::wstring StandardDescription(std::uint32_t standard) {
 
 namespace {
 
-OverwritePass MakePass(std::uint32_t number, std::uint32_t kind, std::uint8_t b0, std::uint8_t b1,
+OverwritePass MakePass(std::uint32_t number, PatternKind kind, std::uint8_t b0, std::uint8_t b1,
                        std::uint8_t b2, std::wstring label) {
     OverwritePass pass;
     pass.number = number;
@@ -53,10 +53,10 @@ OverwritePass MakePass(std::uint32_t number, std::uint32_t kind, std::uint8_t b0
     return pass;
 }
 OverwritePass FixedPass(std::uint32_t number, std::uint8_t byte, std::wstring label) {
-    return MakePass(number, Fixed, byte, 0, 0, std::move(label));
+    return MakePass(number, PatternKind::Fixed, byte, 0, 0, std::move(label));
 }
 OverwritePass RandomPass(std::uint32_t number, std::wstring label) {
-    return MakePass(number, Random, 0, 0, 0, std::move(label));
+    return MakePass(number, PatternKind::Random, 0, 0, 0, std::move(label));
 }
 
 std::wstring Format(const wchar_t* format, unsigned a, unsigned b = 0, unsigned c = 0, unsigned d = 0) {
@@ -80,7 +80,7 @@ PassPlan GutmannPlan() {
     std::uint32_t n = 1;
     for (; n <= 4; ++n) plan.push_back(RandomPass(n, Format(L"Pass %u/35: Gutmann Pre-Random", n)));
     for (const auto& p : kPatterns) {
-        plan.push_back(MakePass(n, Triple, p[0], p[1], p[2],
+        plan.push_back(MakePass(n, PatternKind::Triple, p[0], p[1], p[2],
                                 Format(L"Pass %u/35: Gutmann MFM/RLL Pattern (%02X %02X %02X)", n,
                                        p[0], p[1], p[2])));
         ++n;

@@ -20,7 +20,7 @@ enum EraseStandard : std::uint32_t {
 };
 inline constexpr std::uint32_t kStandardCount = 8;
 
-enum PatternKind : std::uint32_t {
+enum class PatternKind : std::uint32_t {
     Fixed = 0,   // every byte is pattern[0]
     Triple = 1,  // pattern[0], pattern[1], pattern[2] repeated
     Random = 2,  // cryptographic random data
@@ -28,7 +28,7 @@ enum PatternKind : std::uint32_t {
 
 struct OverwritePass {
     std::uint32_t number = 0;  // 1-based position in the plan
-    std::uint32_t kind = Fixed;
+    PatternKind kind = PatternKind::Fixed;
     std::array<std::uint8_t, 3> pattern = {0, 0, 0};
     std::wstring label;  // "Pass n/N: ..."
 };

@@ -3,20 +3,21 @@
 #include "erase/verify.h"
 
 #include "common/unique_handle.h"
+#include "erase/progress.h"
 
 namespace morvane {
 
-std::wstring VerifyLevelName(std::uint32_t level) {
+std::wstring VerifyLevelName(VerifyLevel level) {
     switch (level) {
-        case Skip: return L"検証なし (Skip Verify)";
-        case FullSurface: return L"全領域検証 (Full Surface Verify)";
+        case VerifyLevel::Skip: return L"検証なし (Skip Verify)";
+        case VerifyLevel::FullSurface: return L"全領域検証 (Full Surface Verify)";
         default: return L"クイック検証 (Quick Sample Verify)";
     }
 }
 
-std::uint32_t VerifySampleCount(std::uint32_t level) {
-    if (level == Skip) return 0;
-    return level == FullSurface ? 256 : 64;
+std::uint32_t VerifySampleCount(VerifyLevel level) {
+    if (level == VerifyLevel::Skip) return 0;
+    return level == VerifyLevel::FullSurface ? 256 : 64;
 }
 
 std::uint64_t VerifySampleSector(std::uint64_t totalSectors, std::uint64_t sectorsPerRead,
@@ -34,22 +35,17 @@ JobStatus SimulateVerify(const CancelFlag* cancel, const ProgressCallback& progr
     for (std::int32_t step = 1; step <= 10; ++step) {
         if (CancelRequested(cancel)) {
             verdict = L"CANCELLED";
-            return Cancelled;
+            return JobStatus::Cancelled;
         }
         ::Sleep(25);
         if (progress) {
-            EraseProgressInfo info;
-            info.phase = 2;
-            info.overallPercent = 90 + step;
-            info.passPercent = static_cast<std::uint32_t>(step * 10);
-            info.speedMBps = 1420.0;
-            info.label = L"[ベリファイ検証中] セクタ整合性チェック...";
-            progress(info);
+            progress(VerifyProgress(90 + step, static_cast<std::uint32_t>(step * 10), 1420.0,
+                                    L"[ベリファイ検証中] セクタ整合性チェック..."));
         }
     }
     verdict = L"PASSED (Simulation 100% Verified)";
     EmitLog(log, L"[VERIFY] ベリファイ検証が正常に完了しました (PASSED)。");
-    return Completed;
+    return JobStatus::Completed;
 }
 
 bool AllBytesEqual(const unsigned char* data, std::uint32_t size, unsigned char value) {
@@ -64,57 +60,52 @@ bool AllBytesEqual(const unsigned char* data, std::uint32_t size, unsigned char 
 JobStatus VerifyDisk(DiskIo& disk, const EraseJob& job, const OverwritePass& lastPass,
                      const CancelFlag* cancel, const ProgressCallback& progress,
                      const LogCallback& log, std::wstring& verdict) {
-    if (job.verifyLevel == Skip) {
+    if (job.verifyLevel == VerifyLevel::Skip) {
         verdict = L"SKIPPED (検証なし設定)";
-        return Completed;
+        return JobStatus::Completed;
     }
     EmitLog(log, L"[VERIFY] セクタ読み出しベリファイ検証を開始します...");
-    if (job.execMode != RealHardwareWrite) return SimulateVerify(cancel, progress, log, verdict);
+    if (job.execMode != ExecMode::RealHardwareWrite) return SimulateVerify(cancel, progress, log, verdict);
 
     PageBuffer buffer(kVerifyReadBytes);
     if (!buffer) {
         verdict = L"FAILED (Memory Allocation Error)";
-        return Failed;
+        return JobStatus::Failed;
     }
     const std::uint32_t samples = VerifySampleCount(job.verifyLevel);
     const std::uint32_t shift = samples == 256 ? 8 : 6;
-    const std::uint64_t sector = job.disk.bytesPerSector == 0 ? 512 : job.disk.bytesPerSector;
+    const std::uint64_t sector = SectorSizeOf(job.disk);
     const std::uint64_t totalSectors = job.disk.sizeBytes / sector;
     const std::uint64_t sectorsPerRead = kVerifyReadBytes / sector;
 
     for (std::uint32_t i = 0; i < samples; ++i) {
         if (CancelRequested(cancel)) {
             verdict = L"CANCELLED";
-            return Cancelled;
+            return JobStatus::Cancelled;
         }
         const std::uint64_t first = VerifySampleSector(totalSectors, sectorsPerRead, i, shift);
         (void)disk.Seek(first * sector);
         std::uint32_t got = 0;
         if (!disk.Read(buffer.data(), kVerifyReadBytes, got) || got == 0) {
             verdict = L"FAILED (Sector Read Error)";
-            return Failed;
+            return JobStatus::Failed;
         }
         // Only the bytes actually read are compared: a short read near the end of a
         // small disk must not be judged on what an earlier sample left in the buffer.
-        if (lastPass.kind == Fixed && !AllBytesEqual(buffer.data(), got, lastPass.pattern[0])) {
+        if (lastPass.kind == PatternKind::Fixed && !AllBytesEqual(buffer.data(), got, lastPass.pattern[0])) {
             verdict = L"FAILED (Pattern Mismatch Detected)";
-            return Failed;
+            return JobStatus::Failed;
         }
         if (progress) {
             const auto n = static_cast<std::int32_t>(samples);
             const auto k = static_cast<std::int32_t>(i);
-            EraseProgressInfo info;
-            info.phase = 2;
-            info.overallPercent = 95 + (k * 5) / n;
-            info.passPercent = static_cast<std::uint32_t>((k * 100 + 100) / n);
-            info.speedMBps = 0.0;
-            info.label = L"ベリファイ検証中 (セクタリードバック確認)...";
-            progress(info);
+            progress(VerifyProgress(95 + (k * 5) / n, static_cast<std::uint32_t>((k * 100 + 100) / n), 0.0,
+                                    L"ベリファイ検証中 (セクタリードバック確認)..."));
         }
     }
     verdict = L"PASSED (All Sampled Sectors Verified Clean)";
     EmitLog(log, L"[VERIFY] 物理セクタのベリファイ検証が正常に完了しました (PASSED)。");
-    return Completed;
+    return JobStatus::Completed;
 }
 
 JobStatus VerifyDisk(HANDLE disk, const EraseJob& job, const OverwritePass& lastPass,

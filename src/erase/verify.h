@@ -16,10 +16,10 @@ inline constexpr std::uint32_t kVerifyReadBytes = 64u * 1024;
 
 // "検証なし (Skip Verify)", "クイック検証 (Quick Sample Verify)", "全領域検証 (Full Surface
 // Verify)"; any other value behaves like the quick level and is named like it.
-std::wstring VerifyLevelName(std::uint32_t level);
+std::wstring VerifyLevelName(VerifyLevel level);
 
 // Samples read by a level: 0, 64 or 256 (any other non-zero level reads 64).
-[[nodiscard]] std::uint32_t VerifySampleCount(std::uint32_t level);
+[[nodiscard]] std::uint32_t VerifySampleCount(VerifyLevel level);
 
 // First sector of sample i: ((T - R) * i) >> s with T whole sectors on the disk, R sectors
 // per 64 KiB read and 2^s samples, in unsigned 64-bit arithmetic.

@@ -3,9 +3,8 @@
 
 #include <cstdio>
 
+#include "common/text.h"
 #include "common/win32.h"
-// bcrypt.h needs the Windows types first.
-#include <bcrypt.h>
 
 namespace morvane {
 namespace {
@@ -16,35 +15,21 @@ CalendarTime LocalNow() {
     return CalendarTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
 }
 
-std::wstring Widen(const char* ascii) {
-    std::wstring out;
-    for (const char* p = ascii; *p != '\0'; ++p) out.push_back(static_cast<wchar_t>(*p));
-    return out;
-}
-
 }  // namespace
-
-std::wstring ProductLineText() {
-    return std::wstring(kProductName) + L" Suite v" + kProductVersion;
-}
-
-std::wstring ApplicationText() {
-    return std::wstring(kProductName) + L" v" + kProductVersion;
-}
 
 std::wstring FormatCertificateId(const CalendarTime& t, const std::array<std::uint8_t, 4>& random) {
     char buffer[128] = {};
     std::snprintf(buffer, sizeof buffer, "ZOLT-%04d%02d%02d-%02d%02d%02d-%02X%02X%02X%02X", t.year,
                   t.month, t.day, t.hour, t.minute, t.second, random[0], random[1], random[2],
                   random[3]);
-    return Widen(buffer);
+    return AsciiToWide(buffer);
 }
 
 std::wstring FormatTimestamp(const CalendarTime& t) {
     char buffer[64] = {};
     std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
                   t.hour, t.minute, t.second);
-    return Widen(buffer);
+    return AsciiToWide(buffer);
 }
 
 std::wstring MakeCertificateId() {
@@ -63,7 +48,7 @@ std::wstring LocalTimestamp() {
 std::wstring FormatElapsed(double seconds) {
     char buffer[64] = {};
     std::snprintf(buffer, sizeof buffer, "%.2f", seconds);
-    return Widen(buffer) + L" 秒";
+    return AsciiToWide(buffer) + L" 秒";
 }
 
 }  // namespace morvane

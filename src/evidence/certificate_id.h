@@ -1,5 +1,5 @@
-// Certificate identity, local timestamps, the elapsed-time text and the product
-// texts that head every piece of erasure evidence.
+// Certificate identity, local timestamps and the elapsed-time text of every piece
+// of erasure evidence.
 #pragma once
 
 #include <array>
@@ -7,14 +7,6 @@
 #include <string>
 
 namespace morvane {
-
-inline constexpr wchar_t kProductName[] = L"Morvane Disk Eraser";
-inline constexpr wchar_t kProductVersion[] = L"1.3.0";
-
-// "Morvane Disk Eraser Suite v1.3.0": the audit log, the HTML certificate and the stamp.
-std::wstring ProductLineText();
-// "Morvane Disk Eraser v1.3.0": the JSON report's application value.
-std::wstring ApplicationText();
 
 // A local wall-clock reading, second resolution.
 struct CalendarTime {

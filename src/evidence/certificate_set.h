@@ -1,5 +1,5 @@
-// Seals an erase result with its SHA-256 fingerprint and writes the certificate
-// file set (HTML certificate, audit log, JSON report) into one folder.
+// The SHA-256 fingerprint of an erase result and the certificate file set (HTML
+// certificate, audit log, JSON report) written into one folder.
 #pragma once
 
 #include <string>
@@ -33,9 +33,22 @@ std::wstring CertificateFileStem(const std::wstring& certificateId);
 // Creates or replaces `path` with the UTF-8 form of `text` (no byte-order mark).
 [[nodiscard]] bool WriteUtf8File(const std::wstring& path, const std::wstring& text);
 
-// Sets a missing certificate ID, the fingerprint and a freshly composed stamp record,
-// then (unless certificates are disabled) writes the three files and stores their
-// paths. Any failed write empties all three paths and gives false.
+struct CertificatePaths {
+    std::wstring html;
+    std::wstring auditLog;
+    std::wstring json;
+};
+
+// Writes the three files for the result as recorded (it neither fingerprints nor
+// collects anything) into `folder`, creating missing folders. Every file is tried;
+// each failed one logs an "[ERROR] " line, and then all three paths come back empty.
+[[nodiscard]] CertificatePaths WriteCertificateFiles(const EraseResult& result, const std::wstring& folder,
+                                                     const LogCallback& log);
+
+// Writes the sealed result's files into the job's output folder (the folder beside
+// the program when none is named) and stores their paths; with certificates disabled
+// nothing is written and the paths stay empty. Any failed write empties all three
+// paths and gives false.
 [[nodiscard]] bool SaveCertificateSet(EraseResult& result, const LogCallback& log);
 
 }  // namespace morvane

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "common/product.h"
 #include "erase/standards.h"
 #include "evidence/certificate_id.h"
 
@@ -15,16 +16,16 @@ struct Badge {
     const wchar_t* colour;
 };
 
-Badge BadgeFor(std::uint32_t status) {
+Badge BadgeFor(JobStatus status) {
     switch (status) {
-        case Completed: return {L"COMPLETED & VERIFIED (完全消去済)", L"#10b981"};
-        case Cancelled: return {L"CANCELLED (中断)", L"#f59e0b"};
+        case JobStatus::Completed: return {L"COMPLETED & VERIFIED (完全消去済)", L"#10b981"};
+        case JobStatus::Cancelled: return {L"CANCELLED (中断)", L"#f59e0b"};
         default: return {L"FAILED (エラー終了)", L"#ef4444"};
     }
 }
 
-const wchar_t* ModeText(std::uint32_t execMode) {
-    return execMode != 0 ? L"Hardware Physical Sector Sanitization (実機物理セクタ完全消去)"
+const wchar_t* ModeText(ExecMode execMode) {
+    return ValueOf(execMode) != 0 ? L"Hardware Physical Sector Sanitization (実機物理セクタ完全消去)"
                          : L"Simulation / Dry-Run Verification Mode (安全テストモード)";
 }
 

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <utility>
 
+#include "common/product.h"
 #include "erase/standards.h"
 #include "evidence/certificate_id.h"
 
@@ -19,30 +20,15 @@ std::wstring Signed(std::uint32_t value) {
     return std::to_wstring(static_cast<std::int32_t>(value));
 }
 
-// The sixteen hardware fields with their JSON keys and audit-log labels, in print order.
-struct HardwareField {
-    const wchar_t* key;
-    const wchar_t* label;  // padded to the 23-character column
-    std::wstring HardwareProfile::*field;
-};
-
-constexpr HardwareField kHardwareFields[] = {
-    {L"manufacturer", L"  Manufacturer       : ", &HardwareProfile::manufacturer},
-    {L"chassisType", L"  Chassis type       : ", &HardwareProfile::chassisType},
-    {L"model", L"  Model              : ", &HardwareProfile::model},
-    {L"serial", L"  Serial             : ", &HardwareProfile::serial},
-    {L"uuid", L"  UUID               : ", &HardwareProfile::uuid},
-    {L"assetTag", L"  Asset tag          : ", &HardwareProfile::assetTag},
-    {L"processor", L"  Processor          : ", &HardwareProfile::processor},
-    {L"totalMemory", L"  Total memory       : ", &HardwareProfile::totalMemory},
-    {L"disk", L"  Disk               : ", &HardwareProfile::disk},
-    {L"diskGeometry", L"  Disk geometry      : ", &HardwareProfile::diskGeometry},
-    {L"graphicsCard", L"  Graphics card      : ", &HardwareProfile::graphicsCard},
-    {L"soundCards", L"  Sound cards        : ", &HardwareProfile::soundCards},
-    {L"networkAdapters", L"  Network adapters   : ", &HardwareProfile::networkAdapters},
-    {L"motherboard", L"  Motherboard        : ", &HardwareProfile::motherboard},
-    {L"biosInformation", L"  BIOS information   : ", &HardwareProfile::biosInformation},
-    {L"storageController", L"  Storage controller : ", &HardwareProfile::storageController},
+// The audit log's labels of the sixteen hardware fields, in kHardwareFields order,
+// padded to the 23-character column.
+constexpr const wchar_t* kAuditHardwareLabels[16] = {
+    L"  Manufacturer       : ", L"  Chassis type       : ", L"  Model              : ",
+    L"  Serial             : ", L"  UUID               : ", L"  Asset tag          : ",
+    L"  Processor          : ", L"  Total memory       : ", L"  Disk               : ",
+    L"  Disk geometry      : ", L"  Graphics card      : ", L"  Sound cards        : ",
+    L"  Network adapters   : ", L"  Motherboard        : ", L"  BIOS information   : ",
+    L"  Storage controller : ",
 };
 
 class AuditLogWriter {
@@ -149,7 +135,7 @@ std::wstring BuildAuditLog(const EraseResult& r) {
     log.Field(L"  Software Version   : ", ProductLineText());
     log.Field(L"  Operator / Org     : ", r.job.operatorName + L" / " + r.job.organizationName);
     log.Field(L"  Execution Mode     : ",
-              r.job.execMode != 0 ? L"Physical Hardware Erase" : L"Simulation (Dry-Run)");
+              ValueOf(r.job.execMode) != 0 ? L"Physical Hardware Erase" : L"Simulation (Dry-Run)");
     log.Field(L"  Sanitization Method: ", StandardName(r.job.standard));
     log.Field(L"  Passes Completed   : ", Signed(r.passesCompleted) + L" / " + Signed(r.passesPlanned));
     log.Field(L"  Verification Result: ", r.verificationResult);
@@ -157,7 +143,9 @@ std::wstring BuildAuditLog(const EraseResult& r) {
     log.Field(L"  SHA-256 Digest     : ", r.sha256Fingerprint);
     log.Line(std::wstring(72, L'-'));
     log.Line(L"[Hardware details]");
-    for (const HardwareField& f : kHardwareFields) log.Field(f.label, r.stamp.hardware.*f.field);
+    for (std::size_t i = 0; i < kHardwareFields.size(); ++i) {
+        log.Field(kAuditHardwareLabels[i], r.stamp.hardware.*kHardwareFields[i].member);
+    }
     log.Line(heavyRule);
     return log.Take();
 }
@@ -169,14 +157,14 @@ std::wstring BuildJsonReport(const EraseResult& r) {
     json.String(1, L"startTime", r.startTime);
     json.String(1, L"endTime", r.endTime);
     json.Number(1, L"elapsedSeconds", FormatJsonNumber(r.elapsedSeconds));
-    json.String(1, L"executionMode", r.job.execMode != 0 ? L"RealHardwareWrite" : L"SimulationDryRun");
+    json.String(1, L"executionMode", ValueOf(r.job.execMode) != 0 ? L"RealHardwareWrite" : L"SimulationDryRun");
     json.String(1, L"operatorName", r.job.operatorName);
     json.String(1, L"organizationName", r.job.organizationName);
     json.Open(1, L"hardwareDetails");
-    const std::size_t count = std::size(kHardwareFields);
+    const std::size_t count = kHardwareFields.size();
     for (std::size_t i = 0; i < count; ++i) {
-        const HardwareField& f = kHardwareFields[i];
-        json.String(2, f.key, r.stamp.hardware.*f.field, i + 1 == count);
+        const HardwareFieldRef& f = kHardwareFields[i];
+        json.String(2, f.key, r.stamp.hardware.*f.member, i + 1 == count);
     }
     json.Close(1, false);
     json.Open(1, L"sanitization");

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "disk/disk_info.h"
-#include "hwinfo/hardware_profile.h"
+#include "common/hardware_profile.h"
 
 namespace morvane {
 

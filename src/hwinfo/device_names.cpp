@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "disk/disk_info.h"
-#include "hwinfo/hw_text.h"
+#include "common/text.h"
 
 namespace morvane {
 

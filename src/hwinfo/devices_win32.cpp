@@ -9,20 +9,9 @@
 #include "common/win32.h"
 #include "hwinfo/devices.h"
 
-#include <iptypes.h>
-#include <setupapi.h>
-
 namespace morvane {
 
 namespace {
-
-// SetupDiGetClassDevsW signals failure with INVALID_HANDLE_VALUE, not NULL.
-struct DevInfoTraits {
-    using Type = HDEVINFO;
-    static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Close(Type h) noexcept { ::SetupDiDestroyDeviceInfoList(h); }
-};
-using UniqueDevInfo = UniqueHandle<DevInfoTraits>;
 
 constexpr DWORD kErrorBufferOverflow = 111;
 constexpr std::size_t kMaxAdapterChain = 1024;

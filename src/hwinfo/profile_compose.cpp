@@ -1,7 +1,7 @@
 // Fallbacks, defaults and the summary lines of the hardware profile.
 #include "hwinfo/profile_compose.h"
 
-#include "hwinfo/hw_text.h"
+#include "common/text.h"
 
 namespace morvane {
 

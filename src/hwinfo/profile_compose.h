@@ -9,7 +9,7 @@
 
 #include "disk/disk_info.h"
 #include "hwinfo/device_names.h"
-#include "hwinfo/hardware_profile.h"
+#include "common/hardware_profile.h"
 #include "hwinfo/smbios.h"
 
 namespace morvane {

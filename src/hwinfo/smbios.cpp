@@ -5,8 +5,7 @@
 
 #include <cstdio>
 
-#include "evidence/text_encoding.h"
-#include "hwinfo/hw_text.h"
+#include "common/text.h"
 
 namespace morvane {
 

@@ -4,7 +4,6 @@
 #include "common/unique_handle.h"
 #include "common/win32.h"
 // After win32.h, so the shell header sees the program's Windows settings.
-#include <shlobj.h>
 
 #include "disk/disk_scan.h"
 #include "settings/output_folder.h"

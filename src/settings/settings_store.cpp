@@ -3,7 +3,6 @@
 #include "common/unique_handle.h"
 #include "common/win32.h"
 // After win32.h, so the shell header sees the program's Windows settings.
-#include <shlobj.h>
 
 #include "settings/output_folder.h"
 #include "settings/settings_store.h"

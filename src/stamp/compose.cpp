@@ -1,24 +1,23 @@
-// Composes the stamp record: run identity, disk, people, fingerprint and a fresh
+// Composes the stamp record: run identity, disk, people, fingerprint and the job's
 // hardware profile.
 #include "stamp/compose.h"
 
+#include "common/product.h"
 #include "disk/disk_info.h"
 #include "erase/standards.h"
-#include "evidence/certificate_id.h"
-#include "hwinfo/collect.h"
 
 namespace morvane {
 
 std::wstring StampStatusText(const EraseJob& job) {
     if (job.noStamp == 1) return kStampStatusPureZero;
-    if (job.execMode != 0) return kStampStatusActive;
+    if (ValueOf(job.execMode) != 0) return kStampStatusActive;
     return kStampStatusSimulation;
 }
 
-ReportStamp ComposeReportStamp(const EraseResult& result) {
+ReportStamp ComposeReportStamp(const EraseResult& result, const HardwareProfile& hardware) {
     const EraseJob& job = result.job;
     ReportStamp stamp;
-    stamp.failed = result.status != Completed;
+    stamp.failed = result.status != JobStatus::Completed;
     stamp.certificateId = result.certificateId;
     stamp.sanitizationDate = result.endTime;
     stamp.productLine = ProductLineText();
@@ -32,7 +31,7 @@ ReportStamp ComposeReportStamp(const EraseResult& result) {
     stamp.sha256Fingerprint = result.sha256Fingerprint;
     stamp.stampStatus = StampStatusText(job);
     stamp.passesCompleted = static_cast<std::int32_t>(result.passesCompleted);
-    stamp.hardware = CollectHardwareProfile(job.disk);
+    stamp.hardware = hardware;
     return stamp;
 }
 

@@ -14,7 +14,7 @@ inline constexpr wchar_t kStampStatusSimulation[] = L"Simulation / Dry-Run Repor
 // The stamp state text chosen from the job: no stamp wins over the execution mode.
 std::wstring StampStatusText(const EraseJob& job);
 
-// Texts are copied in full; the hardware profile is collected afresh on every call.
-ReportStamp ComposeReportStamp(const EraseResult& result);
+// Pure: texts are copied in full; `hardware` is the profile the job collected.
+ReportStamp ComposeReportStamp(const EraseResult& result, const HardwareProfile& hardware);
 
 }  // namespace morvane

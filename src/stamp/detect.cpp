@@ -4,9 +4,10 @@
 #include <string_view>
 #include <vector>
 
+#include "common/product.h"
+#include "common/text.h"
 #include "common/unique_handle.h"
-#include "evidence/text_encoding.h"
-#include "hwinfo/collect.h"
+#include "stamp/stamp_image.h"
 
 namespace morvane {
 namespace {
@@ -37,7 +38,7 @@ std::size_t StampDetectReadSize(std::uint32_t bytesPerSector) {
 ReportStamp PrefilledReportStamp(const DiskInfo& disk, const HardwareProfile& hardware) {
     ReportStamp stamp;
     stamp.failed = true;
-    stamp.productLine = L"Morvane Disk Eraser Suite v1.3.0";
+    stamp.productLine = ProductLineText();
     stamp.diskModel = disk.model;
     stamp.diskSerial = disk.serialNumber;
     stamp.diskCapacity = FormatSize(disk.sizeBytes);
@@ -77,26 +78,18 @@ ReportStamp ParseReportStamp(std::span<const std::uint8_t> bytes, std::size_t re
 
     ReportStamp& s = prefilled;
     s.failed = false;
-    std::wstring* fields[] = {&s.certificateId, &s.sanitizationDate, &s.standardName, &s.verificationResult,
-                              &s.diskModel,     &s.diskSerial,       &s.diskCapacity, &s.operatorName,
-                              &s.organizationName, &s.sha256Fingerprint};
-    for (std::size_t i = 0; i < 10; ++i) *fields[i] = Utf8ToWide(parts[i + 1]);
+    for (std::size_t i = 0; i < 10; ++i) s.*kStampRecordFields[i] = Utf8ToWide(parts[i + 1]);
     s.passesCompleted = ParseStampInteger(parts[11]);
     s.stampStatus = L"Bootable Report Stamp Active (UEFI GOP & BIOS/CSM MBR)";
 
     if (parts.size() >= 28) {
-        HardwareProfile& h = s.hardware;
-        std::wstring* hardware[] = {&h.manufacturer, &h.chassisType,  &h.model,           &h.serial,
-                                    &h.uuid,         &h.assetTag,     &h.processor,       &h.totalMemory,
-                                    &h.disk,         &h.diskGeometry, &h.graphicsCard,    &h.soundCards,
-                                    &h.networkAdapters, &h.motherboard, &h.biosInformation, &h.storageController};
-        for (std::size_t i = 0; i < 16; ++i) *hardware[i] = Utf8ToWide(parts[i + 12]);
+        for (std::size_t i = 0; i < 16; ++i) s.hardware.*kHardwareFields[i].member = Utf8ToWide(parts[i + 12]);
     }
     return prefilled;
 }
 
-ReportStamp DetectReportStamp(const DiskInfo& disk) {
-    ReportStamp prefilled = PrefilledReportStamp(disk, CollectHardwareProfile(disk));
+ReportStamp DetectReportStamp(const DiskInfo& disk, const HardwareProfile& hardware) {
+    ReportStamp prefilled = PrefilledReportStamp(disk, hardware);
     UniqueFile handle(::CreateFileW(disk.devicePath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING, FILE_FLAG_NO_BUFFERING, nullptr));
     if (!handle) return prefilled;

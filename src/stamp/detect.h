@@ -30,7 +30,8 @@ ReportStamp ParseReportStamp(std::span<const std::uint8_t> bytes, std::size_t re
 std::int32_t ParseStampInteger(std::string_view text);
 
 // Reads the disk's first sectors (unbuffered, read-only) and parses them. Never
-// fails: every failure yields the pre-filled record with `failed` true.
-ReportStamp DetectReportStamp(const DiskInfo& disk);
+// fails: every failure yields the pre-filled record with `failed` true. `hardware`
+// is the current machine's profile, collected by the caller.
+ReportStamp DetectReportStamp(const DiskInfo& disk, const HardwareProfile& hardware);
 
 }  // namespace morvane

@@ -4,7 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "evidence/text_encoding.h"
+#include "common/product.h"
+#include "common/text.h"
 #include "stamp/fat16_volume.h"
 
 namespace morvane {
@@ -104,7 +105,7 @@ EfiStampBlock BuildEfiStampBlock(const ReportStamp& stamp) {
                    "NIST SP 800-88 Rev.1 / DoD 5220.22-M Certified Sanitization & Hardware Verification");
     CopyFixedAscii(block.status, "SANITIZED & VERIFIED");
 
-    const std::wstring product = stamp.productLine.empty() ? L"Morvane Disk Eraser v1.3.0" : stamp.productLine;
+    const std::wstring product = stamp.productLine.empty() ? ApplicationText() : stamp.productLine;
     SetRow(block.report[0], "Report / Cert ID  :", ToStampAscii(stamp.certificateId));
     SetRow(block.report[1], "Sanitization Date :", ToStampAscii(stamp.sanitizationDate));
     SetRow(block.report[2], "Software Version  :", ToStampAscii(product));
@@ -141,27 +142,15 @@ EfiStampBlock BuildEfiStampBlock(const ReportStamp& stamp) {
 }
 
 std::string BuildStampTextRecord(const ReportStamp& stamp) {
-    const HardwareProfile& hw = stamp.hardware;
-    const std::wstring* fields[] = {
-        &stamp.certificateId,   &stamp.sanitizationDate, &stamp.standardName, &stamp.verificationResult,
-        &stamp.diskModel,       &stamp.diskSerial,       &stamp.diskCapacity, &stamp.operatorName,
-        &stamp.organizationName, &stamp.sha256Fingerprint,
-    };
-    const std::wstring* hardware[] = {
-        &hw.manufacturer, &hw.chassisType,  &hw.model,           &hw.serial,          &hw.uuid,
-        &hw.assetTag,     &hw.processor,    &hw.totalMemory,     &hw.disk,            &hw.diskGeometry,
-        &hw.graphicsCard, &hw.soundCards,   &hw.networkAdapters, &hw.motherboard,     &hw.biosInformation,
-        &hw.storageController,
-    };
     std::string record = kStampRecordMarker;
-    for (const std::wstring* field : fields) {
-        record += RecordField(*field);
+    for (const auto field : kStampRecordFields) {
+        record += RecordField(stamp.*field);
         record += '|';
     }
     record += std::to_string(stamp.passesCompleted);
-    for (const std::wstring* field : hardware) {
+    for (const HardwareFieldRef& field : kHardwareFields) {
         record += '|';
-        record += RecordField(*field);
+        record += RecordField(stamp.hardware.*field.member);
     }
     record += "|END";
     // Cut to fit LBA 1-4 with a terminating zero; the closing "|END" is then lost.

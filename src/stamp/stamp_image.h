@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "erase/records.h"
+#include "stamp/boot/efi_stamp_block.h"
 #include "stamp/boot_images.h"
 
 namespace morvane {
@@ -24,25 +25,16 @@ inline constexpr std::size_t kFallbackMessageMaxBytes = 300;
 inline constexpr std::size_t kStampVolumeOffset = 32768;  // LBA 64
 inline constexpr std::size_t kStampLineMaxBytes = 78;
 inline constexpr char kStampRecordMarker[] = "ZOLT_STAMP_V2|";
-inline constexpr char kEfiStampMagic[] = "ZOLT_EFI_STAMP_V2_MAGIC";
+inline constexpr char kEfiStampMagic[] = EFI_STAMP_MAGIC;
 
-#pragma pack(push, 1)
-struct EfiStampRow {
-    char label[28];
-    char value[92];
+// The stamp record's ten text fields in record order; the pass count and the sixteen
+// hardware fields (kHardwareFields order) follow them.
+inline constexpr std::wstring ReportStamp::*kStampRecordFields[10] = {
+    &ReportStamp::certificateId, &ReportStamp::sanitizationDate, &ReportStamp::standardName,
+    &ReportStamp::verificationResult, &ReportStamp::diskModel, &ReportStamp::diskSerial,
+    &ReportStamp::diskCapacity, &ReportStamp::operatorName, &ReportStamp::organizationName,
+    &ReportStamp::sha256Fingerprint,
 };
-
-// The report as the UEFI applications read it from their own initialised data.
-struct EfiStampBlock {
-    char magic[24];
-    char title[96];
-    char status[32];
-    EfiStampRow report[7];
-    EfiStampRow hardware[15];
-};
-#pragma pack(pop)
-
-static_assert(sizeof(EfiStampBlock) == 2792);
 
 // U+0020..U+007E kept, U+3000 becomes a blank, every other character dropped.
 std::string ToStampAscii(const std::wstring& text);

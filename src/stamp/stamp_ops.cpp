@@ -1,53 +1,28 @@
-// Operator stamping and stamp erase on a physical disk, behind the safety rule.
+// Operator stamping and stamp erase on a physical disk, through the guarded open.
 #include "stamp/stamp_ops.h"
 
 #include <cstring>
 
 #include "common/unique_handle.h"
-#include "disk/safety.h"
+#include "disk/guarded_open.h"
 #include "stamp/stamp_image.h"
 #include "stamp/stamp_writer.h"
 
 namespace morvane {
-namespace {
-
-UniqueFile OpenForWrite(const DiskInfo& disk) {
-    return UniqueFile(::CreateFileW(disk.devicePath.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_NO_BUFFERING | FILE_FLAG_WRITE_THROUGH, nullptr));
-}
-
-bool RefuseChangedDisk(const DiskInfo& disk, const DiskIdentitySource& identity, const LogCallback& log) {
-    if (DiskIdentityUnchanged(disk, identity)) return false;
-    EmitLog(log, std::wstring(L"[SAFETY] ") + kDiskIdentityChangedMessage);
-    return true;
-}
-
-}  // namespace
 
 bool StampDiskByOperator(const DiskInfo& disk, const ReportStamp& stamp, const LogCallback& log,
                          const DiskIdentitySource& identity) {
-    // Undefined safety values are refused too: only the two writable states pass.
-    if (!IsErasableForRealWrite(disk.safety)) {
-        EmitLog(log, L"[SAFETY] 保護ロック中のディスクにはスタンプを書き込めません。");
-        return false;
-    }
-    if (RefuseChangedDisk(disk, identity, log)) return false;
-    UniqueFile handle = OpenForWrite(disk);
-    if (!handle) return false;
-    return WriteReportStamp(handle.get(), disk.bytesPerSector, stamp, log);
+    GuardedDisk target = OpenDiskForWrite(disk, DiskWriter::OperatorStamp, log, {identity, {}});
+    if (!target) return false;
+    return WriteReportStamp(target.handle.get(), disk.bytesPerSector, stamp, log);
 }
 
 bool EraseStampArea(const DiskInfo& disk, const LogCallback& log, const DiskIdentitySource& identity) {
-    if (!IsErasableForRealWrite(disk.safety)) {
-        EmitLog(log, L"[SAFETY] 保護ロック中のディスクは操作できません。");
-        return false;
-    }
-    if (RefuseChangedDisk(disk, identity, log)) return false;
-    UniqueFile handle = OpenForWrite(disk);
-    if (!handle) return false;
+    GuardedDisk target = OpenDiskForWrite(disk, DiskWriter::StampErase, log, {identity, {}});
+    if (!target) return false;
+    const HANDLE handle = target.handle.get();
     DWORD ignored = 0;
-    ::DeviceIoControl(handle.get(), IOCTL_DISK_DELETE_DRIVE_LAYOUT, nullptr, 0, nullptr, 0, &ignored, nullptr);
+    ::DeviceIoControl(handle, IOCTL_DISK_DELETE_DRIVE_LAYOUT, nullptr, 0, nullptr, 0, &ignored, nullptr);
 
     // Same extent as the stamp image: 128 KiB rounded up to whole sectors.
     const std::size_t size = StampImageLength(disk.bytesPerSector);
@@ -57,11 +32,11 @@ bool EraseStampArea(const DiskInfo& disk, const LogCallback& log, const DiskIden
 
     LARGE_INTEGER start{};
     DWORD written = 0;
-    const bool ok = ::SetFilePointerEx(handle.get(), start, nullptr, FILE_BEGIN) &&
-                    ::WriteFile(handle.get(), buffer.data(), static_cast<DWORD>(size), &written, nullptr);
-    ::FlushFileBuffers(handle.get());
-    ::DeviceIoControl(handle.get(), IOCTL_DISK_UPDATE_PROPERTIES, nullptr, 0, nullptr, 0, &ignored, nullptr);
-    handle.reset();
+    const bool ok = ::SetFilePointerEx(handle, start, nullptr, FILE_BEGIN) &&
+                    ::WriteFile(handle, buffer.data(), static_cast<DWORD>(size), &written, nullptr);
+    ::FlushFileBuffers(handle);
+    ::DeviceIoControl(handle, IOCTL_DISK_UPDATE_PROPERTIES, nullptr, 0, nullptr, 0, &ignored, nullptr);
+    target.handle.reset();
     if (!ok || written != size) return false;
     EmitLog(log,
             L"[DISK STAMP] ディスク先頭領域 (LBA 0..255) の実機レポートスタンプを消去し、"

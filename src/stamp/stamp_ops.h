@@ -1,5 +1,5 @@
 // The operator's two final disk states from the report window: engrave the report
-// stamp, or zero the stamp area again. Both refuse protected disks.
+// stamp, or zero the stamp area again. Both open the disk through the guarded open.
 #pragma once
 
 #include "common/log_callback.h"

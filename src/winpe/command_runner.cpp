@@ -1,7 +1,7 @@
 // The command runner over an anonymous pipe and CreateProcessW.
 #include "winpe/command_runner.h"
 
-#include "disk/disk_info.h"
+#include "common/text.h"
 
 #include <cstring>
 #include <utility>

@@ -3,7 +3,6 @@
 
 #include "common/win32.h"
 
-#include <shellapi.h>
 
 namespace morvane {
 

@@ -63,15 +63,5 @@ TEST(BusAndMedia, DisplayNames) {
     EXPECT_EQ(MediaKindName(5), L"標準ストレージ");
 }
 
-TEST(TextHelpers, TrimAsciiAndAnsiToWide) {
-    EXPECT_EQ(TrimAscii("  Samsung \t\r\n"), "Samsung");
-    EXPECT_EQ(TrimAscii(std::string_view("\0 WD \0", 6)), "WD");
-    EXPECT_EQ(TrimAscii("a b"), "a b");
-    EXPECT_EQ(TrimAscii("   "), "");
-    EXPECT_EQ(TrimAscii(static_cast<const char*>(nullptr)), "");
-    EXPECT_EQ(AnsiToWide(""), L"");
-    EXPECT_EQ(AnsiToWide("ST2000DM008-2FR102"), L"ST2000DM008-2FR102");
-}
-
 }  // namespace
 }  // namespace morvane

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "erase/aes_ctr.h"
-#include "erase/chacha20.h"
-#include "erase/random_stream.h"
+#include "erase/keystream_aes_ctr.h"
+#include "erase/keystream_chacha20.h"
+#include "erase/keystream_pipeline.h"
 
 namespace morvane {
 namespace {

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "erase/pass_writer.h"
-#include "erase/random_stream.h"
+#include "erase/keystream_pipeline.h"
 #include "support/engine_disk.h"
 
 namespace morvane {
@@ -24,11 +24,11 @@ EraseJob JobFor(const std::wstring& path, std::uint64_t size, std::uint32_t sect
     job.disk.devicePath = path;
     job.disk.sizeBytes = size;
     job.disk.bytesPerSector = sector;
-    job.execMode = RealHardwareWrite;
+    job.execMode = ExecMode::RealHardwareWrite;
     return job;
 }
 
-OverwritePass MakePass(std::uint32_t kind, std::array<std::uint8_t, 3> bytes,
+OverwritePass MakePass(PatternKind kind, std::array<std::uint8_t, 3> bytes,
                        std::uint32_t number = 1, std::uint32_t total = 1) {
     OverwritePass pass;
     pass.number = number;
@@ -39,7 +39,7 @@ OverwritePass MakePass(std::uint32_t kind, std::array<std::uint8_t, 3> bytes,
 }
 
 struct PassRun {
-    JobStatus status = NotRun;
+    JobStatus status = JobStatus::NotRun;
     std::vector<EraseProgressInfo> progress;
     std::vector<std::wstring> log;
 };
@@ -81,8 +81,8 @@ TEST(PassWriter, ChunksAreFourMiBThenWholeSectorsForEverySectorSize) {
         ASSERT_TRUE(image.handle);
         HandleDiskIo file(image.handle.get());
         RecordingDiskIo io(&file);
-        const PassRun run = WriteImage(io, JobFor(image.path, c.size, c.sector), MakePass(Fixed, {0xA5, 0, 0}), 1);
-        EXPECT_EQ(run.status, Completed);
+        const PassRun run = WriteImage(io, JobFor(image.path, c.size, c.sector), MakePass(PatternKind::Fixed, {0xA5, 0, 0}), 1);
+        EXPECT_EQ(run.status, JobStatus::Completed);
         ExpectUnbufferedTransfers(io, c.sector == 0 ? 512 : c.sector);
         const auto writes = io.Of(IoOp::Write);
         std::vector<std::uint32_t> lengths;
@@ -111,9 +111,9 @@ TEST(PassWriter, TriplePatternRestartsAtEveryChunk) {
     const std::uint64_t size = 8 * MiB + 512;
     ImageDisk image(size);
     ASSERT_TRUE(image.handle);
-    EXPECT_EQ(WritePass(image.handle.get(), JobFor(image.path, size, 512), MakePass(Triple, {0x92, 0x49, 0x24}),
+    EXPECT_EQ(WritePass(image.handle.get(), JobFor(image.path, size, 512), MakePass(PatternKind::Triple, {0x92, 0x49, 0x24}),
                         1, nullptr, {}, {}),
-              Completed);
+              JobStatus::Completed);
     const auto bytes = image.Close();
     ASSERT_EQ(bytes.size(), size);
     const unsigned char pattern[3] = {0x92, 0x49, 0x24};
@@ -139,9 +139,9 @@ TEST(PassWriter, ProgressFollowsThePassAndOverallFormulas) {
     };
     for (const Case& c : cases) {
         RecordingDiskIo io;  // no image needed: the seam accepts every write
-        const OverwritePass pass = MakePass(Fixed, {0, 0, 0}, c.number, c.total);
+        const OverwritePass pass = MakePass(PatternKind::Fixed, {0, 0, 0}, c.number, c.total);
         const PassRun run = WriteImage(io, JobFor(L"none", 8 * MiB, 512), pass, c.total);
-        ASSERT_EQ(run.status, Completed);
+        ASSERT_EQ(run.status, JobStatus::Completed);
         ASSERT_EQ(run.progress.size(), c.records.size());
         for (std::size_t i = 0; i < c.records.size(); ++i) {
             const EraseProgressInfo& p = run.progress[i];
@@ -169,18 +169,18 @@ TEST(PassWriter, CancellationAndFailuresStopBeforeTheFlush) {
         int cancelAfter;  // progress records before the flag is set; 0 = set before the pass
         int failWriteAt;
         int failRandomAt;
-        std::uint32_t kind;
+        PatternKind kind;
         JobStatus expected;
         std::size_t writes;
     };
     const Case cases[] = {
-        {"cancelled before the first chunk", 0, -1, -1, Fixed, Cancelled, 0},
-        {"cancelled after chunk 1", 1, -1, -1, Fixed, Cancelled, 1},
-        {"cancelled after chunk 2", 2, -1, -1, Fixed, Cancelled, 2},
-        {"write fails at chunk 0", -1, 0, -1, Fixed, Failed, 1},
-        {"write fails at chunk 2", -1, 2, -1, Fixed, Failed, 3},
-        {"generator fails at chunk 0", -1, -1, 0, Random, Failed, 0},
-        {"generator fails at chunk 1", -1, -1, 1, Random, Failed, 1},
+        {"cancelled before the first chunk", 0, -1, -1, PatternKind::Fixed, JobStatus::Cancelled, 0},
+        {"cancelled after chunk 1", 1, -1, -1, PatternKind::Fixed, JobStatus::Cancelled, 1},
+        {"cancelled after chunk 2", 2, -1, -1, PatternKind::Fixed, JobStatus::Cancelled, 2},
+        {"write fails at chunk 0", -1, 0, -1, PatternKind::Fixed, JobStatus::Failed, 1},
+        {"write fails at chunk 2", -1, 2, -1, PatternKind::Fixed, JobStatus::Failed, 3},
+        {"generator fails at chunk 0", -1, -1, 0, PatternKind::Random, JobStatus::Failed, 0},
+        {"generator fails at chunk 1", -1, -1, 1, PatternKind::Random, JobStatus::Failed, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -206,9 +206,9 @@ TEST(PassWriter, CancellationAndFailuresStopBeforeTheFlush) {
 TEST(PassWriter, ReadOnlyHandleFailsTheFirstWrite) {
     ImageDisk image(4 * MiB, GENERIC_READ);
     ASSERT_TRUE(image.handle);
-    EXPECT_EQ(WritePass(image.handle.get(), JobFor(image.path, 4 * MiB, 512), MakePass(Fixed, {0xFF, 0, 0}), 1,
+    EXPECT_EQ(WritePass(image.handle.get(), JobFor(image.path, 4 * MiB, 512), MakePass(PatternKind::Fixed, {0xFF, 0, 0}), 1,
                         nullptr, {}, {}),
-              Failed);
+              JobStatus::Failed);
 }
 
 TEST(PassWriter, RandomPassWritesFreshKeystreamPerChunkAndPerPass) {
@@ -221,9 +221,9 @@ TEST(PassWriter, RandomPassWritesFreshKeystreamPerChunkAndPerPass) {
         ASSERT_TRUE(image.handle);
         HandleDiskIo file(image.handle.get());
         RecordingDiskIo io(&file);
-        const PassRun run = WriteImage(io, JobFor(image.path, size, 4096), MakePass(Random, {0, 0, 0}), 1,
+        const PassRun run = WriteImage(io, JobFor(image.path, size, 4096), MakePass(PatternKind::Random, {0, 0, 0}), 1,
                                        nullptr, -1, MakeKeystreamFill(SystemRandomFill));
-        ASSERT_EQ(run.status, Completed);
+        ASSERT_EQ(run.status, JobStatus::Completed);
         EXPECT_EQ(run.progress.size(), 4u);
         ExpectUnbufferedTransfers(io, 4096);
         passes.push_back(image.Close());
@@ -249,23 +249,23 @@ TEST(PassWriter, RandomPassCancelsAndFailsWithItsGeneratorJoined) {
         RecordingDiskIo io;
         io.failWriteAt = failAt;
         CancelFlag cancel{0};
-        const PassRun run = WriteImage(io, JobFor(L"none", 40 * MiB, 512), MakePass(Random, {0, 0, 0}),
+        const PassRun run = WriteImage(io, JobFor(L"none", 40 * MiB, 512), MakePass(PatternKind::Random, {0, 0, 0}),
                                        1, &cancel, failAt < 0 ? 2 : -1,
                                        MakeKeystreamFill(SystemRandomFill));
-        EXPECT_EQ(run.status, failAt < 0 ? Cancelled : Failed);
+        EXPECT_EQ(run.status, failAt < 0 ? JobStatus::Cancelled : JobStatus::Failed);
         EXPECT_EQ(io.Of(IoOp::Write).size(), failAt < 0 ? 2u : static_cast<std::size_t>(failAt + 1));
         EXPECT_TRUE(io.Of(IoOp::Flush).empty());
     }
 }
 
 TEST(Simulation, ClimbsFourPercentPerStepWithCyclingSpeedsAndCancels) {
-    const OverwritePass pass = MakePass(Random, {0, 0, 0}, 2, 3);
+    const OverwritePass pass = MakePass(PatternKind::Random, {0, 0, 0}, 2, 3);
     std::vector<EraseProgressInfo> records;
     std::vector<std::wstring> log;
     EXPECT_EQ(SimulatePass(EraseJob{}, pass, 3, nullptr,
                            [&](const EraseProgressInfo& p) { records.push_back(p); },
                            [&](const std::wstring& line) { log.push_back(line); }),
-              Completed);
+              JobStatus::Completed);
     ASSERT_EQ(records.size(), 25u);
     for (std::uint32_t step = 1; step <= 25; ++step) {
         const EraseProgressInfo& p = records[step - 1];
@@ -292,7 +292,7 @@ TEST(Simulation, ClimbsFourPercentPerStepWithCyclingSpeedsAndCancels) {
                                if (records.size() == 3) cancel.store(1);
                            },
                            [&](const std::wstring& line) { log.push_back(line); }),
-              Cancelled);
+              JobStatus::Cancelled);
     EXPECT_EQ(records.size(), 3u) << "a simulated pass stops at the next step";
     EXPECT_EQ(log.size(), 1u) << "no completion line";
 }

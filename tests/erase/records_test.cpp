@@ -12,20 +12,20 @@ TEST(Records, DefaultsAreSafeAndCancelFlagReads) {
     EXPECT_EQ(job.disk.bytesPerSector, 512u);
     EXPECT_EQ(job.disk.safety, 1u);
     EXPECT_EQ(job.standard, 0u);
-    EXPECT_EQ(job.verifyLevel, QuickSample);
-    EXPECT_EQ(job.execMode, SimulationDryRun) << "a default job never writes";
+    EXPECT_EQ(job.verifyLevel, VerifyLevel::QuickSample);
+    EXPECT_EQ(job.execMode, ExecMode::SimulationDryRun) << "a default job never writes";
     EXPECT_EQ(job.noStamp, 0u);
     EXPECT_EQ(job.certificatesDisabled, 0u);
 
     const EraseResult result;
-    EXPECT_EQ(result.status, NotRun);
+    EXPECT_EQ(result.status, JobStatus::NotRun);
     EXPECT_EQ(result.elapsedSeconds, 0.0);
     EXPECT_TRUE(result.stamp.failed) << "a stamp record is failed until composed from a completed run";
     EXPECT_EQ(result.stamp.passesCompleted, 0);
     EXPECT_TRUE(result.stamp.hardware.manufacturer.empty());
 
-    EXPECT_EQ(ExecModeName(SimulationDryRun), L"安全シミュレーション(DryRun)");
-    EXPECT_EQ(ExecModeName(RealHardwareWrite), L"実機物理セクタ完全消去");
+    EXPECT_EQ(ExecModeName(ExecMode::SimulationDryRun), L"安全シミュレーション(DryRun)");
+    EXPECT_EQ(ExecModeName(ExecMode::RealHardwareWrite), L"実機物理セクタ完全消去");
 
     CancelFlag flag{0};
     EXPECT_FALSE(CancelRequested(&flag));

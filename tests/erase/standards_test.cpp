@@ -31,14 +31,14 @@ TEST(Standards, EveryPlanIsNumberedAndLabelledConsistently) {
             wchar_t prefix[32];
             std::swprintf(prefix, 32, L"Pass %zu/%zu: ", i + 1, plan.size());
             EXPECT_EQ(p.label.rfind(prefix, 0), 0u) << "label " << i << " of standard " << s;
-            if (p.kind == Random) { EXPECT_EQ(p.pattern, (std::array<std::uint8_t, 3>{0, 0, 0})); }
-            if (p.kind == Fixed) { EXPECT_EQ(p.pattern[1] | p.pattern[2], 0); }
+            if (p.kind == PatternKind::Random) { EXPECT_EQ(p.pattern, (std::array<std::uint8_t, 3>{0, 0, 0})); }
+            if (p.kind == PatternKind::Fixed) { EXPECT_EQ(p.pattern[1] | p.pattern[2], 0); }
         }
     }
 }
 
 TEST(Standards, ShortPlansExactly) {
-    struct Expect { std::uint32_t kind; std::uint8_t byte; const wchar_t* label; };
+    struct Expect { PatternKind kind; std::uint8_t byte; const wchar_t* label; };
     auto check = [](std::uint32_t standard, std::initializer_list<Expect> expected) {
         const PassPlan plan = BuildPassPlan(standard);
         ASSERT_EQ(plan.size(), expected.size());
@@ -50,32 +50,32 @@ TEST(Standards, ShortPlansExactly) {
             ++i;
         }
     };
-    check(NistPurge, {{Random, 0, L"Pass 1/2: NIST SP 800-88 Rev.1 Purge - CSPRNG Cryptographic Overwrite"},
-                      {Fixed, 0, L"Pass 2/2: NIST SP 800-88 Rev.1 Purge - Zero Sanitization (0x00)"}});
-    check(NistClear, {{Fixed, 0, L"Pass 1/1: NIST SP 800-88 Rev.1 Clear - Full LBA Zero Overwrite (0x00)"}});
-    check(ZeroFill, {{Fixed, 0, L"Pass 1/1: Zero Fill (0x00)"}});
-    check(CryptoRandom, {{Random, 0, L"Pass 1/1: Cryptographic Random (CSPRNG)"}});
+    check(NistPurge, {{PatternKind::Random, 0, L"Pass 1/2: NIST SP 800-88 Rev.1 Purge - CSPRNG Cryptographic Overwrite"},
+                      {PatternKind::Fixed, 0, L"Pass 2/2: NIST SP 800-88 Rev.1 Purge - Zero Sanitization (0x00)"}});
+    check(NistClear, {{PatternKind::Fixed, 0, L"Pass 1/1: NIST SP 800-88 Rev.1 Clear - Full LBA Zero Overwrite (0x00)"}});
+    check(ZeroFill, {{PatternKind::Fixed, 0, L"Pass 1/1: Zero Fill (0x00)"}});
+    check(CryptoRandom, {{PatternKind::Random, 0, L"Pass 1/1: Cryptographic Random (CSPRNG)"}});
     for (std::uint32_t s : {Dod3Pass, HmgIs5}) {
-        check(s, {{Fixed, 0x00, L"Pass 1/3: Fixed Pattern (0x00)"},
-                  {Fixed, 0xFF, L"Pass 2/3: Complement Pattern (0xFF)"},
-                  {Random, 0, L"Pass 3/3: Cryptographic Random (CSPRNG)"}});
+        check(s, {{PatternKind::Fixed, 0x00, L"Pass 1/3: Fixed Pattern (0x00)"},
+                  {PatternKind::Fixed, 0xFF, L"Pass 2/3: Complement Pattern (0xFF)"},
+                  {PatternKind::Random, 0, L"Pass 3/3: Cryptographic Random (CSPRNG)"}});
     }
-    check(DodEce7Pass, {{Fixed, 0x00, L"Pass 1/7: DoD ECE Fixed (0x00)"},
-                        {Fixed, 0xFF, L"Pass 2/7: DoD ECE Complement (0xFF)"},
-                        {Random, 0, L"Pass 3/7: DoD ECE Random #1"},
-                        {Fixed, 0x96, L"Pass 4/7: DoD ECE Pattern (0x96)"},
-                        {Fixed, 0x00, L"Pass 5/7: DoD ECE Fixed (0x00)"},
-                        {Fixed, 0xFF, L"Pass 6/7: DoD ECE Complement (0xFF)"},
-                        {Random, 0, L"Pass 7/7: DoD ECE Random #2"}});
+    check(DodEce7Pass, {{PatternKind::Fixed, 0x00, L"Pass 1/7: DoD ECE Fixed (0x00)"},
+                        {PatternKind::Fixed, 0xFF, L"Pass 2/7: DoD ECE Complement (0xFF)"},
+                        {PatternKind::Random, 0, L"Pass 3/7: DoD ECE Random #1"},
+                        {PatternKind::Fixed, 0x96, L"Pass 4/7: DoD ECE Pattern (0x96)"},
+                        {PatternKind::Fixed, 0x00, L"Pass 5/7: DoD ECE Fixed (0x00)"},
+                        {PatternKind::Fixed, 0xFF, L"Pass 6/7: DoD ECE Complement (0xFF)"},
+                        {PatternKind::Random, 0, L"Pass 7/7: DoD ECE Random #2"}});
 }
 
 TEST(Standards, GutmannPlan) {
     const PassPlan plan = BuildPassPlan(Gutmann35);
     ASSERT_EQ(plan.size(), 35u);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(plan[i].kind, Random);
-    for (int i = 4; i < 31; ++i) EXPECT_EQ(plan[i].kind, Triple) << i + 1;
-    for (int i = 31; i < 34; ++i) EXPECT_EQ(plan[i].kind, Random);
-    EXPECT_EQ(plan[34].kind, Fixed);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(plan[i].kind, PatternKind::Random);
+    for (int i = 4; i < 31; ++i) EXPECT_EQ(plan[i].kind, PatternKind::Triple) << i + 1;
+    for (int i = 31; i < 34; ++i) EXPECT_EQ(plan[i].kind, PatternKind::Random);
+    EXPECT_EQ(plan[34].kind, PatternKind::Fixed);
     EXPECT_EQ(plan[34].pattern[0], 0);
 
     EXPECT_EQ(plan[0].label, L"Pass 1/35: Gutmann Pre-Random");

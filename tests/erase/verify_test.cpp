@@ -15,16 +15,16 @@ using testing::RecordingDiskIo;
 
 constexpr std::uint64_t kTerabyte = 1'000'204'886'016ull;  // a 1 TB disk, whole 512-byte sectors
 
-EraseJob RealJob(std::uint64_t size, std::uint32_t sector, std::uint32_t level) {
+EraseJob RealJob(std::uint64_t size, std::uint32_t sector, VerifyLevel level) {
     EraseJob job;
     job.disk.sizeBytes = size;
     job.disk.bytesPerSector = sector;
     job.verifyLevel = level;
-    job.execMode = RealHardwareWrite;
+    job.execMode = ExecMode::RealHardwareWrite;
     return job;
 }
 
-OverwritePass LastPass(std::uint32_t kind, std::uint8_t byte = 0) {
+OverwritePass LastPass(PatternKind kind, std::uint8_t byte = 0) {
     OverwritePass pass;
     pass.number = 1;
     pass.kind = kind;
@@ -34,7 +34,7 @@ OverwritePass LastPass(std::uint32_t kind, std::uint8_t byte = 0) {
 }
 
 struct Outcome {
-    JobStatus status = NotRun;
+    JobStatus status = JobStatus::NotRun;
     std::wstring verdict;
     std::vector<EraseProgressInfo> progress;
     std::vector<std::wstring> log;
@@ -64,14 +64,14 @@ std::vector<std::uint64_t> WindowStarts(std::uint64_t size, std::uint32_t sector
 }
 
 TEST(VerifyLevels, NamesAndSampleCounts) {
-    EXPECT_EQ(VerifyLevelName(0), L"検証なし (Skip Verify)");
-    EXPECT_EQ(VerifyLevelName(1), L"クイック検証 (Quick Sample Verify)");
-    EXPECT_EQ(VerifyLevelName(2), L"全領域検証 (Full Surface Verify)");
-    EXPECT_EQ(VerifyLevelName(9), VerifyLevelName(1));
-    EXPECT_EQ(VerifySampleCount(0), 0u);
-    EXPECT_EQ(VerifySampleCount(1), 64u);
-    EXPECT_EQ(VerifySampleCount(2), 256u);
-    EXPECT_EQ(VerifySampleCount(7), 64u);
+    EXPECT_EQ(VerifyLevelName(VerifyLevel{0}), L"検証なし (Skip Verify)");
+    EXPECT_EQ(VerifyLevelName(VerifyLevel{1}), L"クイック検証 (Quick Sample Verify)");
+    EXPECT_EQ(VerifyLevelName(VerifyLevel{2}), L"全領域検証 (Full Surface Verify)");
+    EXPECT_EQ(VerifyLevelName(VerifyLevel{9}), VerifyLevelName(VerifyLevel{1}));
+    EXPECT_EQ(VerifySampleCount(VerifyLevel{0}), 0u);
+    EXPECT_EQ(VerifySampleCount(VerifyLevel{1}), 64u);
+    EXPECT_EQ(VerifySampleCount(VerifyLevel{2}), 256u);
+    EXPECT_EQ(VerifySampleCount(VerifyLevel{7}), 64u);
     EXPECT_EQ(VerifySampleSector(1000, 128, 0, 6), 0u);
     EXPECT_EQ(VerifySampleSector(1000, 128, 63, 6), (872u * 63) >> 6);
     EXPECT_EQ(VerifySampleSector(100, 128, 63, 6), 0u);  // smaller than one read: no wrap-around
@@ -79,8 +79,8 @@ TEST(VerifyLevels, NamesAndSampleCounts) {
 
 TEST(VerifyDisk, SkipLevelDoesNothing) {
     RecordingDiskIo io;
-    const Outcome out = Verify(io, RealJob(kTerabyte, 512, Skip), LastPass(Fixed));
-    EXPECT_EQ(out.status, Completed);
+    const Outcome out = Verify(io, RealJob(kTerabyte, 512, VerifyLevel::Skip), LastPass(PatternKind::Fixed));
+    EXPECT_EQ(out.status, JobStatus::Completed);
     EXPECT_EQ(out.verdict, L"SKIPPED (検証なし設定)");
     EXPECT_TRUE(out.progress.empty());
     EXPECT_TRUE(out.log.empty());
@@ -91,21 +91,21 @@ TEST(VerifyDisk, ReadsSixtyFourKiBAtTheFormulaPositionsForBothSectorSizes) {
     struct Case {
         std::uint64_t size;
         std::uint32_t sector;
-        std::uint32_t level;
+        VerifyLevel level;
         std::uint32_t reads;
     };
     const Case cases[] = {
-        {kTerabyte, 512, QuickSample, 64},
-        {kTerabyte, 4096, QuickSample, 64},
-        {4'000'787'030'016ull, 4096, FullSurface, 256},
-        {123'456'789'012ull, 512, FullSurface, 256},
-        {kTerabyte, 0, 5, 64},  // sector size 0 reads as 512, level 5 as quick
+        {kTerabyte, 512, VerifyLevel::QuickSample, 64},
+        {kTerabyte, 4096, VerifyLevel::QuickSample, 64},
+        {4'000'787'030'016ull, 4096, VerifyLevel::FullSurface, 256},
+        {123'456'789'012ull, 512, VerifyLevel::FullSurface, 256},
+        {kTerabyte, 0, VerifyLevel{5}, 64},  // sector size 0 reads as 512, level 5 as quick
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.size);
         RecordingDiskIo io;  // reads return zeros
-        const Outcome out = Verify(io, RealJob(c.size, c.sector, c.level), LastPass(Fixed));
-        EXPECT_EQ(out.status, Completed);
+        const Outcome out = Verify(io, RealJob(c.size, c.sector, c.level), LastPass(PatternKind::Fixed));
+        EXPECT_EQ(out.status, JobStatus::Completed);
         EXPECT_EQ(out.verdict, L"PASSED (All Sampled Sectors Verified Clean)");
         const std::uint32_t sector = c.sector == 0 ? 512 : c.sector;
         ExpectUnbufferedTransfers(io, sector);
@@ -143,19 +143,19 @@ TEST(VerifyDisk, OneStrayByteFailsOnlyInsideASampledWindow) {
     ASSERT_LT(outside, starts[38]);
     struct Case {
         std::uint64_t offset;
-        std::uint32_t kind;
+        PatternKind kind;
         JobStatus status;
         const wchar_t* verdict;
         DWORD access = GENERIC_READ | GENERIC_WRITE;
     };
     const Case cases[] = {
-        {0, Fixed, Completed, L"PASSED (All Sampled Sectors Verified Clean)"},  // no stray byte
-        {inside, Fixed, Failed, L"FAILED (Pattern Mismatch Detected)"},
-        {outside, Fixed, Completed, L"PASSED (All Sampled Sectors Verified Clean)"},
-        {kTerabyte - 1, Fixed, Completed, L"PASSED (All Sampled Sectors Verified Clean)"},
-        {inside, Random, Completed, L"PASSED (All Sampled Sectors Verified Clean)"},  // read only
-        {inside, Triple, Completed, L"PASSED (All Sampled Sectors Verified Clean)"},
-        {0, Fixed, Failed, L"FAILED (Sector Read Error)", GENERIC_WRITE},  // the handle cannot read
+        {0, PatternKind::Fixed, JobStatus::Completed, L"PASSED (All Sampled Sectors Verified Clean)"},  // no stray byte
+        {inside, PatternKind::Fixed, JobStatus::Failed, L"FAILED (Pattern Mismatch Detected)"},
+        {outside, PatternKind::Fixed, JobStatus::Completed, L"PASSED (All Sampled Sectors Verified Clean)"},
+        {kTerabyte - 1, PatternKind::Fixed, JobStatus::Completed, L"PASSED (All Sampled Sectors Verified Clean)"},
+        {inside, PatternKind::Random, JobStatus::Completed, L"PASSED (All Sampled Sectors Verified Clean)"},  // read only
+        {inside, PatternKind::Triple, JobStatus::Completed, L"PASSED (All Sampled Sectors Verified Clean)"},
+        {0, PatternKind::Fixed, JobStatus::Failed, L"FAILED (Sector Read Error)", GENERIC_WRITE},  // the handle cannot read
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.offset);
@@ -163,7 +163,7 @@ TEST(VerifyDisk, OneStrayByteFailsOnlyInsideASampledWindow) {
         ASSERT_TRUE(image.handle);
         if (c.offset != 0) { ASSERT_TRUE(testing::PokeFile(image.path, c.offset, {0x01})); }
         std::wstring verdict;
-        EXPECT_EQ(VerifyDisk(image.handle.get(), RealJob(kTerabyte, 512, QuickSample), LastPass(c.kind),
+        EXPECT_EQ(VerifyDisk(image.handle.get(), RealJob(kTerabyte, 512, VerifyLevel::QuickSample), LastPass(c.kind),
                              nullptr, {}, {}, verdict),
                   c.status);
         EXPECT_EQ(verdict, c.verdict);
@@ -181,17 +181,17 @@ TEST(VerifyDisk, FailuresAndCancellationGiveTheirVerdicts) {
         std::size_t reads;
     };
     const Case cases[] = {
-        {"first read fails", 0, 0, 0, Failed, L"FAILED (Sector Read Error)", 1},
-        {"read 10 fails", 10, 0, 0, Failed, L"FAILED (Sector Read Error)", 11},
-        {"cancelled after sample 5", -1, 5, 0, Cancelled, L"CANCELLED", 5},
-        {"zeros read after a 0xFF pass", -1, 0, 0xFF, Failed, L"FAILED (Pattern Mismatch Detected)", 1},
+        {"first read fails", 0, 0, 0, JobStatus::Failed, L"FAILED (Sector Read Error)", 1},
+        {"read 10 fails", 10, 0, 0, JobStatus::Failed, L"FAILED (Sector Read Error)", 11},
+        {"cancelled after sample 5", -1, 5, 0, JobStatus::Cancelled, L"CANCELLED", 5},
+        {"zeros read after a 0xFF pass", -1, 0, 0xFF, JobStatus::Failed, L"FAILED (Pattern Mismatch Detected)", 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         RecordingDiskIo io;
         io.failReadAt = c.failReadAt;
         CancelFlag cancel{0};
-        const Outcome out = Verify(io, RealJob(kTerabyte, 4096, QuickSample), LastPass(Fixed, c.pattern),
+        const Outcome out = Verify(io, RealJob(kTerabyte, 4096, VerifyLevel::QuickSample), LastPass(PatternKind::Fixed, c.pattern),
                                    &cancel, c.cancelAfter);
         EXPECT_EQ(out.status, c.status);
         EXPECT_EQ(out.verdict, c.verdict);
@@ -202,15 +202,15 @@ TEST(VerifyDisk, FailuresAndCancellationGiveTheirVerdicts) {
 
 TEST(VerifyDisk, SimulationPacesTenStepsAndCancels) {
     EraseJob job;
-    job.execMode = SimulationDryRun;
-    job.verifyLevel = FullSurface;
+    job.execMode = ExecMode::SimulationDryRun;
+    job.verifyLevel = VerifyLevel::FullSurface;
     std::wstring verdict;
     std::vector<EraseProgressInfo> records;
     std::vector<std::wstring> log;
-    EXPECT_EQ(VerifyDisk(INVALID_HANDLE_VALUE, job, LastPass(Fixed), nullptr,
+    EXPECT_EQ(VerifyDisk(INVALID_HANDLE_VALUE, job, LastPass(PatternKind::Fixed), nullptr,
                          [&](const EraseProgressInfo& p) { records.push_back(p); },
                          [&](const std::wstring& line) { log.push_back(line); }, verdict),
-              Completed);
+              JobStatus::Completed);
     EXPECT_EQ(verdict, L"PASSED (Simulation 100% Verified)");
     ASSERT_EQ(records.size(), 10u);
     for (std::int32_t step = 1; step <= 10; ++step) {
@@ -226,13 +226,13 @@ TEST(VerifyDisk, SimulationPacesTenStepsAndCancels) {
 
     CancelFlag cancel{0};
     records.clear();
-    EXPECT_EQ(VerifyDisk(INVALID_HANDLE_VALUE, job, LastPass(Fixed), &cancel,
+    EXPECT_EQ(VerifyDisk(INVALID_HANDLE_VALUE, job, LastPass(PatternKind::Fixed), &cancel,
                          [&](const EraseProgressInfo& p) {
                              records.push_back(p);
                              cancel.store(1);
                          },
                          {}, verdict),
-              Cancelled);
+              JobStatus::Cancelled);
     EXPECT_EQ(verdict, L"CANCELLED");
     EXPECT_EQ(records.size(), 1u);
 }

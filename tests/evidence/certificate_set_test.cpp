@@ -8,7 +8,7 @@
 
 #include "evidence/certificate_set.h"
 #include "evidence/report_fixtures.h"
-#include "evidence/text_encoding.h"
+#include "common/text.h"
 #include "support/temp_dir.h"
 
 namespace morvane {
@@ -52,27 +52,23 @@ TEST(CertificateSet, FileStemKeepsWellFormedIdsAndDefusesPaths) {
     for (const auto& c : cases) EXPECT_EQ(CertificateFileStem(c.id), c.stem);
 }
 
-// An empty ID and digest are filled in and copied into the stamp whether the three files
-// are written (their paths stored) or disabled (nothing written, no paths, no log line).
-TEST(CertificateSet, SealsAndWritesOrSealsOnlyWhenDisabled) {
+// The set is written from the result as recorded (ID, digest and stamp untouched) with
+// its paths stored, or, when disabled, nothing is written and no paths or lines appear.
+TEST(CertificateSet, WritesTheRecordedResultOrNothingWhenDisabled) {
     for (const bool disabled : {false, true}) {
         SCOPED_TRACE(disabled ? "disabled" : "enabled");
         testing::TempDir dir;
         EraseResult r = disabled ? testing::CancelledSimulationResult() : testing::CompletedRealResult();
-        r.certificateId.clear();
-        r.sha256Fingerprint.clear();
-        r.stamp = ReportStamp{};
+        const EraseResult recorded = r;
         r.htmlPath = L"left over";
         r.job.certificatesDisabled = disabled ? 1 : 0;
         r.job.outputFolder = dir.file(L"nested\\deeper");  // missing parents are created
         std::vector<std::wstring> log;
         ASSERT_TRUE(SaveCertificateSet(r, Recorder(log)));
 
-        EXPECT_EQ(r.certificateId.size(), 29u);
-        EXPECT_EQ(r.sha256Fingerprint.size(), 64u);
-        EXPECT_EQ(r.stamp.sha256Fingerprint, r.sha256Fingerprint) << "stamp composed after the digest";
-        EXPECT_EQ(r.stamp.certificateId, r.certificateId);
-        EXPECT_EQ(r.stamp.failed, disabled) << "only the completed run is not failed";
+        EXPECT_EQ(r.certificateId, recorded.certificateId);
+        EXPECT_EQ(r.sha256Fingerprint, recorded.sha256Fingerprint);
+        EXPECT_EQ(r.stamp.hardware.manufacturer, recorded.stamp.hardware.manufacturer) << "nothing re-collected";
         if (disabled) {
             EXPECT_TRUE(r.htmlPath.empty() && r.auditLogPath.empty() && r.jsonPath.empty());
             EXPECT_EQ(FileCount(dir.path()), 0);
@@ -89,6 +85,17 @@ TEST(CertificateSet, SealsAndWritesOrSealsOnlyWhenDisabled) {
         ASSERT_EQ(log.size(), 1u);
         EXPECT_EQ(log[0].rfind(L"[CERTIFICATE] ", 0), 0u);
     }
+}
+
+// Saving to another folder writes the same three files again without touching the result.
+TEST(CertificateSet, WriteCertificateFilesElsewhere) {
+    testing::TempDir dir;
+    const EraseResult r = testing::CompletedRealResult();
+    const CertificatePaths paths = WriteCertificateFiles(r, dir.file(L"usb"), {});
+    EXPECT_EQ(paths.json, dir.file(L"usb") + L"\\" + r.certificateId + L"_Report.json");
+    const std::vector<unsigned char> json = testing::ReadFileBytes(paths.json);
+    EXPECT_NE(std::string(json.begin(), json.end()).find(testing::Narrow(r.sha256Fingerprint)), std::string::npos);
+    EXPECT_TRUE(WriteCertificateFiles(r, dir.file(L"usb\\") + L"bad<name>", {}).html.empty());
 }
 
 TEST(CertificateSet, UnwritableFoldersFailWithoutPaths) {
@@ -176,7 +183,7 @@ TEST(WriteUtf8File, EmbeddedNulDoesNotTruncate) {
     EraseResult completed = testing::CompletedRealResult();
     completed.job.disk.model = std::wstring(L"Disk\0Hidden", 11);
     EraseResult failed = completed;
-    failed.status = Failed;
+    failed.status = JobStatus::Failed;
     EXPECT_NE(ComputeFingerprint(completed), ComputeFingerprint(failed));
     EXPECT_EQ(ComputeFingerprint(completed).size(), 64u);
 }

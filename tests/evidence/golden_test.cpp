@@ -7,7 +7,7 @@
 
 #include "evidence/certificate_set.h"
 #include "evidence/html_certificate.h"
-#include "evidence/text_encoding.h"
+#include "common/text.h"
 #include "evidence/text_reports.h"
 #include "evidence/report_fixtures.h"
 #include "support/temp_dir.h"
@@ -75,9 +75,8 @@ TEST(GoldenReports, FingerprintMatchesIndependentDigest) {
 }
 
 // What SaveCertificateSet puts on disk is exactly the UTF-8 of the builders' output for
-// the sealed result (no byte-order mark, nothing added or lost), the fingerprint it
-// stores is the independent digest (a stale one is replaced), the existing ID is kept,
-// and saving again rewrites the same bytes.
+// the sealed result (no byte-order mark, nothing added or lost), the recorded ID and
+// fingerprint are kept, and saving again rewrites the same bytes.
 TEST(GoldenReports, SavedFilesAreTheBuildersOutput) {
     for (const GoldenCase& c : kCases) {
         SCOPED_TRACE(testing::Narrow(c.stem));
@@ -85,7 +84,6 @@ TEST(GoldenReports, SavedFilesAreTheBuildersOutput) {
         EraseResult result = c.make();
         const std::wstring digest = result.sha256Fingerprint;
         const std::wstring id = result.certificateId;
-        result.sha256Fingerprint = L"stale";
         result.job.outputFolder = dir.path().wstring();
         ASSERT_TRUE(SaveCertificateSet(result, {}));
         EXPECT_EQ(result.sha256Fingerprint, digest);

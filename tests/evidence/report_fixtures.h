@@ -32,12 +32,12 @@ inline EraseResult CompletedRealResult() {
     r.job.disk.busKind = BusNvme;
     r.job.disk.safety = 0;
     r.job.standard = Dod3Pass;
-    r.job.execMode = RealHardwareWrite;
+    r.job.execMode = ExecMode::RealHardwareWrite;
     r.job.noStamp = 0;
     r.job.operatorName = L"山田 太郎";
     r.job.organizationName = L"株式会社モルヴァン \"検証\" 部";
     r.job.notes = L"返却前消去 <b>&\"至急\"";
-    r.status = Completed;
+    r.status = JobStatus::Completed;
     r.passesCompleted = 3;
     r.passesPlanned = 3;
     r.bytesWritten = 3 * 1000204886016ULL;
@@ -78,8 +78,8 @@ inline EraseResult CancelledSimulationResult() {
     r.job.disk.mediaKind = MediaHdd;
     r.job.disk.busKind = BusSata;
     r.job.standard = Gutmann35;
-    r.job.execMode = SimulationDryRun;
-    r.status = Cancelled;
+    r.job.execMode = ExecMode::SimulationDryRun;
+    r.status = JobStatus::Cancelled;
     r.passesCompleted = 1;
     r.passesPlanned = 35;
     r.verificationResult = L"ABORTED";

@@ -32,24 +32,24 @@ std::vector<std::wstring> SplitCrLf(const std::wstring& text) {
 
 TEST(HtmlCertificate, BadgeByStatus) {
     const struct {
-        std::uint32_t status;
+        JobStatus status;
         const wchar_t* text;
         const wchar_t* colour;
     } cases[] = {
-        {Completed, L"COMPLETED & VERIFIED (完全消去済)", L"#10b981"},
-        {Cancelled, L"CANCELLED (中断)", L"#f59e0b"},
-        {Failed, L"FAILED (エラー終了)", L"#ef4444"},
-        {NotRun, L"FAILED (エラー終了)", L"#ef4444"},
-        {99, L"FAILED (エラー終了)", L"#ef4444"},
+        {JobStatus::Completed, L"COMPLETED & VERIFIED (完全消去済)", L"#10b981"},
+        {JobStatus::Cancelled, L"CANCELLED (中断)", L"#f59e0b"},
+        {JobStatus::Failed, L"FAILED (エラー終了)", L"#ef4444"},
+        {JobStatus::NotRun, L"FAILED (エラー終了)", L"#ef4444"},
+        {JobStatus{99}, L"FAILED (エラー終了)", L"#ef4444"},
     };
     for (const auto& c : cases) {
         EraseResult r = testing::CompletedRealResult();
         r.status = c.status;
         const std::wstring page = BuildHtmlCertificate(r);
-        EXPECT_EQ(Count(page, std::wstring(L"<div class=\"badge\">") + c.text + L"</div>"), 1u) << c.status;
+        EXPECT_EQ(Count(page, std::wstring(L"<div class=\"badge\">") + c.text + L"</div>"), 1u) << ValueOf(c.status);
         // The colour lives only in the badge style rule, never inline.
-        EXPECT_EQ(Count(page, std::wstring(L".badge { background: ") + c.colour + L";"), 1u) << c.status;
-        EXPECT_EQ(Count(page, c.colour), 1u) << c.status;
+        EXPECT_EQ(Count(page, std::wstring(L".badge { background: ") + c.colour + L";"), 1u) << ValueOf(c.status);
+        EXPECT_EQ(Count(page, c.colour), 1u) << ValueOf(c.status);
         EXPECT_EQ(Count(page, L"style=\""), 0u);
     }
 }
@@ -102,7 +102,7 @@ TEST(TextReports, JsonNumberUsesDefaultStreamFormat) {
 
 TEST(TextReports, AnyNonZeroModeIsARealWrite) {
     EraseResult r = testing::CancelledSimulationResult();
-    r.job.execMode = 7;
+    r.job.execMode = ExecMode{7};
     const std::vector<std::wstring> lines = SplitCrLf(BuildAuditLog(r));
     ASSERT_EQ(lines.size(), 34u);
     EXPECT_EQ(lines[9], L"  Execution Mode     : Physical Hardware Erase");

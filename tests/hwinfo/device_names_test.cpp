@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "hwinfo/device_names.h"
-#include "hwinfo/hw_text.h"
+#include "common/text.h"
 
 namespace morvane {
 namespace {

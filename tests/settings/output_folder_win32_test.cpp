@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <shlobj.h>
+#include "common/win32.h"
 
 #include "settings/output_folder.h"
 #include "support/temp_dir.h"

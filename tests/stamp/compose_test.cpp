@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "evidence/report_fixtures.h"
-#include "hwinfo/collect.h"
 #include "stamp/compose.h"
 
 namespace morvane {
@@ -10,13 +9,14 @@ namespace {
 
 TEST(ComposeReportStamp, FailedUnlessCompleted) {
     const struct {
-        std::uint32_t status;
+        JobStatus status;
         bool failed;
-    } cases[] = {{Completed, false}, {Cancelled, true}, {Failed, true}, {NotRun, true}, {42, true}};
+    } cases[] = {{JobStatus::Completed, false}, {JobStatus::Cancelled, true}, {JobStatus::Failed, true},
+                 {JobStatus::NotRun, true}, {JobStatus{42}, true}};
     for (const auto& c : cases) {
         EraseResult r = testing::CompletedRealResult();
         r.status = c.status;
-        EXPECT_EQ(ComposeReportStamp(r).failed, c.failed) << c.status;
+        EXPECT_EQ(ComposeReportStamp(r, {}).failed, c.failed) << ValueOf(c.status);
     }
 }
 
@@ -36,15 +36,15 @@ TEST(ComposeReportStamp, StatusTextFromTheJob) {
     for (const auto& c : cases) {
         EraseResult r = testing::CompletedRealResult();
         r.job.noStamp = c.noStamp;
-        r.job.execMode = c.execMode;
-        EXPECT_EQ(ComposeReportStamp(r).stampStatus, c.text) << c.noStamp << "/" << c.execMode;
+        r.job.execMode = ExecMode{c.execMode};
+        EXPECT_EQ(ComposeReportStamp(r, {}).stampStatus, c.text) << c.noStamp << "/" << c.execMode;
     }
 }
 
 TEST(ComposeReportStamp, CopiesTheRunInFull) {
     EraseResult r = testing::CompletedRealResult();
     r.job.operatorName = std::wstring(300, L'山');  // no cutting happens here
-    const ReportStamp s = ComposeReportStamp(r);
+    const ReportStamp s = ComposeReportStamp(r, {});
     EXPECT_EQ(s.certificateId, L"ZOLT-20250307-090512-1A2B3C4D");
     EXPECT_EQ(s.sanitizationDate, L"2025-03-07 09:17:45") << "the end time";
     EXPECT_EQ(s.productLine, L"Morvane Disk Eraser Suite v1.3.0");
@@ -59,16 +59,19 @@ TEST(ComposeReportStamp, CopiesTheRunInFull) {
     EXPECT_EQ(s.passesCompleted, 3);
 }
 
-TEST(ComposeReportStamp, EmptyFingerprintStaysEmptyAndHardwareIsCollectedAfresh) {
+TEST(ComposeReportStamp, EmptyFingerprintStaysEmptyAndTheGivenHardwareIsCarried) {
     EraseResult r = testing::CancelledSimulationResult();
     r.sha256Fingerprint.clear();
-    // The result's old profile must not survive: the record carries a fresh collection.
+    // The result's old profile must not survive: the record carries the job's profile.
     r.stamp.hardware.manufacturer = L"stale profile";
-    const ReportStamp s = ComposeReportStamp(r);
+    HardwareProfile collected;
+    collected.manufacturer = L"Collected Vendor";
+    collected.storageController = L"Collected Controller";
+    const ReportStamp s = ComposeReportStamp(r, collected);
     EXPECT_TRUE(s.sha256Fingerprint.empty());
     EXPECT_EQ(s.diskCapacity, L"465.76 GB");
-    EXPECT_NE(s.hardware.manufacturer, L"stale profile");
-    EXPECT_EQ(s.hardware.disk, CollectHardwareProfile(r.job.disk).disk);
+    EXPECT_EQ(s.hardware.manufacturer, L"Collected Vendor");
+    EXPECT_EQ(s.hardware.storageController, L"Collected Controller");
 }
 
 }  // namespace

@@ -156,22 +156,23 @@ TEST(StampDetect, ReadsImageFilesForBothSectorSizes) {
     }
     const std::size_t tail512 = 2047 - (record.rfind('|', 2047) + 1);
     const std::size_t tail4096 = 3583 - (record.rfind('|', 3583) + 1);
-    const ReportStamp s512 = DetectReportStamp(ImageDisk(path, 512));
-    const ReportStamp s4096 = DetectReportStamp(ImageDisk(path, 4096));
+    const ReportStamp s512 = DetectReportStamp(ImageDisk(path, 512), CurrentMachine());
+    const ReportStamp s4096 = DetectReportStamp(ImageDisk(path, 4096), CurrentMachine());
     EXPECT_FALSE(s512.failed);
     EXPECT_EQ(s512.hardware.storageController.size(), tail512);
     EXPECT_EQ(s4096.hardware.storageController.size(), tail4096);
 
     // Unreadable path and a file too short to hold a record: the pre-filled record.
-    const ReportStamp missing = DetectReportStamp(ImageDisk(dir.file(L"absent.img")));
+    const ReportStamp missing = DetectReportStamp(ImageDisk(dir.file(L"absent.img")), CurrentMachine());
     EXPECT_TRUE(missing.failed);
     EXPECT_EQ(missing.diskModel, L"Image Disk");
     EXPECT_EQ(missing.diskSerial, L"IMG-1");
     EXPECT_EQ(missing.diskCapacity, FormatSize(1 << 20));
     EXPECT_TRUE(missing.certificateId.empty());
+    EXPECT_EQ(missing.hardware.manufacturer, L"This Machine") << "the caller's profile";
     const std::wstring tiny = dir.file(L"tiny.img");
     ASSERT_TRUE(testing::CreateImageFile(tiny, 512));
-    EXPECT_TRUE(DetectReportStamp(ImageDisk(tiny)).failed);
+    EXPECT_TRUE(DetectReportStamp(ImageDisk(tiny), CurrentMachine()).failed);
 }
 
 }  // namespace

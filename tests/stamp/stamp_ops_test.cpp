@@ -60,7 +60,7 @@ TEST(StampOps, StampDetectEraseAndStampAgain) {
     LogRecorder log;
     ASSERT_TRUE(StampDiskByOperator(disk, stamp, log.callback()));
     ASSERT_EQ(log.lines, std::vector<std::wstring>{testing::kStampWrittenLine});
-    ExpectSameRecord(DetectReportStamp(disk), stamp);
+    ExpectSameRecord(DetectReportStamp(disk, {}), stamp);
 
     log.lines.clear();
     ASSERT_TRUE(EraseStampArea(disk, log.callback()));
@@ -69,13 +69,13 @@ TEST(StampOps, StampDetectEraseAndStampAgain) {
     ASSERT_EQ(bytes.size(), kImageBytes);
     for (std::size_t i = 0; i < 131072; ++i) ASSERT_EQ(bytes[i], 0) << i;
     for (std::size_t i = 131072; i < kImageBytes; ++i) ASSERT_EQ(bytes[i], 0xEE) << i;
-    const ReportStamp gone = DetectReportStamp(disk);
+    const ReportStamp gone = DetectReportStamp(disk, {});
     EXPECT_TRUE(gone.failed);
     EXPECT_TRUE(gone.certificateId.empty());
     EXPECT_EQ(gone.diskModel, L"Generic Physical Disk") << "pre-filled from the disk record";
 
     ASSERT_TRUE(StampDiskByOperator(disk, stamp, nullptr));
-    ExpectSameRecord(DetectReportStamp(disk), stamp);
+    ExpectSameRecord(DetectReportStamp(disk, {}), stamp);
     const auto restamped = ReadFileBytes(path, 0, 131072);
     EXPECT_EQ(restamped, BuildStampImage(stamp, 512));
 }

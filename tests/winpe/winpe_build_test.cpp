@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/win32.h"
-#include "evidence/text_encoding.h"
+#include "common/text.h"
 #include "support/temp_dir.h"
 #include "support/winpe_fake_kit.h"
 #include "support/winpe_fakes.h"

@@ -3,27 +3,13 @@
    stays on screen without starting any operating system. */
 #include "efi_types.h"
 #include "efi_font.h"
-
-struct StampRow {
-    char label[28];
-    char value[92];
-};
-
-struct EfiStampBlock {
-    char magic[24];
-    char title[96];
-    char status[32];
-    struct StampRow report[7];
-    struct StampRow hardware[15];
-};
-
-_Static_assert(sizeof(struct EfiStampBlock) == 2792, "EfiStampBlock must be 2792 bytes");
+#include "efi_stamp_block.h"
 
 /* The writer finds this block by its magic in the file and overwrites it there. It
    must therefore be initialised data that the code reads from memory at run time:
    not const and not static, or the compiler folds the default values into code. */
 __attribute__((used, section(".data.stamp"))) struct EfiStampBlock gStampBlock = {
-    "ZOLT_EFI_STAMP_V2_MAGIC",
+    EFI_STAMP_MAGIC,
     "NIST SP 800-88 Rev.1 / DoD 5220.22-M Certified Sanitization & Hardware Verification",
     "SANITIZED & VERIFIED",
     {
@@ -150,7 +136,7 @@ static void DrawText(UINTN x, UINTN y, const char* text, UINTN scale, UINT32 fg,
               width * sizeof(EFI_GRAPHICS_OUTPUT_BLT_PIXEL));
 }
 
-static void DrawRows(const struct StampRow* rows, UINTN count, UINTN firstY) {
+static void DrawRows(const struct EfiStampRow* rows, UINTN count, UINTN firstY) {
     for (UINTN i = 0; i < count; ++i) {
         const UINTN y = firstY + 19 * i;
         DrawText(38, y, rows[i].label, 1, kLabel, kWhite);
@@ -203,7 +189,7 @@ static void Print(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL* out, const char* a, const cha
     out->OutputString(out, line);
 }
 
-static void PrintRows(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL* out, const struct StampRow* rows, UINTN count) {
+static void PrintRows(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL* out, const struct EfiStampRow* rows, UINTN count) {
     for (UINTN i = 0; i < count; ++i) {
         Print(out, "  ", rows[i].label, " ");
         Print(out, rows[i].value, "\r\n", 0);

@@ -1,6 +1,6 @@
 // The headless self-test. It never changes disk contents: the job runs in
 // simulation mode and the stamp goes into a temporary image file.
-#include "app/self_test.h"
+#include "job/self_test.h"
 
 #include <cwchar>
 
@@ -8,8 +8,8 @@
 #include "common/win32.h"
 #include "disk/disk_scan.h"
 #include "disk/safety.h"
-#include "erase/erase_job.h"
 #include "erase/standards.h"
+#include "job/erase_job.h"
 #include "settings/output_folder.h"
 #include "stamp/stamp_writer.h"
 
@@ -40,8 +40,8 @@ int RunSelfTest() {
     EraseJob job;
     job.disk = disks.empty() ? SelfTestVirtualDisk() : disks.front();
     job.standard = NistPurge;
-    job.verifyLevel = QuickSample;
-    job.execMode = SimulationDryRun;  // the self-test never writes to a disk
+    job.verifyLevel = VerifyLevel::QuickSample;
+    job.execMode = ExecMode::SimulationDryRun;  // the self-test never writes to a disk
     job.noStamp = 0;
     job.certificatesDisabled = 0;
     job.operatorName = L"Morvane Automated Test";
@@ -52,7 +52,7 @@ int RunSelfTest() {
     const CancelFlag neverCancel{0};
     const EraseResult result = RunEraseJob(job, winPE, &neverCancel, nullptr, nullptr);
 
-    if (result.status != Completed) return 1;
+    if (result.status != JobStatus::Completed) return 1;
     if (result.stamp.failed) return 2;
     if (::GetFileAttributesW(result.htmlPath.c_str()) == INVALID_FILE_ATTRIBUTES) return 3;
     if (result.stamp.hardware.manufacturer.empty() || result.stamp.hardware.processor.empty()) return 4;

@@ -1,7 +1,8 @@
-// UTF-8 conversions: byte counts, replacement of broken input, embedded NULs.
+// Text helpers: UTF-8 byte counts, replacement of broken input, embedded NULs; trimming,
+// the ANSI code page and hexadecimal digits.
 #include <gtest/gtest.h>
 
-#include "evidence/text_encoding.h"
+#include "common/text.h"
 
 namespace morvane {
 namespace {
@@ -23,6 +24,19 @@ TEST(TextEncoding, Utf8ToWide) {
     EXPECT_EQ(Utf8ToWide("a\xFF" "b"), L"a\uFFFDb") << "invalid bytes become U+FFFD";
     EXPECT_EQ(Utf8ToWide(std::string_view("xy\0z", 4)), L"xy");
     EXPECT_EQ(Utf8ToWide(WideToUtf8(L"山田 太郎 | 株式会社")), L"山田 太郎 | 株式会社");
+}
+
+TEST(TextHelpers, TrimAsciiAndAnsiToWide) {
+    EXPECT_EQ(TrimAscii("  Samsung \t\r\n"), "Samsung");
+    EXPECT_EQ(TrimAscii(std::string_view("\0 WD \0", 6)), "WD");
+    EXPECT_EQ(TrimAscii("a b"), "a b");
+    EXPECT_EQ(TrimAscii("   "), "");
+    EXPECT_EQ(TrimAscii(static_cast<const char*>(nullptr)), "");
+    EXPECT_EQ(AnsiToWide(""), L"");
+    EXPECT_EQ(AnsiToWide("ST2000DM008-2FR102"), L"ST2000DM008-2FR102");
+    EXPECT_EQ(WholeUtf8(std::wstring(L"a\0秒", 3)), std::string("a\0\xE7\xA7\x92", 5));
+    const std::uint8_t bytes[] = {0x00, 0x9F, 0xA0, 0xFF};
+    EXPECT_EQ(HexUpper(bytes), L"009FA0FF");
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // ChaCha20: a scalar block function and a wide form that computes several blocks at
 // once in vector lanes (one block per lane), which the compiler maps to SIMD registers.
-#include "erase/chacha20.h"
+#include "erase/keystream_chacha20.h"
 
 #include <cstring>
 

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include <shlobj.h>
+#include "common/win32.h"
 
-#include "app/self_test.h"
+#include "job/self_test.h"
 #include "disk/safety.h"
 #include "settings/output_folder.h"
 #include "support/temp_dir.h"

@@ -1,25 +1,22 @@
 // The erase job: a single synchronous call that runs one sanitization from the
 // safety guard to the evidence and reports everything in one EraseResult.
-#include "erase/erase_job.h"
+#include "job/erase_job.h"
 
 #include "common/unique_handle.h"
 #include "common/win32.h"
-#include "disk/safety.h"
+#include "disk/guarded_open.h"
 #include "erase/pass_writer.h"
 #include "erase/standards.h"
 #include "erase/verify.h"
 #include "evidence/certificate_id.h"
 #include "evidence/certificate_set.h"
+#include "hwinfo/collect.h"
 #include "stamp/compose.h"
 #include "stamp/stamp_writer.h"
 
 namespace morvane {
 
 namespace {
-
-constexpr const wchar_t* kBlockedMessage = L"安全保護ロックされているディスクのため、実機消去をブロックしました。";
-constexpr const wchar_t* kOpenFailedMessage =
-    L"物理ディスクを書き込みモードで開けませんでした。管理者権限またはディスク使用状況を確認してください。";
 
 constexpr const wchar_t* kStampSimulated =
     L"STAMPED (Simulation Verified - Bootable Report Stamp & Hardware Profile Ready)";
@@ -46,34 +43,47 @@ void Finish(EraseResult& result, const JobClock& clock) {
     result.elapsedSeconds = clock.Seconds();
 }
 
-// Refusals before anything was touched: no files, no elapsed time.
-EraseResult Refuse(EraseResult result, const wchar_t* message, const wchar_t* verdict,
-                   const wchar_t* logTag, const LogCallback& log) {
-    result.status = Failed;
-    result.message = message;
+// The record verdict of a refusal by the guarded open.
+const wchar_t* RefusalVerdict(WriteRefusal refusal) {
+    switch (refusal) {
+        case WriteRefusal::Protected: return L"BLOCKED BY SAFETY GUARD";
+        case WriteRefusal::IdentityChanged: return L"BLOCKED: DISK IDENTITY CHANGED";
+        default: return L"OPEN HANDLE FAILED";
+    }
+}
+
+// Refusals before anything was written: no files, no elapsed time.
+EraseResult Refuse(EraseResult result, std::wstring message, const wchar_t* verdict) {
+    result.status = JobStatus::Failed;
+    result.message = std::move(message);
     result.verificationResult = verdict;
     result.diskStampStatus = L"NOT STAMPED";
     result.endTime = LocalTimestamp();
-    EmitLog(log, std::wstring(logTag) + message);
     return result;
+}
+
+HardwareProfile CollectOnce(const EraseJob& job, const EraseJobEdges& edges) {
+    return edges.collectHardware ? edges.collectHardware(job.disk) : CollectHardwareProfile(job.disk);
 }
 
 EraseResult RunSimulation(EraseResult result, const PassPlan& plan, const JobClock& clock,
                           const CancelFlag* cancel, const ProgressCallback& progress,
-                          const LogCallback& log) {
+                          const LogCallback& log, const EraseJobEdges& edges) {
     const EraseJob& job = result.job;
     EmitLog(log, L"=== [安全シミュレーション(Dry-Run)モード] 実際のディスク内容は変更されません ===");
     if (IsNistStandard(job.standard)) {
         EmitLog(log, L"[NIST SP 800-88 Rev.1] NVMe/SSD 全LBAブロック解放 (TRIM/Deallocate) シミュレーションを実行しました。");
     }
+    const HardwareProfile hardware = CollectOnce(job, edges);
     const std::uint32_t total = static_cast<std::uint32_t>(plan.size());
     for (const OverwritePass& pass : plan) {
         const JobStatus status = SimulatePass(job, pass, total, cancel, progress, log);
-        if (status != Completed) {
+        if (status != JobStatus::Completed) {
             result.status = status;
             result.verificationResult = L"ABORTED";
             result.diskStampStatus = L"ABORTED";
             Finish(result, clock);
+            SealResult(result, hardware);
             (void)SaveCertificateSet(result, log);
             return result;
         }
@@ -94,6 +104,7 @@ EraseResult RunSimulation(EraseResult result, const PassPlan& plan, const JobClo
         EmitLog(log, L"[DISK STAMP] 実機消去＆ハードウェアレポート画面スタンプ (Cert ID: " +
                          result.certificateId + L") を生成しました。");
     }
+    SealResult(result, hardware);
     (void)SaveCertificateSet(result, log);
     return result;
 }
@@ -102,17 +113,21 @@ EraseResult RunReal(EraseResult result, const PassPlan& plan, const JobClock& cl
                     const CancelFlag* cancel, const ProgressCallback& progress,
                     const LogCallback& log, const EraseJobEdges& edges) {
     const EraseJob& job = result.job;
-    LockedVolumes volumes = edges.lockVolumes ? edges.lockVolumes(job.disk.index, log)
-                                              : LockAndDismountVolumes(job.disk.index, log);
-    // Every way out after this point unlocks the volumes; the disk handle closes first.
+    LockedVolumes volumes;
+    // Every way out after the lock unlocks the volumes; the disk handle closes first.
     ScopeExit unlock([&volumes] { UnlockAndCloseVolumes(volumes); });
-
-    UniqueFile disk = edges.openDisk ? edges.openDisk(job.disk.devicePath)
-                                     : OpenDiskForErase(job.disk.devicePath);
-    if (!disk) {
+    const auto lock = [&] {
+        volumes = edges.lockVolumes ? edges.lockVolumes(job.disk.index, log)
+                                    : LockAndDismountVolumes(job.disk.index, log);
+    };
+    GuardedDisk target =
+        OpenDiskForWrite(job.disk, DiskWriter::EraseJob, log, {edges.queryIdentity, edges.openDisk}, lock);
+    if (!target) {
         UnlockAndCloseVolumes(volumes);
-        return Refuse(std::move(result), kOpenFailedMessage, L"OPEN HANDLE FAILED", L"[ERROR] ", log);
+        return Refuse(std::move(result), target.message, RefusalVerdict(target.refusal));
     }
+    UniqueFile& disk = target.handle;
+    const HardwareProfile hardware = CollectOnce(job, edges);
 
     if (IsNistStandard(job.standard) || job.disk.mediaKind == MediaSsd ||
         job.disk.mediaKind == MediaNvmeSsd) {
@@ -122,20 +137,21 @@ EraseResult RunReal(EraseResult result, const PassPlan& plan, const JobClock& cl
     const std::uint32_t total = static_cast<std::uint32_t>(plan.size());
     for (const OverwritePass& pass : plan) {
         const JobStatus status = WritePass(disk.get(), job, pass, total, cancel, progress, log);
-        if (status != Completed) {
+        if (status != JobStatus::Completed) {
             disk.reset();
             UnlockAndCloseVolumes(volumes);
             result.status = status;
-            result.verificationResult = status == Cancelled ? L"CANCELLED BY USER" : L"WRITE ERROR";
+            result.verificationResult = status == JobStatus::Cancelled ? L"CANCELLED BY USER" : L"WRITE ERROR";
             result.diskStampStatus = L"NOT STAMPED";
             Finish(result, clock);
+            SealResult(result, hardware);
             (void)SaveCertificateSet(result, log);
             return result;
         }
         ++result.passesCompleted;
     }
 
-    const std::uint32_t sector = job.disk.bytesPerSector != 0 ? job.disk.bytesPerSector : 512;
+    const std::uint32_t sector = SectorSizeOf(job.disk);
     WipePartitionTables(disk.get(), job.disk.sizeBytes, sector, log);
 
     std::wstring verdict;
@@ -143,11 +159,9 @@ EraseResult RunReal(EraseResult result, const PassPlan& plan, const JobClock& cl
     result.verificationResult = verdict;
     result.bytesWritten = static_cast<std::uint64_t>(result.passesCompleted) * job.disk.sizeBytes;
     Finish(result, clock);
+    SealResult(result, hardware);
 
-    result.sha256Fingerprint = ComputeFingerprint(result);
-    result.stamp = ComposeReportStamp(result);
-
-    if (result.status == Completed && job.noStamp == 0) {
+    if (result.status == JobStatus::Completed && job.noStamp == 0) {
         result.diskStampStatus = WriteReportStamp(disk.get(), sector, result.stamp, log)
                                      ? kStampActive
                                      : L"STAMP WRITE SKIPPED";
@@ -164,10 +178,9 @@ EraseResult RunReal(EraseResult result, const PassPlan& plan, const JobClock& cl
 
 }  // namespace
 
-UniqueFile OpenDiskForErase(const std::wstring& devicePath) {
-    return UniqueFile(::CreateFileW(devicePath.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_NO_BUFFERING | FILE_FLAG_WRITE_THROUGH, nullptr));
+void SealResult(EraseResult& result, const HardwareProfile& hardware) {
+    result.sha256Fingerprint = ComputeFingerprint(result);
+    result.stamp = ComposeReportStamp(result, hardware);
 }
 
 EraseResult RunEraseJob(const EraseJob& job, bool winPE, const CancelFlag* cancel,
@@ -187,28 +200,18 @@ EraseResult RunEraseJob(const EraseJob& job, bool winPE, const CancelFlag* cance
     result.passesPlanned = static_cast<std::uint32_t>(plan.size());
     const JobClock clock;
 
-    if (job.execMode == RealHardwareWrite && !IsErasableForRealWrite(job.disk.safety)) {
-        return Refuse(std::move(result), kBlockedMessage, L"BLOCKED BY SAFETY GUARD",
-                      L"[CRITICAL SAFETY] ", log);
-    }
     if (plan.empty()) {
         // No standard, no plan: there is nothing to write and nothing to verify against.
-        result.status = Failed;
+        result.status = JobStatus::Failed;
         result.verificationResult = L"ABORTED";
         result.diskStampStatus = L"NOT STAMPED";
         result.endTime = LocalTimestamp();
         return result;
     }
-    if (job.execMode == RealHardwareWrite) {
-        // The disk list may be older than the disk at this path: refuse unless the
-        // device still is the disk the operator chose, before anything is locked.
-        if (!DiskIdentityUnchanged(job.disk, edges.queryIdentity)) {
-            return Refuse(std::move(result), kDiskIdentityChangedMessage,
-                          L"BLOCKED: DISK IDENTITY CHANGED", L"[CRITICAL SAFETY] ", log);
-        }
+    if (job.execMode == ExecMode::RealHardwareWrite) {
         return RunReal(std::move(result), plan, clock, cancel, progress, log, edges);
     }
-    return RunSimulation(std::move(result), plan, clock, cancel, progress, log);
+    return RunSimulation(std::move(result), plan, clock, cancel, progress, log, edges);
 }
 
 }  // namespace morvane

@@ -1,9 +1,12 @@
-// One whole sanitization of one disk: safety guard, passes (real or simulated),
-// partition wipe, verification, bootable stamp and the certificate files.
+// One whole sanitization of one disk, above the engine, the evidence, the stamp and
+// the hardware inventory: safety guard, passes (real or simulated), partition wipe,
+// verification, the hardware profile (read once), the bootable stamp and the
+// certificate files.
 #pragma once
 
 #include <functional>
 
+#include "common/hardware_profile.h"
 #include "common/unique_handle.h"
 #include "disk/disk_identity.h"
 #include "erase/housekeeping.h"
@@ -12,23 +15,27 @@
 namespace morvane {
 
 // The job's reach into the machine. Empty members mean the real operations; tests
-// substitute their own to observe that nothing was locked or to hand the job a
-// handle that fails on purpose.
+// substitute their own to observe that nothing was locked, to hand the job a handle
+// that fails on purpose or to count hardware collections.
 struct EraseJobEdges {
     std::function<LockedVolumes(int diskNumber, const LogCallback& log)> lockVolumes;
     // Opens the disk for the real path (read/write, unbuffered, write-through).
     std::function<UniqueFile(const std::wstring& devicePath)> openDisk;
     // Answers what disk is at the device path now (the wrong-disk check).
     DiskIdentitySource queryIdentity;
+    // Collects the machine's hardware profile; called once per job that runs.
+    std::function<HardwareProfile(const DiskInfo& disk)> collectHardware;
 };
-
-// The real path's open: read and write access, shared, no buffering, write-through.
-UniqueFile OpenDiskForErase(const std::wstring& devicePath);
 
 // Never fails as a call: every outcome is in the returned result.
 EraseResult RunEraseJob(const EraseJob& job, bool winPE, const CancelFlag* cancel,
                         ProgressCallback progress, LogCallback log);
 EraseResult RunEraseJob(const EraseJob& job, bool winPE, const CancelFlag* cancel,
                         ProgressCallback progress, LogCallback log, const EraseJobEdges& edges);
+
+// Seals a finished result: its fingerprint, then the stamp record composed from the
+// result and the job's hardware profile. Both are made once, from the result as it
+// stands; the certificates and the disk's stamp then carry the same record.
+void SealResult(EraseResult& result, const HardwareProfile& hardware);
 
 }  // namespace morvane

@@ -1,12 +1,12 @@
 // Keystream-based random fill with periodic rekeying, and the generator thread that
 // overlaps random-chunk generation with disk writes.
-#include "erase/random_stream.h"
+#include "erase/keystream_pipeline.h"
 
 #include <memory>
 #include <optional>
 
-#include "erase/aes_ctr.h"
-#include "erase/chacha20.h"
+#include "erase/keystream_aes_ctr.h"
+#include "erase/keystream_chacha20.h"
 
 namespace morvane {
 

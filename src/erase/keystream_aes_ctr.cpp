@@ -1,7 +1,7 @@
 // AES-256-CTR with AES-NI: key expansion with AESKEYGENASSIST, eight counter blocks
 // encrypted side by side so the AES units stay busy; where the processor has the
 // 256-bit AES instructions, sixteen blocks in eight registers.
-#include "erase/aes_ctr.h"
+#include "erase/keystream_aes_ctr.h"
 
 #include <immintrin.h>
 

@@ -7,9 +7,9 @@
 #include <fstream>
 
 #include "disk/safety.h"
-#include "erase/erase_job.h"
 #include "erase/standards.h"
 #include "evidence/certificate_set.h"
+#include "job/erase_job.h"
 #include "stamp/detect.h"
 #include "support/temp_dir.h"
 
@@ -49,8 +49,8 @@ protected:
         job.disk.busKind = BusSata;
         job.disk.safety = Erasable;
         job.standard = standard;
-        job.verifyLevel = QuickSample;
-        job.execMode = RealHardwareWrite;
+        job.verifyLevel = VerifyLevel::QuickSample;
+        job.execMode = ExecMode::RealHardwareWrite;
         job.operatorName = L"山田 太郎";
         job.organizationName = L"Morvane QA";
         job.outputFolder = certs;
@@ -101,7 +101,7 @@ TEST_F(EraseJobTest, EveryStandardForRealOnAnImage) {
         if (standard == ZeroFill) job.disk.mediaKind = MediaSsd;  // flash media get TRIM too
         const EraseResult r = Run(job);
 
-        ASSERT_EQ(r.status, Completed) << testing::Narrow(r.verificationResult);
+        ASSERT_EQ(r.status, JobStatus::Completed) << testing::Narrow(r.verificationResult);
         EXPECT_EQ(r.verificationResult, L"PASSED (All Sampled Sectors Verified Clean)");
         EXPECT_EQ(r.passesCompleted, BuildPassPlan(standard).size());
         EXPECT_EQ(r.passesPlanned, r.passesCompleted);
@@ -115,7 +115,7 @@ TEST_F(EraseJobTest, EveryStandardForRealOnAnImage) {
         EXPECT_TRUE(AllZero(bytes, stampEnd, kMiB)) << "first MiB after the stamp must be zero";
         EXPECT_TRUE(AllZero(bytes, bytes.size() - kMiB, bytes.size())) << "last MiB must be zero";
 
-        const bool lastRandom = BuildPassPlan(standard).back().kind == Random;
+        const bool lastRandom = BuildPassPlan(standard).back().kind == PatternKind::Random;
         const std::size_t zeros = static_cast<std::size_t>(
             std::count(bytes.begin() + kMiB, bytes.end() - kMiB, 0));
         const std::size_t middle = bytes.size() - 2 * kMiB;
@@ -125,7 +125,7 @@ TEST_F(EraseJobTest, EveryStandardForRealOnAnImage) {
             EXPECT_EQ(zeros, middle) << "the final zero pass covers the whole disk";
         }
 
-        const ReportStamp detected = DetectReportStamp(job.disk);
+        const ReportStamp detected = DetectReportStamp(job.disk, {});
         if (stamped) {
             EXPECT_EQ(r.diskStampStatus,
                       L"BOOTABLE REPORT STAMP ACTIVE (BIOS/CSM & UEFI GOP Hybrid Stamp Engraved)");
@@ -173,7 +173,7 @@ TEST_F(EraseJobTest, StampedImageForTheBootCheck) {
     if (n == 0 || n >= MAX_PATH) GTEST_SKIP() << "run by the boot check only";
     EraseJob job = RealJob(NistClear, 8 * kMiB);
     const EraseResult r = Run(job);
-    ASSERT_EQ(r.status, Completed);
+    ASSERT_EQ(r.status, JobStatus::Completed);
     ASSERT_EQ(r.diskStampStatus, L"BOOTABLE REPORT STAMP ACTIVE (BIOS/CSM & UEFI GOP Hybrid Stamp Engraved)");
     ASSERT_TRUE(::CopyFileW(image.c_str(), target, FALSE));
     std::ofstream(std::filesystem::path(std::wstring(target) + L".certid")) << testing::Narrow(r.certificateId);
@@ -213,7 +213,7 @@ TEST_F(EraseJobTest, ProtectedOrChangedDisksAreRefusedBeforeAnythingIsTouched) {
         c.change(job);
         const auto before = testing::ReadFileBytes(image);
         const EraseResult r = Run(job);
-        EXPECT_EQ(r.status, Failed);
+        EXPECT_EQ(r.status, JobStatus::Failed);
         EXPECT_EQ(r.verificationResult, c.identity ? L"BLOCKED: DISK IDENTITY CHANGED" : L"BLOCKED BY SAFETY GUARD");
         EXPECT_EQ(r.message, c.identity ? kDiskIdentityChangedMessage : guard);
         EXPECT_EQ(r.diskStampStatus, L"NOT STAMPED");
@@ -227,11 +227,57 @@ TEST_F(EraseJobTest, ProtectedOrChangedDisksAreRefusedBeforeAnythingIsTouched) {
     EXPECT_EQ(CertificateFileCount(), 0u);
 }
 
+// The machine is read once per job, and that one profile is what the certificates and
+// the disk's stamp both carry.
+TEST_F(EraseJobTest, HardwareIsCollectedOncePerJob) {
+    int collections = 0;
+    edges.collectHardware = [&](const DiskInfo&) {
+        HardwareProfile h;
+        h.manufacturer = L"Collection " + std::to_wstring(++collections);
+        return h;
+    };
+    struct Case {
+        const char* what;
+        ExecMode mode;
+        bool failWrites;
+        bool cancel;
+        JobStatus status;
+    };
+    const Case cases[] = {
+        {"real, completed", ExecMode::RealHardwareWrite, false, false, JobStatus::Completed},
+        {"real, write error", ExecMode::RealHardwareWrite, true, false, JobStatus::Failed},
+        {"simulation, completed", ExecMode::SimulationDryRun, false, false, JobStatus::Completed},
+        {"simulation, cancelled", ExecMode::SimulationDryRun, false, true, JobStatus::Cancelled},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        collections = 0;
+        edges.openDisk = nullptr;
+        if (c.failWrites) {
+            edges.openDisk = [](const std::wstring& path) {
+                return UniqueFile(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                nullptr, OPEN_EXISTING, 0, nullptr));
+            };
+        }
+        EraseJob job = RealJob(NistClear, 4 * kMiB);
+        job.execMode = c.mode;
+        CancelFlag cancel{c.cancel ? 1u : 0u};
+        const EraseResult r = Run(job, &cancel);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(collections, 1);
+        EXPECT_EQ(r.stamp.hardware.manufacturer, L"Collection 1");
+        EXPECT_NE(FileText(r.jsonPath).find("Collection 1"), std::string::npos);
+        if (c.status == JobStatus::Completed && c.mode == ExecMode::RealHardwareWrite) {
+            EXPECT_EQ(DetectReportStamp(job.disk, {}).hardware.manufacturer, L"Collection 1");
+        }
+    }
+}
+
 TEST_F(EraseJobTest, DiskThatCannotBeOpened) {
     EraseJob job = RealJob(ZeroFill, 4 * kMiB);
     edges.openDisk = [](const std::wstring&) { return UniqueFile(); };
     const EraseResult r = Run(job);
-    EXPECT_EQ(r.status, Failed);
+    EXPECT_EQ(r.status, JobStatus::Failed);
     EXPECT_EQ(r.verificationResult, L"OPEN HANDLE FAILED");
     EXPECT_EQ(r.diskStampStatus, L"NOT STAMPED");
     EXPECT_EQ(r.message, L"物理ディスクを書き込みモードで開けませんでした。管理者権限またはディスク使用状況を確認してください。");
@@ -247,7 +293,7 @@ TEST_F(EraseJobTest, CancelInSecondOfThreePasses) {
     const EraseResult r = Run(job, &cancel, [&](const EraseProgressInfo& p) {
         if (p.phase == 1 && p.passNumber == 2) cancel = 1;
     });
-    EXPECT_EQ(r.status, Cancelled);
+    EXPECT_EQ(r.status, JobStatus::Cancelled);
     EXPECT_EQ(r.passesCompleted, 1u);
     EXPECT_EQ(r.bytesWritten, 0u);
     EXPECT_EQ(r.verificationResult, L"CANCELLED BY USER");
@@ -266,7 +312,7 @@ TEST_F(EraseJobTest, WriteFailureIsAWriteError) {
                                         nullptr, OPEN_EXISTING, 0, nullptr));
     };
     const EraseResult r = Run(job);
-    EXPECT_EQ(r.status, Failed);
+    EXPECT_EQ(r.status, JobStatus::Failed);
     EXPECT_EQ(r.verificationResult, L"WRITE ERROR");
     EXPECT_EQ(r.diskStampStatus, L"NOT STAMPED");
     EXPECT_EQ(r.passesCompleted, 0u);
@@ -285,7 +331,7 @@ TEST_F(EraseJobTest, VerificationMismatchLeavesNoStamp) {
             f.put('\x01');
         }
     });
-    EXPECT_EQ(r.status, Failed);
+    EXPECT_EQ(r.status, JobStatus::Failed);
     EXPECT_EQ(r.verificationResult, L"FAILED (Pattern Mismatch Detected)");
     EXPECT_EQ(r.diskStampStatus, L"PURE ZERO WIPED (スタンプなし・全セクタ 0x00 完全未初期化状態)");
     EXPECT_TRUE(r.stamp.failed);
@@ -298,7 +344,7 @@ TEST_F(EraseJobTest, CertificatesDisabledWritesNoFiles) {
     EraseJob job = RealJob(ZeroFill, 4 * kMiB);
     job.certificatesDisabled = 1;
     const EraseResult r = Run(job);
-    EXPECT_EQ(r.status, Completed);
+    EXPECT_EQ(r.status, JobStatus::Completed);
     EXPECT_TRUE(r.htmlPath.empty());
     EXPECT_TRUE(r.auditLogPath.empty());
     EXPECT_TRUE(r.jsonPath.empty());
@@ -309,10 +355,10 @@ TEST_F(EraseJobTest, CertificatesDisabledWritesNoFiles) {
 TEST_F(EraseJobTest, SimulationOnTheSystemDiskIsAllowedAndTouchesNothing) {
     EraseJob job = RealJob(ZeroFill, 4 * kMiB);
     job.disk.safety = SystemDisk;
-    job.execMode = SimulationDryRun;
+    job.execMode = ExecMode::SimulationDryRun;
     std::vector<EraseProgressInfo> progress;
     const EraseResult r = Run(job, nullptr, [&](const EraseProgressInfo& p) { progress.push_back(p); });
-    EXPECT_EQ(r.status, Completed);
+    EXPECT_EQ(r.status, JobStatus::Completed);
     EXPECT_EQ(r.verificationResult, L"PASSED (Simulation 100% Verified)");
     EXPECT_EQ(r.diskStampStatus,
               L"STAMPED (Simulation Verified - Bootable Report Stamp & Hardware Profile Ready)");
@@ -329,14 +375,14 @@ TEST_F(EraseJobTest, SimulationOnTheSystemDiskIsAllowedAndTouchesNothing) {
 
 TEST_F(EraseJobTest, SimulationCancelledIsAbortedWithoutAnIdentityCheck) {
     EraseJob job = RealJob(NistPurge, kMiB);
-    job.execMode = SimulationDryRun;
+    job.execMode = ExecMode::SimulationDryRun;
     job.disk.devicePath = dir.file(L"not-there.img");  // a simulation touches no device
     job.noStamp = 1;
     CancelFlag cancel{0};
     const EraseResult r = Run(job, &cancel, [&](const EraseProgressInfo& p) {
         if (p.passNumber == 2) cancel = 1;
     });
-    EXPECT_EQ(r.status, Cancelled);
+    EXPECT_EQ(r.status, JobStatus::Cancelled);
     EXPECT_EQ(r.passesCompleted, 1u);
     EXPECT_EQ(r.verificationResult, L"ABORTED");
     EXPECT_EQ(r.diskStampStatus, L"ABORTED");
