@@ -1,8 +1,10 @@
-// Whole-file writes through one CreateFileW / WriteFile pair.
+// Whole-file writes through one CreateFileW / WriteFile pair, and the module path.
 #include "common/file_write.h"
 
 #include "common/unique_handle.h"
 #include "common/win32.h"
+
+#include <vector>
 
 namespace morvane {
 
@@ -13,6 +15,17 @@ bool WriteWholeFile(const std::wstring& path, std::string_view bytes) {
     DWORD written = 0;
     const BOOL ok = ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     return ok && written == bytes.size();
+}
+
+std::wstring OwnExecutablePath() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) return {};
+        if (n < buffer.size()) return std::wstring(buffer.data(), n);
+        if (buffer.size() >= 32768) return {};
+        buffer.resize(buffer.size() * 2);
+    }
 }
 
 }  // namespace morvane

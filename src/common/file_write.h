@@ -1,4 +1,4 @@
-// Creating or replacing a whole file in one call.
+// Whole-file writes and the program's own location.
 #pragma once
 
 #include <string>
@@ -9,5 +9,9 @@ namespace morvane {
 // Creates or replaces `path` with exactly `bytes`; false when the file cannot be
 // created or not every byte was written.
 [[nodiscard]] bool WriteWholeFile(const std::wstring& path, std::string_view bytes);
+
+// Full path of the running executable, grown past MAX_PATH (a truncated path would
+// put files somewhere else); empty when the system cannot say.
+std::wstring OwnExecutablePath();
 
 }  // namespace morvane

@@ -15,21 +15,6 @@
 #include "evidence/text_reports.h"
 
 namespace morvane {
-namespace {
-
-std::wstring OwnProgramPath() {
-    // Grow past MAX_PATH: a truncated path would put the folder somewhere else.
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0) return {};
-        if (n < buffer.size()) return std::wstring(buffer.data(), n);
-        if (buffer.size() >= 32768) return {};
-        buffer.resize(buffer.size() * 2);
-    }
-}
-
-}  // namespace
 
 std::wstring FingerprintInput(const EraseResult& r) {
     const DiskInfo& disk = r.job.disk;
@@ -77,7 +62,7 @@ std::wstring CertificateFolderBeside(const std::wstring& programPath) {
 }
 
 std::wstring DefaultCertificateFolder() {
-    return CertificateFolderBeside(OwnProgramPath());
+    return CertificateFolderBeside(OwnExecutablePath());
 }
 
 std::wstring CertificateFileStem(const std::wstring& certificateId) {

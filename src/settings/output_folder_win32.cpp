@@ -1,6 +1,7 @@
 // The real environment behind the output-folder decisions, and the write probe.
 #include <algorithm>
 
+#include "common/file_write.h"
 #include "common/unique_handle.h"
 #include "common/win32.h"
 // After win32.h, so the shell header sees the program's Windows settings.
@@ -22,20 +23,6 @@ bool ProbeWritable(const std::wstring& folder) {
     file.reset();
     ::DeleteFileW(probe.c_str());
     return true;
-}
-
-std::wstring ModulePath() {
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0) return {};
-        if (n < buffer.size()) {
-            buffer.resize(n);
-            return buffer;
-        }
-        if (buffer.size() >= 32768) return {};
-        buffer.resize(buffer.size() * 2);
-    }
 }
 
 class Win32System final : public OutputFolderSystem {
@@ -60,7 +47,7 @@ public:
         }
         return path;
     }
-    std::wstring ExecutablePath() override { return ModulePath(); }
+    std::wstring ExecutablePath() override { return OwnExecutablePath(); }
 };
 
 }  // namespace

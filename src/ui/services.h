@@ -1,0 +1,87 @@
+// Everything the windows reach outside themselves goes through UiServices: message
+// boxes, the shell, the common dialogs, the clipboard, the disk scan, the environment
+// checks, the kit status, the drive list, hardware and stamp reads, the settings
+// store and the nested modal windows. The product uses SystemUiServices(); tests
+// drive the real windows with a replacement that records and answers.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/hardware_profile.h"
+#include "common/win32.h"
+#include "disk/disk_info.h"
+#include "erase/records.h"
+#include "settings/settings_store.h"
+
+namespace morvane {
+
+// The deployment kit as the main window shows it.
+struct AdkState {
+    int status = 2;  // 0 kit and add-on present, 1 add-on missing, 2 kit missing
+    bool hasX86 = false;
+};
+
+// One logical drive as the folder picker lists it.
+struct DriveFacts {
+    std::wstring root;  // "E:\"
+    unsigned type = 0;  // GetDriveTypeW answer
+    std::wstring label;
+    std::wstring fileSystem;
+    std::uint64_t freeBytes = 0;
+};
+
+// What the report window is opened with.
+struct ReportRequest {
+    ReportStamp stamp;
+    std::wstring htmlPath;
+    std::optional<EraseResult> result;
+    std::optional<DiskInfo> disk;
+};
+
+class UiServices {
+public:
+    virtual ~UiServices() = default;
+
+    // A modal message box over `owner` with MessageBoxW's style bits (icon, buttons,
+    // default button); returns the ID of the button pressed (IDYES, IDNO, ...).
+    virtual int ShowMessage(HWND owner, const std::wstring& text, const std::wstring& title, UINT style) = 0;
+    // The shell's "open" of a file or folder; false when the shell could not.
+    virtual bool ShellOpen(HWND owner, const std::wstring& path) = 0;
+    // Starts this program again elevated ("runas"); false when declined or failed.
+    virtual bool RestartAsAdministrator(HWND owner) = 0;
+    // The save-file dialog for the WinPE ISO; empty when cancelled.
+    virtual std::wstring AskIsoSavePath(HWND owner, const std::wstring& proposedName) = 0;
+    // The system folder browser (file-system folders only); empty when cancelled.
+    virtual std::wstring BrowseForFolder(HWND owner, const std::wstring& title) = 0;
+    // Replaces the clipboard with Unicode text; false when the clipboard failed.
+    virtual bool SetClipboardText(HWND owner, const std::wstring& text) = 0;
+
+    virtual bool IsWinPE() = 0;
+    virtual bool IsRunningAsAdmin() = 0;
+    virtual std::vector<DiskInfo> ScanDisks(bool winPE, bool unlockInternal) = 0;
+    // Entries of the USB target list ("E:\ [USB/リムーバブル] ...").
+    virtual std::vector<std::wstring> RemovableDriveEntries() = 0;
+    virtual AdkState QueryAdk() = 0;
+    virtual std::vector<DriveFacts> ListDrives() = 0;
+    // Creates the folder and proves it writable with the probe file.
+    virtual bool TestFolderWritable(const std::wstring& folder) = 0;
+
+    virtual HardwareProfile CollectHardware(const DiskInfo& disk) = 0;
+    virtual ReportStamp DetectStamp(const DiskInfo& disk, const HardwareProfile& hardware) = 0;
+
+    virtual AppSettings LoadSettings() = 0;
+    virtual void SaveSettings(const AppSettings& settings) = 0;
+
+    // The report window, modal to `owner`; returns when it closes.
+    virtual void ShowReport(HWND owner, const ReportRequest& request) = 0;
+    // The folder picker, modal to `owner`; the chosen folder or empty when cancelled.
+    virtual std::wstring PickFolder(HWND owner, const std::wstring& initialPath) = 0;
+};
+
+// The real machine.
+UiServices& SystemUiServices();
+
+}  // namespace morvane
