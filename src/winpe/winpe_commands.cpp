@@ -99,8 +99,10 @@ std::wstring MakeIsoMediaCommand(const std::wstring& setupScript, const std::wst
 
 std::wstring DownloadCommand(int linkId, const std::wstring& downloadFolder,
                              const std::wstring& fileName) {
-    return L"curl.exe -L " + Quoted(ForwardLink(linkId)) + L" -o " +
-           Quoted(downloadFolder + L"\\" + fileName);
+    // --fail: an HTTP error is an error (exit 22), not an error page saved as the
+    // installer. HTTPS only, for the request and for every redirect it follows.
+    return L"curl.exe --fail --proto =https --proto-redir =https -L " + Quoted(ForwardLink(linkId)) +
+           L" -o " + Quoted(downloadFolder + L"\\" + fileName);
 }
 
 std::wstring AdkSetupCommand(const std::wstring& downloadFolder) {
@@ -128,13 +130,13 @@ std::wstring XcopyTreeCommand(const std::wstring& source, const std::wstring& de
 }
 
 std::wstring WingetAdkCommand() {
-    return L"winget install --id Microsoft.WindowsADK -e --accept-package-agreements "
-           L"--accept-source-agreements";
+    return std::wstring(L"winget install --id Microsoft.WindowsADK --version ") + kWingetAdkVersion +
+           L" -e --accept-package-agreements --accept-source-agreements";
 }
 
 std::wstring WingetWinPECommand() {
-    return L"winget install --id Microsoft.WindowsADK.WinPEAddon -e --accept-package-agreements "
-           L"--accept-source-agreements";
+    return std::wstring(L"winget install --id Microsoft.WindowsADK.WinPEAddon --version ") + kWingetAdkVersion +
+           L" -e --accept-package-agreements --accept-source-agreements";
 }
 
 std::wstring AddPackageCommand(const std::wstring& mountFolder, const std::wstring& package) {

@@ -12,6 +12,10 @@ inline constexpr const wchar_t* kForwardLinkBase = L"https://go.microsoft.com/fw
 
 [[nodiscard]] std::wstring ForwardLink(int linkId);
 
+// The one release of the Windows 11 kit that winget installs, for the kit and its
+// WinPE add-on alike: the add-on only works with the kit of the same version.
+inline constexpr const wchar_t* kWingetAdkVersion = L"10.1.26100.2454";
+
 // "x86" for 1, "amd64" for anything else.
 [[nodiscard]] std::wstring ArchitectureFolder(int x86);
 

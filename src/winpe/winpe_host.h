@@ -1,5 +1,6 @@
 // The host facts and effects the WinPE builder depends on (the running program's
-// path, the shell's "open" of a folder) behind one seam, plus small file helpers.
+// path, the shell's "open" of a folder, signature checks) behind one seam, plus
+// small file helpers.
 #pragma once
 
 #include <functional>
@@ -7,12 +8,18 @@
 
 namespace morvane {
 
+// True when the file carries a valid Authenticode signature that chains to a
+// trusted root (WinVerifyTrust with the generic verify action, no UI).
+[[nodiscard]] bool VerifyAuthenticodeSignature(const std::wstring& path);
+
 struct WinPEHost {
     // Full path of the running program; its folder is searched for the x86 build
     // and for runtime libraries.
     std::wstring programPath;
     // Shows a folder to the user; may be empty (nothing is opened).
     std::function<void(const std::wstring& folder)> openFolder;
+    // Whether a downloaded installer may be run.
+    std::function<bool(const std::wstring& path)> verifySignature = VerifyAuthenticodeSignature;
 };
 
 // The real host: GetModuleFileNameW and ShellExecuteW "open" with SW_SHOWNORMAL.
@@ -31,5 +38,8 @@ void CreateFolder(const std::wstring& path);
 bool CopyOver(const std::wstring& from, const std::wstring& to);
 // The user's temporary folder, ending in "\".
 [[nodiscard]] std::wstring TempFolder();
+// True when the path contains "%": cmd.exe expands %NAME% even inside quotes, so
+// such a path cannot be handed to a command line unchanged.
+[[nodiscard]] bool HasPercent(const std::wstring& path);
 
 }  // namespace morvane

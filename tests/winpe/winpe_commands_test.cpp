@@ -49,7 +49,7 @@ TEST(WinPECommands, KitInstallationTemplates) {
     const std::pair<std::wstring, std::wstring> cases[] = {
         {ForwardLink(2120254), L"https://go.microsoft.com/fwlink/?linkid=2120254"},
         {DownloadCommand(2271338, kDl, L"adkwinpesetup_win11.exe"),
-         LR"(curl.exe -L "https://go.microsoft.com/fwlink/?linkid=2271338" -o "C:\Users\op\AppData\Local\Temp\Morvane_ADK_Downloads\adkwinpesetup_win11.exe")"},
+         LR"(curl.exe --fail --proto =https --proto-redir =https -L "https://go.microsoft.com/fwlink/?linkid=2271338" -o "C:\Users\op\AppData\Local\Temp\Morvane_ADK_Downloads\adkwinpesetup_win11.exe")"},
         {AdkSetupCommand(kDl),
          LR"("C:\Users\op\AppData\Local\Temp\Morvane_ADK_Downloads\adksetup_win10.exe" /quiet /norestart /features OptionId.DeploymentTools)"},
         {WinPESetupCommand(kDl),
@@ -61,9 +61,9 @@ TEST(WinPECommands, KitInstallationTemplates) {
         {XcopyTreeCommand(LR"(C:\a b\x86)", kRoot + LR"(\Windows Preinstallation Environment\x86)"),
          LR"(xcopy /E /I /Y "C:\a b\x86" "C:\Program Files (x86)\Windows Kits\10\Assessment and Deployment Kit\Windows Preinstallation Environment\x86")"},
         {WingetAdkCommand(),
-         LR"(winget install --id Microsoft.WindowsADK -e --accept-package-agreements --accept-source-agreements)"},
+         LR"(winget install --id Microsoft.WindowsADK --version 10.1.26100.2454 -e --accept-package-agreements --accept-source-agreements)"},
         {WingetWinPECommand(),
-         LR"(winget install --id Microsoft.WindowsADK.WinPEAddon -e --accept-package-agreements --accept-source-agreements)"},
+         LR"(winget install --id Microsoft.WindowsADK.WinPEAddon --version 10.1.26100.2454 -e --accept-package-agreements --accept-source-agreements)"},
     };
     for (const auto& [built, expected] : cases) EXPECT_EQ(built, expected);
 }

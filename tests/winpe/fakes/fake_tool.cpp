@@ -3,7 +3,8 @@
 // exact command line to the file named by MORVANE_FAKE_LOG, prints it, exits with
 // the code scripted in MORVANE_FAKE_EXIT ("needle=code|needle=code": the first rule
 // whose needle occurs in the command line wins, default 0) and, on success, creates
-// what the real tool would leave where the program looks next.
+// what the real tool would leave where the program looks next; a failing curl
+// leaves an error page behind.
 #include <cstdio>
 #include <cwctype>
 #include <filesystem>
@@ -179,7 +180,12 @@ int wmain() {
     const std::wstring tool = Lower(fs::path(self).stem().wstring());
 
     const int code = ScriptedExitCode(commandLine);
-    if (code == 0) Effects(tool, args);
+    if (code == 0) {
+        Effects(tool, args);
+    } else if (tool == L"curl" && !After(args, L"-o").empty()) {
+        // What a server's error answer leaves in the output file.
+        Touch(After(args, L"-o"), "<html><body>404 Not Found</body></html>\r\n");
+    }
     std::fflush(stdout);
     return code;
 }
