@@ -32,10 +32,6 @@ std::wstring SystemDirectory() {
     return (n > 0 && n < MAX_PATH) ? std::wstring(buffer, n) : std::wstring();
 }
 
-void Run(const std::wstring& command, const LogCallback& log) {
-    (void)RunCommand(command, log);  // DISM and reg.exe results never stop a build
-}
-
 }  // namespace
 
 void StageHybridBootFiles(const std::wstring& adkRoot, const std::wstring& workFolder, int x86,
@@ -65,6 +61,15 @@ void StageHybridBootFiles(const std::wstring& adkRoot, const std::wstring& workF
 
 void AddJapaneseLocale(const std::wstring& adkRoot, const std::wstring& mountFolder,
                        const std::wstring& applicationFolder, int x86, LogCallback log) {
+    AddJapaneseLocale(adkRoot, mountFolder, applicationFolder, x86, std::move(log), SystemWinPEHost());
+}
+
+void AddJapaneseLocale(const std::wstring& adkRoot, const std::wstring& mountFolder,
+                       const std::wstring& applicationFolder, int x86, LogCallback log,
+                       const WinPEHost& host) {
+    const auto Run = [&host](const std::wstring& command, const LogCallback& sink) {
+        (void)RunCommand(command, sink, host.commandTimeLimit);  // results never stop a build
+    };
     const std::wstring packages = PERoot(adkRoot, x86) + L"\\WinPE_OCs";
     const std::wstring fontSupport = packages + L"\\WinPE-FontSupport-JA-JP.cab";
     if (PathExists(fontSupport)) {
@@ -95,9 +100,10 @@ void AddJapaneseLocale(const std::wstring& adkRoot, const std::wstring& mountFol
         EmitLog(log, L"[JA-JP FONTS] WinPE レジストリへ日本語フォント (MS UI Gothic / Yu Gothic UI) "
                      L"と FontLink を登録中...");
         // reg.exe output stays out of the log; every step runs even if the load failed.
-        Run(LoadHiveCommand(mountFolder), nullptr);
-        for (const std::wstring& command : FontRegistryCommands()) Run(command, nullptr);
-        Run(UnloadHiveCommand(), nullptr);
+        const LogCallback quiet = RunnerLinesOnly(log);
+        Run(LoadHiveCommand(mountFolder), quiet);
+        for (const std::wstring& command : FontRegistryCommands()) Run(command, quiet);
+        Run(UnloadHiveCommand(), quiet);
     }
     log = nullptr;
 }

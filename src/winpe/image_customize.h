@@ -19,6 +19,9 @@ void StageHybridBootFiles(const std::wstring& adkRoot, const std::wstring& workF
 // entries, applied to the image mounted at `mountFolder`.
 void AddJapaneseLocale(const std::wstring& adkRoot, const std::wstring& mountFolder,
                        const std::wstring& applicationFolder, int x86, LogCallback log);
+void AddJapaneseLocale(const std::wstring& adkRoot, const std::wstring& mountFolder,
+                       const std::wstring& applicationFolder, int x86, LogCallback log,
+                       const WinPEHost& host);
 
 // The language runtime libraries, copied next to the injected program.
 void CopyRuntimeLibraries(const std::wstring& applicationFolder, int x86, LogCallback log);

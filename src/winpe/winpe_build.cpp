@@ -30,18 +30,18 @@ std::wstring SystemDrive() {
 
 // Step 5 for a USB stick.
 int WriteUsb(const WinPEPaths& p, const WinPEBuildOptions& o, const std::wstring& arch,
-             const LogCallback& log) {
+             const LogCallback& log, const WinPEHost& host) {
     const std::wstring drive = UsbDriveName(o.usbDrive);
     EmitLog(log, L"[WINPE BUILD] Step 5/5: UEFI + CSM (Legacy BIOS) 両対応ブータブルUSB (" + drive +
                      L") を作成中...");
-    if (RunCommand(MakeUsbMediaCommand(p.setupScript, p.workFolder, drive), log) != 0) {
+    if (RunCommand(MakeUsbMediaCommand(p.setupScript, p.workFolder, drive), log, host.commandTimeLimit) != 0) {
         EmitLog(log, L"[ERROR] MakeWinPEMedia (/UFD) の実行に失敗しました。");
         return 1;
     }
     if (o.uefiOnly == 0 && PathExists(p.bootsect)) {
         EmitLog(log, L"[CSM/BIOS BOOT] bootsect.exe /nt60 /mbr で CSM (Legacy BIOS) "
                      L"ブートレコードをUSBへ書き込んでいます...");
-        (void)RunCommand(BootsectCommand(p.bootsect, drive), log);  // best effort
+        (void)RunCommand(BootsectCommand(p.bootsect, drive), log, host.commandTimeLimit);  // best effort
     }
     EmitLog(log, L"[SUCCESS] 日本語対応 Morvane Disk Eraser 自動起動WinPE USBメモリ (" + arch +
                      L") の作成が完了しました！");
@@ -51,18 +51,19 @@ int WriteUsb(const WinPEPaths& p, const WinPEBuildOptions& o, const std::wstring
 // Step 5 for an ISO image: a two-platform El Torito image by oscdimg when the
 // medium is hybrid and every piece is there, else the kit's own media maker.
 int WriteIso(const WinPEPaths& p, const WinPEBuildOptions& o, const std::wstring& arch,
-             const LogCallback& log) {
+             const LogCallback& log, const WinPEHost& host) {
     EmitLog(log, L"[WINPE BUILD] Step 5/5: 日本語対応・UEFI + CSM (Legacy BIOS) ハイブリッドISO (" +
                      o.isoPath + L") を作成中...");
     const std::wstring noprompt = p.workFolder + L"\\fwfiles\\efisys_noprompt.bin";
     const std::wstring efiImage = PathExists(noprompt) ? noprompt : p.workFolder + L"\\fwfiles\\efisys.bin";
     if (o.uefiOnly == 0 && PathExists(p.oscdimg) && PathExists(p.etfsboot) && PathExists(efiImage) &&
-        RunCommand(OscdimgCommand(p.oscdimg, p.etfsboot, efiImage, p.workFolder, o.isoPath), log) == 0) {
+        RunCommand(OscdimgCommand(p.oscdimg, p.etfsboot, efiImage, p.workFolder, o.isoPath), log,
+                   host.commandTimeLimit) == 0) {
         EmitLog(log, L"[SUCCESS] 日本語ロケール組込済・UEFI + CSM (Legacy BIOS) 両対応 WinPE ISO (" +
                          arch + L") の作成が完了しました！");
         return 0;
     }
-    if (RunCommand(MakeIsoMediaCommand(p.setupScript, p.workFolder, o.isoPath), log) != 0) {
+    if (RunCommand(MakeIsoMediaCommand(p.setupScript, p.workFolder, o.isoPath), log, host.commandTimeLimit) != 0) {
         EmitLog(log, L"[ERROR] ISOイメージの作成に失敗しました。");
         return 1;
     }
@@ -87,6 +88,9 @@ int Build(const WinPEBuildOptions& o, const LogCallback& log, const WinPEHost& h
     }
     const std::wstring arch = ArchitectureFolder(o.x86);
     const WinPEPaths p = DeriveWinPEPaths(FindAdkRoot(), o.x86, o.workDir, TempFolder());
+    const auto run = [&host](const std::wstring& command, const LogCallback& sink) {
+        return RunCommand(command, sink, host.commandTimeLimit);
+    };
     // The USB step formats the named drive without asking: refuse anything but a
     // plain drive letter, and never the system's own drive, before any work starts.
     if (o.outputKind == WinPEOutputUsb && !IsUsableUsbDrive(UsbDriveName(o.usbDrive), SystemDrive())) {
@@ -96,15 +100,15 @@ int Build(const WinPEBuildOptions& o, const LogCallback& log, const WinPEHost& h
 
     EmitLog(log, L"[WINPE BUILD] 作業ディレクトリを初期化しています (" + arch + L"): " + p.workFolder);
     // Stale mounts left by an earlier, interrupted build go first, then its folder.
-    (void)RunCommand(CleanupWimCommand(), nullptr);
-    (void)RunCommand(RemoveWorkFolderCommand(p.workFolder), nullptr);
+    (void)run(CleanupWimCommand(), RunnerLinesOnly(log));
+    (void)run(RemoveWorkFolderCommand(p.workFolder), RunnerLinesOnly(log));
 
     EmitLog(log, L"[WINPE BUILD] Step 1/5: " + arch + L" WinPE ベース環境とブートファイル群をステージング中...");
     for (const std::wstring& folder : {p.workFolder, p.mediaFolder, p.mediaFolder + L"\\sources", p.mountFolder,
                                        p.workFolder + L"\\bootbins", p.workFolder + L"\\fwfiles"}) {
         CreateFolder(folder);
     }
-    if (RunCommand(StageMediaCommand(p.adkMedia, p.workFolder), log) != 0) {
+    if (run(StageMediaCommand(p.adkMedia, p.workFolder), log) != 0) {
         EmitLog(log, L"[ERROR] WinPE Media フォルダのステージングに失敗しました。");
         return 1;
     }
@@ -115,7 +119,7 @@ int Build(const WinPEBuildOptions& o, const LogCallback& log, const WinPEHost& h
     StageHybridBootFiles(p.adkRoot, p.workFolder, o.x86, log);
 
     EmitLog(log, L"[WINPE BUILD] Step 2/5: DISM で boot.wim (" + arch + L") をマウントしています...");
-    if (RunCommand(MountImageCommand(p.bootImage, p.mountFolder), log) != 0) {
+    if (run(MountImageCommand(p.bootImage, p.mountFolder), log) != 0) {
         EmitLog(log, L"[ERROR] boot.wim のマウントに失敗しました。管理者権限で実行しているか確認してください。");
         return 1;
     }
@@ -132,19 +136,19 @@ int Build(const WinPEBuildOptions& o, const LogCallback& log, const WinPEHost& h
     }
     CopyOver(program.source, p.applicationFolder + L"\\MorvaneDiskEraser.exe");
     CopyRuntimeLibraries(p.applicationFolder, o.x86, log, host);
-    AddJapaneseLocale(p.adkRoot, p.mountFolder, p.applicationFolder, o.x86, log);
+    AddJapaneseLocale(p.adkRoot, p.mountFolder, p.applicationFolder, o.x86, log, host);
     WriteWholeFile(p.mountFolder + L"\\Windows\\System32\\winpeshl.ini", WinpeshlIniContent());
     WriteWholeFile(p.mountFolder + L"\\Windows\\System32\\startnet.cmd", StartnetCmdContent());
 
     EmitLog(log, L"[WINPE BUILD] Step 4/5: DISM で変更をコミットしイメージをアンマウント中...");
-    if (RunCommand(UnmountCommitCommand(p.mountFolder), log) != 0) {
-        (void)RunCommand(UnmountDiscardCommand(p.mountFolder), nullptr);
+    if (run(UnmountCommitCommand(p.mountFolder), log) != 0) {
+        (void)run(UnmountDiscardCommand(p.mountFolder), RunnerLinesOnly(log));
         EmitLog(log, L"[ERROR] DISM アンマウント・コミットに失敗しました。");
         return 1;
     }
 
-    if (o.outputKind == WinPEOutputUsb) return WriteUsb(p, o, arch, log);
-    if (o.outputKind == WinPEOutputIso) return WriteIso(p, o, arch, log);
+    if (o.outputKind == WinPEOutputUsb) return WriteUsb(p, o, arch, log, host);
+    if (o.outputKind == WinPEOutputIso) return WriteIso(p, o, arch, log, host);
     EmitLog(log, L"[SUCCESS] 日本語対応 WinPEメディアフォルダ (" + arch + L") の作成が完了しました: " +
                      p.mediaFolder);
     if (host.openFolder) host.openFolder(p.mediaFolder);

@@ -1,10 +1,13 @@
 // The host facts and effects the WinPE builder depends on (the running program's
-// path, the shell's "open" of a folder, signature checks) behind one seam, plus
-// small file helpers.
+// path, the shell's "open" of a folder, signature checks, how long a tool may run)
+// behind one seam, plus small file helpers.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
+
+#include "winpe/command_runner.h"
 
 namespace morvane {
 
@@ -18,6 +21,8 @@ struct WinPEHost {
     std::wstring programPath;
     // Shows a folder to the user; may be empty (nothing is opened).
     std::function<void(const std::wstring& folder)> openFolder;
+    // Longest run of any one external command.
+    std::chrono::milliseconds commandTimeLimit = kCommandTimeLimit;
     // Whether a downloaded installer may be run.
     std::function<bool(const std::wstring& path)> verifySignature = VerifyAuthenticodeSignature;
 };

@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "common/unique_handle.h"
 #include "common/win32.h"
 #include "evidence/text_encoding.h"
 #include "support/temp_dir.h"
@@ -65,6 +67,8 @@ protected:
         options.usbDrive = drive + L"\\ [USB - 14.90 GB]";
         options.isoPath = temp.file(L"out\\Morvane PE.iso");
         std::filesystem::create_directories(temp.path() / L"out");
+        // Every fake finishes in well under a second; a hang fails within a minute.
+        host.commandTimeLimit = std::chrono::seconds(60);
         // The fake kit installers the x86 set-up downloads carry no signature.
         host.verifySignature = [](const std::wstring&) { return true; };
     }
@@ -259,6 +263,26 @@ TEST_F(WinPEBuild, UsbTargetMustBeADriveLetterOtherThanTheSystemDrive) {
     EXPECT_TRUE(tools.Commands().empty());
     EXPECT_TRUE(IsUsableUsbDrive(L"e:", L"C:"));
     EXPECT_FALSE(IsUsableUsbDrive(L"E:", L"E:"));
+}
+
+TEST_F(WinPEBuild, ACommandThatNeverEndsIsEndedAtTheTimeLimit) {
+    UseKit();
+    options.outputKind = WinPEOutputFolder;
+    host.commandTimeLimit = std::chrono::seconds(2);
+    tools.Hang(L"/Mount-Image=60000");
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_EQ(Build(), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+    const Lines own = Own();
+    ASSERT_GE(own.size(), 2u);
+    EXPECT_EQ(own[own.size() - 2],
+              L"[ERROR] 外部コマンドが制限時間内に終了しなかったため、プロセスごと強制終了しました: " + Utf8ToWide(Mount()));
+    EXPECT_EQ(own.back(), L"[ERROR] boot.wim のマウントに失敗しました。管理者権限で実行しているか確認してください。");
+    // The tool itself, started by cmd.exe, was ended with it.
+    const DWORD pid = tools.HungPid();
+    ASSERT_NE(pid, 0u);
+    UniqueKernelHandle hung(::OpenProcess(SYNCHRONIZE, FALSE, pid));
+    EXPECT_TRUE(!hung || ::WaitForSingleObject(hung.get(), 5000) == WAIT_OBJECT_0);
 }
 
 TEST_F(WinPEBuild, IsoImagePaths) {

@@ -3,8 +3,9 @@
 // exact command line to the file named by MORVANE_FAKE_LOG, prints it, exits with
 // the code scripted in MORVANE_FAKE_EXIT ("needle=code|needle=code": the first rule
 // whose needle occurs in the command line wins, default 0) and, on success, creates
-// what the real tool would leave where the program looks next; a failing curl
-// leaves an error page behind.
+// what the real tool would leave where the program looks next. MORVANE_FAKE_SLEEP
+// ("needle=milliseconds", same matching) makes it hang first, after writing its
+// process id to MORVANE_FAKE_PID_FILE; a failing curl leaves an error page behind.
 #include <cstdio>
 #include <cwctype>
 #include <filesystem>
@@ -41,8 +42,10 @@ std::wstring Lower(std::wstring s) {
     return s;
 }
 
-int ScriptedExitCode(const std::wstring& commandLine) {
-    const std::wstring rules = Env(L"MORVANE_FAKE_EXIT");
+// The value of the first "needle=value" rule in `variable` whose needle occurs in the
+// command line; 0 when none does.
+int ScriptedValue(const wchar_t* variable, const std::wstring& commandLine) {
+    const std::wstring rules = Env(variable);
     std::size_t start = 0;
     while (start < rules.size()) {
         std::size_t end = rules.find(L'|', start);
@@ -179,7 +182,17 @@ int wmain() {
     ::GetModuleFileNameW(nullptr, self, MAX_PATH);
     const std::wstring tool = Lower(fs::path(self).stem().wstring());
 
-    const int code = ScriptedExitCode(commandLine);
+    const int sleep = ScriptedValue(L"MORVANE_FAKE_SLEEP", commandLine);
+    if (sleep > 0) {
+        const std::wstring pidFile = Env(L"MORVANE_FAKE_PID_FILE");
+        if (!pidFile.empty()) {
+            std::ofstream(fs::path(pidFile), std::ios::binary) << ::GetCurrentProcessId();
+        }
+        std::fflush(stdout);
+        ::Sleep(static_cast<DWORD>(sleep));
+    }
+
+    const int code = ScriptedValue(L"MORVANE_FAKE_EXIT", commandLine);
     if (code == 0) {
         Effects(tool, args);
     } else if (tool == L"curl" && !After(args, L"-o").empty()) {
