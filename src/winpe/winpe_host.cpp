@@ -9,6 +9,10 @@
 
 namespace morvane {
 
+unsigned SystemDriveType(const std::wstring& root) {
+    return ::GetDriveTypeW(root.c_str());
+}
+
 bool VerifyAuthenticodeSignature(const std::wstring& path) {
     // wintrust.dll is loaded from the system folder on first use, so the program
     // does not import it at start-up.

@@ -1,6 +1,6 @@
 // The host facts and effects the WinPE builder depends on (the running program's
-// path, the shell's "open" of a folder, signature checks, how long a tool may run)
-// behind one seam, plus small file helpers.
+// path, the shell's "open" of a folder, drive types, signature checks, how long a
+// tool may run) behind one seam, plus small file helpers.
 #pragma once
 
 #include <chrono>
@@ -11,6 +11,8 @@
 
 namespace morvane {
 
+// GetDriveTypeW of a root such as "E:\" (DRIVE_REMOVABLE, DRIVE_FIXED, ...).
+[[nodiscard]] unsigned SystemDriveType(const std::wstring& root);
 // True when the file carries a valid Authenticode signature that chains to a
 // trusted root (WinVerifyTrust with the generic verify action, no UI).
 [[nodiscard]] bool VerifyAuthenticodeSignature(const std::wstring& path);
@@ -23,6 +25,8 @@ struct WinPEHost {
     std::function<void(const std::wstring& folder)> openFolder;
     // Longest run of any one external command.
     std::chrono::milliseconds commandTimeLimit = kCommandTimeLimit;
+    // Drive type of a drive root; the USB target must be removable.
+    std::function<unsigned(const std::wstring& root)> driveType = SystemDriveType;
     // Whether a downloaded installer may be run.
     std::function<bool(const std::wstring& path)> verifySignature = VerifyAuthenticodeSignature;
 };

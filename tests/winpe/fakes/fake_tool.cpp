@@ -5,7 +5,8 @@
 // whose needle occurs in the command line wins, default 0) and, on success, creates
 // what the real tool would leave where the program looks next. MORVANE_FAKE_SLEEP
 // ("needle=milliseconds", same matching) makes it hang first, after writing its
-// process id to MORVANE_FAKE_PID_FILE; a failing curl leaves an error page behind.
+// process id to MORVANE_FAKE_PID_FILE; dism lists the folders of MORVANE_FAKE_MOUNTED
+// ("folder|folder") as mounted images; a failing curl leaves an error page behind.
 #include <cstdio>
 #include <cwctype>
 #include <filesystem>
@@ -89,6 +90,19 @@ std::wstring Suffix(const std::vector<std::wstring>& args, const std::wstring& p
     return {};
 }
 
+// Splits "a|b|c".
+std::vector<std::wstring> Split(const std::wstring& list) {
+    std::vector<std::wstring> parts;
+    std::size_t start = 0;
+    while (start < list.size()) {
+        std::size_t end = list.find(L'|', start);
+        if (end == std::wstring::npos) end = list.size();
+        if (end > start) parts.push_back(list.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
+}
+
 bool Enabled(const std::wstring& effect) {
     return (L"," + Env(L"MORVANE_FAKE_INSTALL") + L",").find(L"," + effect + L",") !=
            std::wstring::npos;
@@ -145,6 +159,19 @@ void Effects(const std::wstring& tool, const std::vector<std::wstring>& args) {
             if (Enabled(L"hive")) {
                 Touch(fs::path(mount) / L"Windows" / L"System32" / L"config" / L"SOFTWARE");
             }
+            // A folder where the start file belongs: writing that file fails.
+            if (Enabled(L"blockini")) {
+                fs::create_directories(fs::path(mount) / L"Windows" / L"System32" / L"winpeshl.ini", ec);
+            }
+        }
+        if (Has(args, L"/Get-MountedImageInfo")) {
+            std::printf("Deployment Image Servicing and Management tool\n\nMounted images:\n\n");
+            for (const auto& folder : Split(Env(L"MORVANE_FAKE_MOUNTED"))) {
+                std::printf("Mount Dir : %s\nImage File : %s\\boot.wim\nImage Index : 1\n"
+                            "Mounted Read/Write : Yes\nStatus : Needs Remount\n\n",
+                            Utf8(folder).c_str(), Utf8(folder).c_str());
+            }
+            std::printf("The operation completed successfully.\n");
         }
     } else if (tool == L"oscdimg" && !args.empty()) {
         Touch(args.back(), "fake iso\r\n");
