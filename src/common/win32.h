@@ -15,3 +15,5 @@
 #include <setupapi.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <softpub.h>
+#include <wintrust.h>

@@ -34,9 +34,11 @@ enum AdkInstallChoice : int {
 [[nodiscard]] int GetAdkStatus();
 [[nodiscard]] bool HasX86WinPE();
 
-// Downloads and installs the kit without interaction. Tool results are ignored;
-// returns 0 when the kit is complete afterwards (mode 2: when the downloads were
-// attempted), else 1.
+// Downloads and installs the kit without interaction. Downloads go over HTTPS only
+// and a failed one is an error; a setup program runs only with a valid Authenticode
+// signature (host.verifySignature). Setup results are ignored; returns 0 when the
+// kit is complete afterwards (mode 2: when every installer was downloaded), else 1.
+// A download folder containing "%" is refused before anything runs.
 [[nodiscard]] int InstallAdk(int choice, const std::wstring& downloadDir, LogCallback log);
 [[nodiscard]] int InstallAdk(int choice, const std::wstring& downloadDir, LogCallback log,
                              const WinPEHost& host);

@@ -3,6 +3,7 @@
 // reduced to 0 (exit code 0) or 1 (anything else).
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -28,9 +29,22 @@ void AppendOutputChunk(std::string& accumulator, const char* chunk, std::size_t 
 // the system ANSI code page. Empty when the conversion yields nothing.
 [[nodiscard]] std::wstring ToolOutputLogLine(const std::string& line);
 
-// Runs `command` hidden, forwards each complete non-empty output line to `onLine`
-// (which may be empty: the output is then read and dropped) and returns 0 only when
-// the process ran and exited with code 0. Blocks until the command has ended.
-[[nodiscard]] int RunCommand(const std::wstring& command, LogCallback onLine);
+// How long one external command may run before its whole process tree is ended.
+// Generous: committing a large image with DISM can take well over half an hour on a
+// slow disk, and a download of the kit's add-on is several gigabytes.
+inline constexpr std::chrono::milliseconds kCommandTimeLimit = std::chrono::hours(2);
+
+// Runs `command` hidden with standard input on NUL (a tool that asks a question
+// reads end of file and fails at once), forwards each complete non-empty output
+// line to `onLine` (which may be empty: the output is then read and dropped) and
+// returns 0 only when the process ran and exited with code 0. When the command is
+// still running after `timeLimit`, the command and every process it started are
+// ended, an "[ERROR] " line naming the command goes to `onLine`, and the result is 1.
+[[nodiscard]] int RunCommand(const std::wstring& command, LogCallback onLine,
+                             std::chrono::milliseconds timeLimit = kCommandTimeLimit);
+
+// For commands whose output stays out of the log: forwards only the runner's own
+// lines (a time-out), not the tool's indented output. Empty when `log` is empty.
+[[nodiscard]] LogCallback RunnerLinesOnly(LogCallback log);
 
 }  // namespace morvane

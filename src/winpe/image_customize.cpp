@@ -32,10 +32,6 @@ std::wstring SystemDirectory() {
     return (n > 0 && n < MAX_PATH) ? std::wstring(buffer, n) : std::wstring();
 }
 
-void Run(const std::wstring& command, const LogCallback& log) {
-    (void)RunCommand(command, log);  // DISM and reg.exe results never stop a build
-}
-
 }  // namespace
 
 void StageHybridBootFiles(const std::wstring& adkRoot, const std::wstring& workFolder, int x86,
@@ -44,13 +40,26 @@ void StageHybridBootFiles(const std::wstring& adkRoot, const std::wstring& workF
     const std::wstring bootbins = workFolder + L"\\bootbins";
     CreateFolder(fwfiles);
     CreateFolder(bootbins);
-    // The boot images come from the amd64 host tools for either architecture.
-    const std::wstring oscdimg = adkRoot + L"\\Deployment Tools\\amd64\\Oscdimg";
+    // The UEFI images carry the architecture's boot loader (bootia32.efi for x86),
+    // so they come from that architecture's folder; amd64's only stand in for a file
+    // the architecture's folder lacks.
+    const std::wstring arch = ArchitectureFolder(x86);
+    const std::wstring own = adkRoot + L"\\Deployment Tools\\" + arch + L"\\Oscdimg";
+    const std::wstring amd64 = adkRoot + L"\\Deployment Tools\\amd64\\Oscdimg";
+    std::wstring borrowed;
     for (const wchar_t* file : kBootImageFiles) {
-        const std::wstring source = oscdimg + L"\\" + file;
-        if (!PathExists(source)) continue;
+        std::wstring source = own + L"\\" + file;
+        if (!PathExists(source)) {
+            source = amd64 + L"\\" + file;
+            if (arch == L"amd64" || !PathExists(source)) continue;
+            borrowed += (borrowed.empty() ? L"" : L", ") + std::wstring(file);
+        }
         CopyOver(source, fwfiles + L"\\" + file);
         CopyOver(source, bootbins + L"\\" + file);
+    }
+    if (!borrowed.empty()) {
+        EmitLog(log, L"[WARN] " + arch + L" の Oscdimg フォルダにないため amd64 のブートイメージで代用します "
+                     L"(このアーキテクチャでは UEFI 起動できない可能性があります): " + borrowed);
     }
     const std::wstring mediaBootmgr = workFolder + L"\\media\\bootmgr";
     if (!PathExists(mediaBootmgr)) {
@@ -65,19 +74,29 @@ void StageHybridBootFiles(const std::wstring& adkRoot, const std::wstring& workF
 
 void AddJapaneseLocale(const std::wstring& adkRoot, const std::wstring& mountFolder,
                        const std::wstring& applicationFolder, int x86, LogCallback log) {
+    AddJapaneseLocale(adkRoot, mountFolder, applicationFolder, x86, std::move(log), SystemWinPEHost());
+}
+
+void AddJapaneseLocale(const std::wstring& adkRoot, const std::wstring& mountFolder,
+                       const std::wstring& applicationFolder, int x86, LogCallback log,
+                       const WinPEHost& host) {
+    const auto Run = [&host](const std::wstring& command, const LogCallback& sink) {
+        (void)RunCommand(command, sink, host.commandTimeLimit);  // results never stop a build
+    };
+    const std::wstring dism = ChooseDism(adkRoot);
     const std::wstring packages = PERoot(adkRoot, x86) + L"\\WinPE_OCs";
     const std::wstring fontSupport = packages + L"\\WinPE-FontSupport-JA-JP.cab";
     if (PathExists(fontSupport)) {
         EmitLog(log, L"[JA-JP LOCALE] WinPE-FontSupport-JA-JP.cab (日本語フォントサポート) を適用中...");
-        Run(AddPackageCommand(mountFolder, fontSupport), log);
+        Run(AddPackageCommand(dism, mountFolder, fontSupport), log);
     }
     const std::wstring languagePack = packages + L"\\ja-jp\\lp.cab";
     if (PathExists(languagePack)) {
         EmitLog(log, L"[JA-JP LOCALE] ja-jp\\lp.cab (日本語言語パック) を適用中...");
-        Run(AddPackageCommand(mountFolder, languagePack), log);
+        Run(AddPackageCommand(dism, mountFolder, languagePack), log);
         // Switching the settings only makes sense once the language is in the image.
-        Run(SetAllIntlCommand(mountFolder), log);
-        Run(SetLayeredDriverCommand(mountFolder), log);
+        Run(SetAllIntlCommand(dism, mountFolder), log);
+        Run(SetLayeredDriverCommand(dism, mountFolder), log);
     }
 
     const std::wstring imageFonts = mountFolder + L"\\Windows\\Fonts";
@@ -95,11 +114,17 @@ void AddJapaneseLocale(const std::wstring& adkRoot, const std::wstring& mountFol
         EmitLog(log, L"[JA-JP FONTS] WinPE レジストリへ日本語フォント (MS UI Gothic / Yu Gothic UI) "
                      L"と FontLink を登録中...");
         // reg.exe output stays out of the log; every step runs even if the load failed.
-        Run(LoadHiveCommand(mountFolder), nullptr);
-        for (const std::wstring& command : FontRegistryCommands()) Run(command, nullptr);
-        Run(UnloadHiveCommand(), nullptr);
+        const LogCallback quiet = RunnerLinesOnly(log);
+        Run(LoadHiveCommand(mountFolder), quiet);
+        for (const std::wstring& command : FontRegistryCommands()) Run(command, quiet);
+        Run(UnloadHiveCommand(), quiet);
     }
     log = nullptr;
+}
+
+std::wstring ChooseDism(const std::wstring& adkRoot) {
+    const std::wstring kit = KitDismPath(adkRoot);
+    return DismProgram(PathExists(kit) ? kit : std::wstring());
 }
 
 void CopyRuntimeLibraries(const std::wstring& applicationFolder, int x86, LogCallback log) {
@@ -120,13 +145,11 @@ void CopyRuntimeLibraries(const std::wstring& applicationFolder, int x86, LogCal
         const std::wstring target = applicationFolder + L"\\" + library;
         const std::wstring fromFirst = first + L"\\" + library;
         const std::wstring fromSecond = second + L"\\" + library;
-        // The line is logged after the copy whatever the copy returned.
+        // Only a library that really arrived in the image is reported as bundled.
         if (PathExists(fromFirst)) {
-            CopyOver(fromFirst, target);
-            EmitLog(log, firstTag + std::wstring(library));
+            if (CopyOver(fromFirst, target)) EmitLog(log, firstTag + std::wstring(library));
         } else if (!second.empty() && PathExists(fromSecond)) {
-            CopyOver(fromSecond, target);
-            EmitLog(log, secondTag + std::wstring(library));
+            if (CopyOver(fromSecond, target)) EmitLog(log, secondTag + std::wstring(library));
         }
     }
     log = nullptr;

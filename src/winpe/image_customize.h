@@ -11,7 +11,10 @@
 namespace morvane {
 
 // The El Torito boot sector and the UEFI boot images go to the work folder's
-// "fwfiles" and "bootbins"; the media tree gets a BIOS boot manager if it lacks one.
+// "fwfiles" and "bootbins", taken from the architecture's own Oscdimg folder (an
+// x86 medium needs the 32-bit UEFI loader); a file that folder lacks is borrowed
+// from amd64 with a "[WARN] " line. The media tree gets a BIOS boot manager if it
+// lacks one.
 void StageHybridBootFiles(const std::wstring& adkRoot, const std::wstring& workFolder, int x86,
                           LogCallback log);
 
@@ -19,8 +22,16 @@ void StageHybridBootFiles(const std::wstring& adkRoot, const std::wstring& workF
 // entries, applied to the image mounted at `mountFolder`.
 void AddJapaneseLocale(const std::wstring& adkRoot, const std::wstring& mountFolder,
                        const std::wstring& applicationFolder, int x86, LogCallback log);
+void AddJapaneseLocale(const std::wstring& adkRoot, const std::wstring& mountFolder,
+                       const std::wstring& applicationFolder, int x86, LogCallback log,
+                       const WinPEHost& host);
 
-// The language runtime libraries, copied next to the injected program.
+// The DISM every image command runs (as DismProgram names it): the kit's own when
+// it is installed, which knows the kit's image format, else the system's.
+[[nodiscard]] std::wstring ChooseDism(const std::wstring& adkRoot);
+
+// The language runtime libraries, copied next to the injected program; each copy
+// that succeeded is logged.
 void CopyRuntimeLibraries(const std::wstring& applicationFolder, int x86, LogCallback log);
 void CopyRuntimeLibraries(const std::wstring& applicationFolder, int x86, LogCallback log,
                           const WinPEHost& host);

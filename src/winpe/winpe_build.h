@@ -23,7 +23,8 @@ struct WinPEBuildOptions {
     std::int32_t uefiOnly = 0;  // non-zero: no legacy BIOS boot records
     std::wstring usbDrive;      // only its first two characters are used ("E:")
     std::wstring isoPath;
-    std::wstring workDir;       // empty: temporary folder + "Morvane_WinPE_" + architecture
+    std::wstring workDir;       // empty: a fresh temporary folder + "Morvane_WinPE_" + architecture
+                                // + "_" + start time, one per build
 };
 
 // Which file becomes the injected program, and whether that choice is announced.
@@ -36,11 +37,13 @@ struct InjectedProgram {
 [[nodiscard]] InjectedProgram ChooseInjectedProgram(const std::wstring& programPath, int x86,
                                                     bool x86BuildBeside, bool x86BuildInSubfolder);
 
-// True for a drive name of one drive letter ("E:") other than the
-// drive the running system lives on; the USB step formats that drive.
+// True for a drive name of one drive letter ("E:") other than the drive the running
+// system lives on. The build also requires a removable drive that is not the
+// program's own drive, both before it starts and right before it formats.
 [[nodiscard]] bool IsUsableUsbDrive(const std::wstring& drive, const std::wstring& systemDrive);
 
 // Returns 0 when the medium was created, 1 on failure (explained in the log).
+// Paths that reach cmd.exe (work folder, ISO path, USB drive) must not contain "%".
 [[nodiscard]] int BuildWinPEMedia(const WinPEBuildOptions& options, LogCallback log);
 [[nodiscard]] int BuildWinPEMedia(const WinPEBuildOptions& options, LogCallback log,
                                   const WinPEHost& host);

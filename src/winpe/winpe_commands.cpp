@@ -47,8 +47,20 @@ WinPEPaths DeriveWinPEPaths(const std::wstring& adkRoot, int x86, const std::wst
     return p;
 }
 
-std::wstring CleanupWimCommand() {
-    return L"dism.exe /Cleanup-Wim >nul 2>&1";
+std::wstring KitDismPath(const std::wstring& adkRoot) {
+    return adkRoot + L"\\Deployment Tools\\amd64\\DISM\\dism.exe";
+}
+
+std::wstring DismProgram(const std::wstring& dismPath) {
+    return dismPath.empty() ? L"dism.exe" : Quoted(dismPath);
+}
+
+std::wstring MountedImagesCommand(const std::wstring& dism) {
+    return dism + L" /English /Get-MountedImageInfo";
+}
+
+std::wstring CleanupMountpointsCommand(const std::wstring& dism) {
+    return dism + L" /Cleanup-Mountpoints";
 }
 
 std::wstring RemoveWorkFolderCommand(const std::wstring& workFolder) {
@@ -60,17 +72,18 @@ std::wstring StageMediaCommand(const std::wstring& adkMedia, const std::wstring&
     return L"xcopy /herky " + Quoted(adkMedia) + L" " + Quoted(workFolder + L"\\media\\");
 }
 
-std::wstring MountImageCommand(const std::wstring& bootImage, const std::wstring& mountFolder) {
-    return L"dism.exe /Mount-Image /ImageFile:" + Quoted(bootImage) + L" /Index:1 /MountDir:" +
+std::wstring MountImageCommand(const std::wstring& dism, const std::wstring& bootImage,
+                              const std::wstring& mountFolder) {
+    return dism + L" /Mount-Image /ImageFile:" + Quoted(bootImage) + L" /Index:1 /MountDir:" +
            Quoted(mountFolder);
 }
 
-std::wstring UnmountCommitCommand(const std::wstring& mountFolder) {
-    return L"dism.exe /Unmount-Image /MountDir:" + Quoted(mountFolder) + L" /Commit";
+std::wstring UnmountCommitCommand(const std::wstring& dism, const std::wstring& mountFolder) {
+    return dism + L" /Unmount-Image /MountDir:" + Quoted(mountFolder) + L" /Commit";
 }
 
-std::wstring UnmountDiscardCommand(const std::wstring& mountFolder) {
-    return L"dism.exe /Unmount-Image /MountDir:" + Quoted(mountFolder) + L" /Discard";
+std::wstring UnmountDiscardCommand(const std::wstring& dism, const std::wstring& mountFolder) {
+    return dism + L" /Unmount-Image /MountDir:" + Quoted(mountFolder) + L" /Discard";
 }
 
 std::wstring MakeUsbMediaCommand(const std::wstring& setupScript, const std::wstring& workFolder,
@@ -93,14 +106,17 @@ std::wstring OscdimgCommand(const std::wstring& oscdimg, const std::wstring& etf
 
 std::wstring MakeIsoMediaCommand(const std::wstring& setupScript, const std::wstring& workFolder,
                                  const std::wstring& isoPath) {
-    return L"call " + Quoted(setupScript) + L" && MakeWinPEMedia.cmd /ISO " + Quoted(workFolder) +
+    // /F: the script would otherwise ask before replacing an existing image.
+    return L"call " + Quoted(setupScript) + L" && MakeWinPEMedia.cmd /ISO /F " + Quoted(workFolder) +
            L" " + Quoted(isoPath);
 }
 
 std::wstring DownloadCommand(int linkId, const std::wstring& downloadFolder,
                              const std::wstring& fileName) {
-    return L"curl.exe -L " + Quoted(ForwardLink(linkId)) + L" -o " +
-           Quoted(downloadFolder + L"\\" + fileName);
+    // --fail: an HTTP error is an error (exit 22), not an error page saved as the
+    // installer. HTTPS only, for the request and for every redirect it follows.
+    return L"curl.exe --fail --proto =https --proto-redir =https -L " + Quoted(ForwardLink(linkId)) +
+           L" -o " + Quoted(downloadFolder + L"\\" + fileName);
 }
 
 std::wstring AdkSetupCommand(const std::wstring& downloadFolder) {
@@ -128,25 +144,26 @@ std::wstring XcopyTreeCommand(const std::wstring& source, const std::wstring& de
 }
 
 std::wstring WingetAdkCommand() {
-    return L"winget install --id Microsoft.WindowsADK -e --accept-package-agreements "
-           L"--accept-source-agreements";
+    return std::wstring(L"winget install --id Microsoft.WindowsADK --version ") + kWingetAdkVersion +
+           L" -e --accept-package-agreements --accept-source-agreements";
 }
 
 std::wstring WingetWinPECommand() {
-    return L"winget install --id Microsoft.WindowsADK.WinPEAddon -e --accept-package-agreements "
-           L"--accept-source-agreements";
+    return std::wstring(L"winget install --id Microsoft.WindowsADK.WinPEAddon --version ") + kWingetAdkVersion +
+           L" -e --accept-package-agreements --accept-source-agreements";
 }
 
-std::wstring AddPackageCommand(const std::wstring& mountFolder, const std::wstring& package) {
-    return L"dism.exe /Image:" + Quoted(mountFolder) + L" /Add-Package /PackagePath:" + Quoted(package);
+std::wstring AddPackageCommand(const std::wstring& dism, const std::wstring& mountFolder,
+                              const std::wstring& package) {
+    return dism + L" /Image:" + Quoted(mountFolder) + L" /Add-Package /PackagePath:" + Quoted(package);
 }
 
-std::wstring SetAllIntlCommand(const std::wstring& mountFolder) {
-    return L"dism.exe /Image:" + Quoted(mountFolder) + L" /Set-AllIntl:ja-JP";
+std::wstring SetAllIntlCommand(const std::wstring& dism, const std::wstring& mountFolder) {
+    return dism + L" /Image:" + Quoted(mountFolder) + L" /Set-AllIntl:ja-JP";
 }
 
-std::wstring SetLayeredDriverCommand(const std::wstring& mountFolder) {
-    return L"dism.exe /Image:" + Quoted(mountFolder) + L" /Set-LayeredDriver:6";
+std::wstring SetLayeredDriverCommand(const std::wstring& dism, const std::wstring& mountFolder) {
+    return dism + L" /Image:" + Quoted(mountFolder) + L" /Set-LayeredDriver:6";
 }
 
 std::wstring LoadHiveCommand(const std::wstring& mountFolder) {

@@ -12,6 +12,10 @@ inline constexpr const wchar_t* kForwardLinkBase = L"https://go.microsoft.com/fw
 
 [[nodiscard]] std::wstring ForwardLink(int linkId);
 
+// The one release of the Windows 11 kit that winget installs, for the kit and its
+// WinPE add-on alike: the add-on only works with the kit of the same version.
+inline constexpr const wchar_t* kWingetAdkVersion = L"10.1.26100.2454";
+
 // "x86" for 1, "amd64" for anything else.
 [[nodiscard]] std::wstring ArchitectureFolder(int x86);
 
@@ -36,18 +40,28 @@ struct WinPEPaths {
 };
 
 // `tempPath` is the system's temporary folder ending in "\"; it names the default
-// work folder when `workDir` is empty.
+// work folder when `workDir` is empty (the build itself makes that name unique).
 [[nodiscard]] WinPEPaths DeriveWinPEPaths(const std::wstring& adkRoot, int x86,
                                           const std::wstring& workDir,
                                           const std::wstring& tempPath);
 
+// The kit's own DISM, the amd64 host build under Deployment Tools.
+[[nodiscard]] std::wstring KitDismPath(const std::wstring& adkRoot);
+// How a DISM command line names the program (the `dism` argument below): the quoted
+// full path, or "dism.exe" as found on PATH when `dismPath` is empty.
+[[nodiscard]] std::wstring DismProgram(const std::wstring& dismPath);
+
 // Build pipeline.
-[[nodiscard]] std::wstring CleanupWimCommand();
+// Lists the mounted images with English labels ("Mount Dir : ...") whatever the
+// system language.
+[[nodiscard]] std::wstring MountedImagesCommand(const std::wstring& dism);
+[[nodiscard]] std::wstring CleanupMountpointsCommand(const std::wstring& dism);
 [[nodiscard]] std::wstring RemoveWorkFolderCommand(const std::wstring& workFolder);
 [[nodiscard]] std::wstring StageMediaCommand(const std::wstring& adkMedia, const std::wstring& workFolder);
-[[nodiscard]] std::wstring MountImageCommand(const std::wstring& bootImage, const std::wstring& mountFolder);
-[[nodiscard]] std::wstring UnmountCommitCommand(const std::wstring& mountFolder);
-[[nodiscard]] std::wstring UnmountDiscardCommand(const std::wstring& mountFolder);
+[[nodiscard]] std::wstring MountImageCommand(const std::wstring& dism, const std::wstring& bootImage,
+                                             const std::wstring& mountFolder);
+[[nodiscard]] std::wstring UnmountCommitCommand(const std::wstring& dism, const std::wstring& mountFolder);
+[[nodiscard]] std::wstring UnmountDiscardCommand(const std::wstring& dism, const std::wstring& mountFolder);
 [[nodiscard]] std::wstring MakeUsbMediaCommand(const std::wstring& setupScript,
                                                const std::wstring& workFolder, const std::wstring& drive);
 [[nodiscard]] std::wstring BootsectCommand(const std::wstring& bootsect, const std::wstring& drive);
@@ -69,9 +83,10 @@ struct WinPEPaths {
 [[nodiscard]] std::wstring WingetWinPECommand();
 
 // Japanese locale, fonts and the offline registry hive.
-[[nodiscard]] std::wstring AddPackageCommand(const std::wstring& mountFolder, const std::wstring& package);
-[[nodiscard]] std::wstring SetAllIntlCommand(const std::wstring& mountFolder);
-[[nodiscard]] std::wstring SetLayeredDriverCommand(const std::wstring& mountFolder);
+[[nodiscard]] std::wstring AddPackageCommand(const std::wstring& dism, const std::wstring& mountFolder,
+                                             const std::wstring& package);
+[[nodiscard]] std::wstring SetAllIntlCommand(const std::wstring& dism, const std::wstring& mountFolder);
+[[nodiscard]] std::wstring SetLayeredDriverCommand(const std::wstring& dism, const std::wstring& mountFolder);
 [[nodiscard]] std::wstring LoadHiveCommand(const std::wstring& mountFolder);
 // The six font and font-link registrations, in order.
 [[nodiscard]] std::vector<std::wstring> FontRegistryCommands();

@@ -6,6 +6,38 @@
 
 namespace morvane {
 
+unsigned SystemDriveType(const std::wstring& root) {
+    return ::GetDriveTypeW(root.c_str());
+}
+
+bool VerifyAuthenticodeSignature(const std::wstring& path) {
+    // wintrust.dll is loaded from the system folder on first use, so the program
+    // does not import it at start-up.
+    using VerifyFn = decltype(&::WinVerifyTrust);
+    static const VerifyFn verify = [] {
+        const HMODULE dll = ::LoadLibraryExW(L"wintrust.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        return dll ? reinterpret_cast<VerifyFn>(reinterpret_cast<void*>(::GetProcAddress(dll, "WinVerifyTrust")))
+                   : nullptr;
+    }();
+    if (!verify) return false;
+
+    WINTRUST_FILE_INFO file{};
+    file.cbStruct = sizeof file;
+    file.pcwszFilePath = path.c_str();
+    WINTRUST_DATA data{};
+    data.cbStruct = sizeof data;
+    data.dwUIChoice = WTD_UI_NONE;
+    data.fdwRevocationChecks = WTD_REVOKE_NONE;
+    data.dwUnionChoice = WTD_CHOICE_FILE;
+    data.pFile = &file;
+    data.dwStateAction = WTD_STATEACTION_VERIFY;
+    GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+    const LONG status = verify(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+    data.dwStateAction = WTD_STATEACTION_CLOSE;
+    verify(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+    return status == ERROR_SUCCESS;
+}
+
 WinPEHost SystemWinPEHost() {
     WinPEHost host;
     wchar_t path[MAX_PATH] = {};
@@ -43,6 +75,10 @@ std::wstring TempFolder() {
     wchar_t buffer[MAX_PATH + 1] = {};
     const DWORD n = ::GetTempPathW(MAX_PATH, buffer);
     return (n > 0 && n <= MAX_PATH) ? std::wstring(buffer, n) : std::wstring();
+}
+
+bool HasPercent(const std::wstring& path) {
+    return path.find(L'%') != std::wstring::npos;
 }
 
 }  // namespace morvane

@@ -27,6 +27,8 @@ struct FakeKitLayout {
     bool amd64Bootmgr = true;     // amd64\Media\bootmgr
     bool x86Bootmgr = true;       // x86\Media\bootmgr
     bool oscdimg = true;          // oscdimg.exe (fake) in the amd64 Oscdimg folder
+    bool x86BootImages = true;    // the boot images in the x86 Oscdimg folder too
+    bool kitDism = false;         // dism.exe (fake) in Deployment Tools\amd64\DISM
     bool etfsboot = true;
     bool noprompt = true;         // efisys_noprompt.bin (and its _EX variant)
     bool bootsect = true;         // bootsect.exe (fake)
@@ -66,6 +68,7 @@ public:
         return root_ + L"\\Windows Preinstallation Environment\\" + arch;
     }
     std::wstring oscdimgFolder() const { return root_ + L"\\Deployment Tools\\amd64\\Oscdimg"; }
+    std::wstring dism() const { return root_ + L"\\Deployment Tools\\amd64\\DISM\\dism.exe"; }
 
 private:
     void File(const std::wstring& relative, const std::string& content = "fake\r\n") const {
@@ -87,6 +90,17 @@ private:
         if (l.fontPackage) File(pe + L"\\WinPE_OCs\\WinPE-FontSupport-JA-JP.cab");
         if (l.languagePack) File(pe + L"\\WinPE_OCs\\ja-jp\\lp.cab");
     }
+    // The boot sector and UEFI images of one Oscdimg folder; their text names the file
+    // and, after it, the architecture (" x86"; nothing for amd64).
+    void BootImages(const std::wstring& folder, const std::string& arch, const FakeKitLayout& l) const {
+        if (l.etfsboot) File(folder + L"etfsboot.com", "etfsboot" + arch);
+        File(folder + L"efisys.bin", "efisys" + arch);
+        File(folder + L"efisys_EX.bin", "efisys_EX" + arch);
+        if (l.noprompt) {
+            File(folder + L"efisys_noprompt.bin", "efisys_noprompt" + arch);
+            File(folder + L"efisys_noprompt_EX.bin", "efisys_noprompt_EX" + arch);
+        }
+    }
     void Build(const FakeKitLayout& l) const {
         std::filesystem::create_directories(root_);
         const std::string peFolder =
@@ -97,25 +111,32 @@ private:
         }
         if (l.winpeAddon) {
             File(L"Windows Preinstallation Environment\\copype.cmd");
+            // Like the real script, it asks before replacing an existing image unless
+            // /F is given; an answer that is not Y (end of input) ends it with an error.
             File(L"Windows Preinstallation Environment\\MakeWinPEMedia.cmd",
                  "@echo off\r\n"
                  ">>\"%MORVANE_FAKE_LOG%\" echo MakeWinPEMedia.cmd %*\r\n"
                  "if not \"%MORVANE_FAKE_MWPM_EXIT%\"==\"\" if not \"%MORVANE_FAKE_MWPM_EXIT%\"==\"0\" "
                  "exit /b %MORVANE_FAKE_MWPM_EXIT%\r\n"
-                 "if /i \"%1\"==\"/ISO\" echo fake iso>%3\r\n"
+                 "set DEST=%3\r\n"
+                 "if /i \"%~2\"==\"/F\" set DEST=%4\r\n"
+                 "if /i not \"%1\"==\"/ISO\" exit /b 0\r\n"
+                 "if /i \"%~2\"==\"/F\" goto make\r\n"
+                 "if not exist %DEST% goto make\r\n"
+                 "set ANSWER=\r\n"
+                 "set /p ANSWER=The image exists. Overwrite it? (Y/N) \r\n"
+                 "if /i not \"%ANSWER%\"==\"Y\" exit /b 1\r\n"
+                 ":make\r\n"
+                 "echo fake iso>%DEST%\r\n"
                  "exit /b 0\r\n");
             Arch(L"amd64", l.amd64Bootmgr, l);
             if (l.x86WinPE) Arch(L"x86", l.x86Bootmgr, l);
         }
         const std::wstring osc = L"Deployment Tools\\amd64\\Oscdimg\\";
         if (l.oscdimg) Tool(osc + L"oscdimg.exe", L"oscdimg");
-        if (l.etfsboot) File(osc + L"etfsboot.com", "etfsboot");
-        File(osc + L"efisys.bin", "efisys");
-        File(osc + L"efisys_EX.bin", "efisys_EX");
-        if (l.noprompt) {
-            File(osc + L"efisys_noprompt.bin", "efisys_noprompt");
-            File(osc + L"efisys_noprompt_EX.bin", "efisys_noprompt_EX");
-        }
+        BootImages(osc, "", l);
+        if (l.x86BootImages) BootImages(L"Deployment Tools\\x86\\Oscdimg\\", " x86", l);
+        if (l.kitDism) Tool(L"Deployment Tools\\amd64\\DISM\\dism.exe", L"dism");
         if (l.bootsect) Tool(L"Deployment Tools\\amd64\\BCDBoot\\bootsect.exe", L"bootsect");
     }
 

@@ -65,11 +65,25 @@ public:
         env_.Set(L"MORVANE_FAKE_LOG", logPath);
         env_.Set(L"MORVANE_FAKE_EXIT", L"");
         env_.Set(L"MORVANE_FAKE_INSTALL", L"");
+        env_.Set(L"MORVANE_FAKE_SLEEP", L"");
+        env_.Set(L"MORVANE_FAKE_PID_FILE", logPath + L".pid");
+        env_.Set(L"MORVANE_FAKE_MOUNTED", L"");
     }
     // "needle=code|needle=code": exit codes of the fakes by command-line content.
     void ScriptExits(const std::wstring& rules) { env_.Set(L"MORVANE_FAKE_EXIT", rules); }
-    // Comma-separated effects: setup, msi, dtx86, winget, hive.
+    // Comma-separated effects: setup, msi, dtx86, winget, hive, blockini.
     void Effects(const std::wstring& list) { env_.Set(L"MORVANE_FAKE_INSTALL", list); }
+    // "needle=milliseconds": the matching fake hangs that long before it acts.
+    void Hang(const std::wstring& rules) { env_.Set(L"MORVANE_FAKE_SLEEP", rules); }
+    // The process id of the last fake that hung.
+    DWORD HungPid() const {
+        std::ifstream in{std::filesystem::path(log_ + L".pid")};
+        DWORD pid = 0;
+        in >> pid;
+        return pid;
+    }
+    // "folder|folder": what fake dism lists as mounted images.
+    void Mounted(const std::wstring& folders) { env_.Set(L"MORVANE_FAKE_MOUNTED", folders); }
     void AdkRoot(const std::wstring& root) { env_.Set(L"MORVANE_FAKE_ADK_ROOT", root); }
     void Set(const std::wstring& name, const std::wstring& value) { env_.Set(name, value); }
 

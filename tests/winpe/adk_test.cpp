@@ -36,6 +36,18 @@ std::string Link(int id) {
     return "\"https://go.microsoft.com/fwlink/?linkid=" + std::to_string(id) + "\"";
 }
 
+// A download of link `id`, as curl sees it: HTTPS only, HTTP errors are errors.
+std::string Curl(int id) {
+    return "curl.exe --fail --proto =https --proto-redir =https -L " + Link(id) + " -o ";
+}
+
+const std::string kWingetAdk =
+    "winget install --id Microsoft.WindowsADK --version 10.1.26100.2454 -e --accept-package-agreements "
+    "--accept-source-agreements";
+const std::string kWingetWinPE =
+    "winget install --id Microsoft.WindowsADK.WinPEAddon --version 10.1.26100.2454 -e "
+    "--accept-package-agreements --accept-source-agreements";
+
 TEST(AdkDetection, RootCandidatesMarkersAndStatus) {
     {
         // No kit anywhere: the first candidate is still returned, and the status says missing.
@@ -88,8 +100,17 @@ protected:
     FakeToolEnv tools{temp.file(L"commands.log")};
     LogRecorder log;
     std::vector<std::wstring> opened;
-    WinPEHost host{L"C:\\nowhere\\MorvaneDiskEraser.exe",
-                   [this](const std::wstring& folder) { opened.push_back(folder); }};
+    std::vector<std::wstring> verified;  // installers whose signature was asked for
+    WinPEHost host = [this] {
+        WinPEHost h{L"C:\\nowhere\\MorvaneDiskEraser.exe",
+                    [this](const std::wstring& folder) { opened.push_back(folder); }};
+        // The fake installers carry no signature; the real check is tested on its own.
+        h.verifySignature = [this](const std::wstring& path) {
+            verified.push_back(path);
+            return true;
+        };
+        return h;
+    }();
     std::wstring downloads = temp.file(L"dl");
 
     int Install(int choice) {
@@ -108,10 +129,10 @@ TEST_F(AdkInstall, DownloadOnlyFetchesAllFourInstallersIntoTheTempFolderAndOpens
     ASSERT_EQ(Install(DownloadInstallersOnly), 0);
     const std::string f = Narrow(folder);
     EXPECT_EQ(tools.Commands(), (std::vector<std::string>{
-        "curl.exe -L " + Link(2120254) + " -o \"" + f + "\\adksetup_win10_x86_x64.exe\"",
-        "curl.exe -L " + Link(2120253) + " -o \"" + f + "\\adkwinpesetup_win10_x86_x64.exe\"",
-        "curl.exe -L " + Link(2271337) + " -o \"" + f + "\\adksetup_win11.exe\"",
-        "curl.exe -L " + Link(2271338) + " -o \"" + f + "\\adkwinpesetup_win11.exe\"",
+        Curl(2120254) + "\"" + f + "\\adksetup_win10_x86_x64.exe\"",
+        Curl(2120253) + "\"" + f + "\\adkwinpesetup_win10_x86_x64.exe\"",
+        Curl(2271337) + "\"" + f + "\\adksetup_win11.exe\"",
+        Curl(2271338) + "\"" + f + "\\adkwinpesetup_win11.exe\"",
     }));
     EXPECT_TRUE(PathExists(folder + L"\\adkwinpesetup_win11.exe"));
     EXPECT_EQ(log.own(), (std::vector<std::wstring>{
@@ -122,11 +143,62 @@ TEST_F(AdkInstall, DownloadOnlyFetchesAllFourInstallersIntoTheTempFolderAndOpens
     std::filesystem::remove_all(folder, ec);
 }
 
-TEST_F(AdkInstall, DownloadOnlyReportsCompletionEvenWhenEveryDownloadFails) {
-    tools.ScriptExits(L"curl.exe=6");
-    EXPECT_EQ(Install(DownloadInstallersOnly), 0);
+TEST_F(AdkInstall, DownloadOnlyFailsWhenADownloadFails) {
+    // The server answers one link with an error page; curl exits 22.
+    tools.ScriptExits(L"linkid=2120253=22");
+    EXPECT_EQ(Install(DownloadInstallersOnly), 1);
     EXPECT_EQ(tools.Commands().size(), 4u);
-    EXPECT_EQ(opened, std::vector<std::wstring>{downloads});
+    const std::wstring failed = downloads + L"\\adkwinpesetup_win10_x86_x64.exe";
+    EXPECT_EQ(log.own(), (std::vector<std::wstring>{
+        L"[ADK DOWNLOADER] Windows 10 ADK (x86/x64対応) & Windows 11 ADK 公式インストーラーを保存しています: " + downloads,
+        L"[ERROR] インストーラーのダウンロードに失敗しました: " + failed}));
+    // The error page is not left behind under the installer's name.
+    EXPECT_FALSE(PathExists(failed));
+    EXPECT_TRUE(PathExists(downloads + L"\\adksetup_win11.exe"));
+    EXPECT_TRUE(opened.empty());
+}
+
+TEST_F(AdkInstall, FailedDownloadsRunNothing) {
+    FakeKit kit(0, Missing());
+    ASSERT_TRUE(kit.ok());
+    tools.AdkRoot(kit.root());
+    tools.ScriptExits(L"curl.exe=22");
+    tools.Effects(L"setup");
+    ASSERT_EQ(Install(Win10KitWithX86), 1);
+    // Neither error page was checked or run; only winget was tried afterwards.
+    EXPECT_EQ(tools.Commands(), (std::vector<std::string>{Curl(2120254) + Dl("adksetup_win10.exe"),
+                                                          Curl(2120253) + Dl("adkwinpesetup_win10.exe"),
+                                                          kWingetAdk, kWingetWinPE}));
+    EXPECT_TRUE(verified.empty());
+    EXPECT_EQ(log.own(), (std::vector<std::wstring>{
+        L"[ADK INSTALLER] Windows 10 ADK + WinPE Add-on (x86 32bit & x64 64bit / CSM & UEFI両対応) を導入しています...",
+        L"[ERROR] インストーラーのダウンロードに失敗しました: " + downloads + L"\\adksetup_win10.exe",
+        L"[ERROR] インストーラーのダウンロードに失敗しました: " + downloads + L"\\adkwinpesetup_win10.exe",
+        L"[ADK INSTALLER] Windows 11 ADK + WinPE Add-on の自動導入を開始します..."}));
+}
+
+TEST_F(AdkInstall, UnsignedInstallerIsNotRun) {
+    FakeKit kit(1, FakeKitLayout{});
+    ASSERT_TRUE(kit.ok());
+    host.verifySignature = VerifyAuthenticodeSignature;  // the real check; the fake is unsigned
+    ASSERT_EQ(Install(Win10KitWithX86), 0);               // the kit was complete already
+    EXPECT_EQ(tools.Commands(), std::vector<std::string>{Curl(2120253) + Dl("adkwinpesetup_win10.exe")});
+    const std::wstring installer = downloads + L"\\adkwinpesetup_win10.exe";
+    const std::vector<std::wstring> own = log.own();
+    ASSERT_EQ(own.size(), 3u);
+    EXPECT_EQ(own[1], L"[ERROR] インストーラーのデジタル署名 (Authenticode) を確認できないため実行しません: " + installer);
+    EXPECT_FALSE(PathExists(installer));
+}
+
+TEST_F(AdkInstall, DownloadFolderWithPercentIsRefusedBeforeAnythingRuns) {
+    downloads = temp.file(L"100%dl");
+    for (int choice : {Win10KitWithX86, Win11ViaWinget, DownloadInstallersOnly}) {
+        log.lines.clear();
+        EXPECT_EQ(Install(choice), 1);
+        EXPECT_EQ(log.lines, std::vector<std::wstring>{L"[ERROR] パスに使用できない文字「%」が含まれています: " + downloads});
+    }
+    EXPECT_TRUE(tools.Commands().empty());
+    EXPECT_FALSE(PathExists(downloads));
 }
 
 TEST_F(AdkInstall, Win10KitFromNothingAtEitherRoot) {
@@ -143,9 +215,9 @@ TEST_F(AdkInstall, Win10KitFromNothingAtEitherRoot) {
         const std::string layout = Narrow(downloads) + "\\layout_win10pe";
         const std::string target = Dl("extracted_win10pe");
         EXPECT_EQ(tools.Commands(), (std::vector<std::string>{
-            "curl.exe -L " + Link(2120254) + " -o " + Dl("adksetup_win10.exe"),
+            Curl(2120254) + Dl("adksetup_win10.exe"),
             Dl("adksetup_win10.exe") + " /quiet /norestart /features OptionId.DeploymentTools",
-            "curl.exe -L " + Link(2120253) + " -o " + Dl("adkwinpesetup_win10.exe"),
+            Curl(2120253) + Dl("adkwinpesetup_win10.exe"),
             Dl("adkwinpesetup_win10.exe") + " /quiet /norestart /features OptionId.WindowsPreinstallationEnvironment",
             Dl("adkwinpesetup_win10.exe") + " /layout \"" + layout + "\" /quiet",
             "msiexec.exe /a \"" + layout + "\\Installers\\Windows PE x86 x64-x86_en-us.msi\" /qn TARGETDIR=" + target,
@@ -175,7 +247,7 @@ TEST_F(AdkInstall, Win10KitWithToolsPresentSkipsTheKitSetup) {
     ASSERT_EQ(Install(Win10KitWithX86), 0);
     const auto commands = tools.Commands();
     ASSERT_EQ(commands.size(), 5u);
-    EXPECT_EQ(commands[0], "curl.exe -L " + Link(2120253) + " -o " + Dl("adkwinpesetup_win10.exe"));
+    EXPECT_EQ(commands[0], Curl(2120253) + Dl("adkwinpesetup_win10.exe"));
     EXPECT_EQ(commands[2], Dl("adkwinpesetup_win10.exe") + " /layout \"" + Narrow(downloads) +
                                "\\layout_win10pe\" /quiet");
     EXPECT_FALSE(HasX86WinPE());
@@ -186,7 +258,7 @@ TEST_F(AdkInstall, Win10KitAlreadyCompleteStillRerunsTheAddOnAndSkipsExtraction)
     ASSERT_TRUE(kit.ok());
     ASSERT_EQ(Install(Win10KitWithX86), 0);
     EXPECT_EQ(tools.Commands(), (std::vector<std::string>{
-        "curl.exe -L " + Link(2120253) + " -o " + Dl("adkwinpesetup_win10.exe"),
+        Curl(2120253) + Dl("adkwinpesetup_win10.exe"),
         Dl("adkwinpesetup_win10.exe") + " /quiet /norestart /features OptionId.WindowsPreinstallationEnvironment"}));
 }
 
@@ -198,9 +270,9 @@ TEST_F(AdkInstall, Win10KitThatStaysIncompleteFallsBackToWinget) {
     const auto commands = tools.Commands();
     ASSERT_GE(commands.size(), 2u);
     EXPECT_EQ(commands[commands.size() - 2],
-              "winget install --id Microsoft.WindowsADK -e --accept-package-agreements --accept-source-agreements");
+              kWingetAdk);
     EXPECT_EQ(commands.back(),
-              "winget install --id Microsoft.WindowsADK.WinPEAddon -e --accept-package-agreements --accept-source-agreements");
+              kWingetWinPE);
     ASSERT_FALSE(log.own().empty());
     EXPECT_EQ(log.own().back(), L"[ADK INSTALLER] Windows 11 ADK + WinPE Add-on の自動導入を開始します...");
 }
@@ -218,8 +290,8 @@ TEST_F(AdkInstall, Win11AndUnknownModesUseWinget) {
         ASSERT_EQ(withLog ? Install(choice) : InstallAdk(choice, downloads, nullptr, host), 0);
         EXPECT_EQ(GetAdkStatus(), AdkReady);
         EXPECT_EQ(tools.Commands(), (std::vector<std::string>{
-            "winget install --id Microsoft.WindowsADK -e --accept-package-agreements --accept-source-agreements",
-            "winget install --id Microsoft.WindowsADK.WinPEAddon -e --accept-package-agreements --accept-source-agreements"}));
+            kWingetAdk,
+            kWingetWinPE}));
         const std::vector<std::wstring> lines = {
             L"[ADK INSTALLER] Windows 11 ADK + WinPE Add-on の自動導入を開始します...",
             L"[ADK INSTALLER] Windows ADK および WinPE Add-on の導入が確認されました！"};

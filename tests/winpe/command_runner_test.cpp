@@ -2,6 +2,7 @@
 // cmd.exe (exit codes, merged stderr, line ends, partial lines, quoting, volume).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,30 @@ TEST(CommandRunnerUnderWine, QuotedProgramPathWithQuotedArgumentsRunsAsTyped) {
     ASSERT_EQ(run.lines.size(), 1u);
     EXPECT_EQ(run.lines[0], L"  " + command);  // the fake prints its own command line
     EXPECT_TRUE(testing::PathExists(dir.file(L"x y.bin")));
+}
+
+TEST(CommandRunnerUnderWine, AQuestionReadsEndOfInputInsteadOfWaiting) {
+    // This process's own standard input becomes a pipe nobody writes to: a command
+    // that read from it would wait for an answer forever.
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    HANDLE unanswered = nullptr;
+    HANDLE writer = nullptr;
+    ASSERT_TRUE(::CreatePipe(&unanswered, &writer, &inheritable, 0));
+    const HANDLE saved = ::GetStdHandle(STD_INPUT_HANDLE);
+    ::SetStdHandle(STD_INPUT_HANDLE, unanswered);
+    // The short limit bounds the test if the command does wait.
+    const Captured run = [] {
+        Captured r;
+        r.result = RunCommand(L"set /p ANSWER=Overwrite? (Y/N) & echo asked",
+                              [&r](const std::wstring& line) { r.lines.push_back(line); }, std::chrono::seconds(15));
+        return r;
+    }();
+    ::SetStdHandle(STD_INPUT_HANDLE, saved);
+    ::CloseHandle(unanswered);
+    ::CloseHandle(writer);
+    EXPECT_EQ(run.result, 0);
+    ASSERT_FALSE(run.lines.empty());
+    EXPECT_NE(run.lines.back().find(L"asked"), std::wstring::npos) << Narrow(run.lines.back());
 }
 
 TEST(CommandRunnerUnderWine, TenThousandLinesArriveInOrder) {

@@ -31,20 +31,23 @@ TEST(HybridBootFiles, StagesBootImagesAndTheBootManager) {
     struct Case {
         const char* name;
         int x86;
-        bool noprompt, x86Bootmgr, mediaHasBootmgr;
+        bool noprompt, x86Images, x86Bootmgr, mediaHasBootmgr;
+        std::string efisys;   // what fwfiles\efisys.bin holds afterwards
         std::string bootmgr;  // what media\bootmgr holds afterwards
     };
     const Case cases[] = {
-        {"x64, full kit", 0, true, true, false, "bootmgr amd64"},
-        {"no noprompt image", 0, false, true, false, "bootmgr amd64"},
-        {"x86 with its own bootmgr", 1, true, true, false, "bootmgr x86"},
-        {"x86 without bootmgr takes amd64's", 1, true, false, false, "bootmgr amd64"},
-        {"media already has one", 1, true, true, true, "media's own"},
+        {"x64, full kit", 0, true, true, true, false, "efisys", "bootmgr amd64"},
+        {"no noprompt image", 0, false, true, true, false, "efisys", "bootmgr amd64"},
+        {"x86 with its own boot images and bootmgr", 1, true, true, true, false, "efisys x86", "bootmgr x86"},
+        {"x86 without bootmgr takes amd64's", 1, true, true, false, false, "efisys x86", "bootmgr amd64"},
+        {"x86 without boot images borrows amd64's", 1, false, false, true, false, "efisys", "bootmgr x86"},
+        {"media already has one", 1, true, true, true, true, "efisys x86", "media's own"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         FakeKitLayout layout;
         layout.noprompt = c.noprompt;
+        layout.x86BootImages = c.x86Images;
         layout.x86Bootmgr = c.x86Bootmgr;
         FakeKit kit(0, layout);
         ASSERT_TRUE(kit.ok());
@@ -60,10 +63,17 @@ TEST(HybridBootFiles, StagesBootImagesAndTheBootManager) {
         }
         EXPECT_EQ(Names(work.file(L"fwfiles")), expected);
         EXPECT_EQ(Names(work.file(L"bootbins")), expected);
-        EXPECT_EQ(Text(work.file(L"fwfiles\\efisys.bin")), "efisys");
+        EXPECT_EQ(Text(work.file(L"fwfiles\\efisys.bin")), c.efisys);
+        EXPECT_EQ(Text(work.file(L"bootbins\\etfsboot.com")), "etfsboot" + c.efisys.substr(6));
         EXPECT_EQ(Text(work.file(L"media\\bootmgr")), c.bootmgr);
-        EXPECT_EQ(log.lines, (std::vector<std::wstring>{
-            L"[HYBRID BOOT] CSM (Legacy BIOS: etfsboot.com / bootmgr) および UEFI ブートローダを配置しました。"}));
+        std::vector<std::wstring> lines;
+        if (c.x86 == 1 && !c.x86Images) {
+            lines.push_back(L"[WARN] x86 の Oscdimg フォルダにないため amd64 のブートイメージで代用します "
+                            L"(このアーキテクチャでは UEFI 起動できない可能性があります): "
+                            L"etfsboot.com, efisys.bin, efisys_EX.bin");
+        }
+        lines.push_back(L"[HYBRID BOOT] CSM (Legacy BIOS: etfsboot.com / bootmgr) および UEFI ブートローダを配置しました。");
+        EXPECT_EQ(log.lines, lines);
     }
 }
 
@@ -176,6 +186,15 @@ TEST(RuntimeLibraries, ProgramFolderFirstThenTheSystemFolder) {
         EXPECT_EQ(log.lines, (std::vector<std::wstring>{L"[WINPE x86 DLL] 32-bit 動的ライブラリ同梱: ucrtbase.dll"}));
         EXPECT_EQ(Names(app), (std::vector<std::wstring>{L"ucrtbase.dll"}));
         EXPECT_EQ(Text(app + L"\\ucrtbase.dll"), "own 32");
+    }
+    {
+        // A copy that fails (a folder stands where the library belongs) is not
+        // reported as bundled.
+        const std::wstring app = temp.file(L"blocked");
+        std::filesystem::create_directories(app + L"\\ucrtbase.dll");
+        LogRecorder log;
+        CopyRuntimeLibraries(app, 1, log.callback(), host);
+        EXPECT_TRUE(log.lines.empty());
     }
     {
         // No log callback: the copies still happen.

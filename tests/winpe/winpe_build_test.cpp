@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "common/unique_handle.h"
 #include "common/win32.h"
 #include "common/text.h"
 #include "support/temp_dir.h"
@@ -65,6 +67,16 @@ protected:
         options.usbDrive = drive + L"\\ [USB - 14.90 GB]";
         options.isoPath = temp.file(L"out\\Morvane PE.iso");
         std::filesystem::create_directories(temp.path() / L"out");
+        // Every fake finishes in well under a second; a hang fails within a minute.
+        host.commandTimeLimit = std::chrono::seconds(60);
+        // The unused letter stands for a USB stick; every other drive is what it is.
+        host.driveType = [this](const std::wstring& root) {
+            if (root != drive + L"\\") return SystemDriveType(root);
+            ++usbTypeQueries;
+            return usbType(usbTypeQueries);
+        };
+        // The fake kit installers the x86 set-up downloads carry no signature.
+        host.verifySignature = [](const std::wstring&) { return true; };
     }
     void UseKit(const FakeKitLayout& layout = QuickKit(), int candidate = 0) {
         kit.reset();  // the old kit's removal would take the new one with it
@@ -76,14 +88,26 @@ protected:
 
     // What each fake sees of the pipeline's commands (the builders are pinned byte for
     // byte elsewhere; here the sequence is what counts).
-    std::wstring Work() const { return options.workDir.empty() ? defaultWork : options.workDir; }
+    std::wstring Work() const { return options.workDir.empty() ? LoggedWork() : options.workDir; }
+    // The work folder a build announced in its first line.
+    std::wstring LoggedWork() const {
+        const std::wstring intro = L"[WINPE BUILD] 作業ディレクトリを初期化しています (";
+        for (const auto& line : log.lines) {
+            if (line.rfind(intro, 0) == 0) return line.substr(line.find(L"): ") + 3);
+        }
+        return L"";
+    }
     std::string W() const { return Narrow(Work()); }
     std::string Root() const { return Narrow(kit->root()); }
     std::string Mount() const {
-        return Narrow(MountImageCommand(Work() + L"\\media\\sources\\boot.wim", Work() + L"\\mount"));
+        return Narrow(MountImageCommand(dism, Work() + L"\\media\\sources\\boot.wim", Work() + L"\\mount"));
     }
-    std::string Commit() const { return Narrow(UnmountCommitCommand(Work() + L"\\mount")); }
-    std::string Discard() const { return Narrow(UnmountDiscardCommand(Work() + L"\\mount")); }
+    std::string Commit() const { return Narrow(UnmountCommitCommand(dism, Work() + L"\\mount")); }
+    std::string Discard() const { return Narrow(UnmountDiscardCommand(dism, Work() + L"\\mount")); }
+    // The clean-up every build starts with: the listing of mounted images, then the
+    // mount-point clean-up (discards of leftovers come between them).
+    std::string Listing() const { return Narrow(MountedImagesCommand(dism)); }
+    std::string Points() const { return Narrow(CleanupMountpointsCommand(dism)); }
     std::string Ufd() const { return "MakeWinPEMedia.cmd /UFD /F \"" + W() + "\" " + Narrow(drive); }
     std::string Bootsect() const {
         return Narrow(BootsectCommand(kit->root() + L"\\Deployment Tools\\amd64\\BCDBoot\\bootsect.exe", drive));
@@ -92,7 +116,7 @@ protected:
         return Narrow(OscdimgCommand(kit->oscdimgFolder() + L"\\oscdimg.exe", Work() + L"\\fwfiles\\etfsboot.com",
                                      Work() + L"\\fwfiles\\" + efi, Work(), options.isoPath));
     }
-    std::string IsoByKit() const { return "MakeWinPEMedia.cmd /ISO \"" + W() + "\" \"" + Narrow(options.isoPath) + "\""; }
+    std::string IsoByKit() const { return "MakeWinPEMedia.cmd /ISO /F \"" + W() + "\" \"" + Narrow(options.isoPath) + "\""; }
     std::wstring Image(const std::wstring& relative) const { return Work() + L"\\mount\\" + relative; }
     Lines Prefix(const std::wstring& arch) const {
         return {L"[WINPE BUILD] 作業ディレクトリを初期化しています (" + arch + L"): " + Work(),
@@ -122,12 +146,14 @@ protected:
     std::wstring program = temp.file(L"prog\\MorvaneDiskEraser.exe");
     WinPEHost host{program, [this](const std::wstring& folder) { opened.push_back(folder); }};
     std::wstring work = temp.file(L"work");
-    std::wstring defaultWork = TempFolder() + L"Morvane_WinPE_amd64";
+    std::wstring dism = L"dism.exe";  // the DISM on PATH, unless the kit brings its own
     std::wstring drive;
+    // What the USB letter is at the n-th look (1 = before the build starts).
+    std::function<unsigned(int)> usbType = [](int) { return unsigned{DRIVE_REMOVABLE}; };
+    int usbTypeQueries = 0;
     WinPEBuildOptions options;
 };
 
-const std::string kCleanup = "dism.exe /Cleanup-Wim";
 const std::wstring kStep4 = L"[WINPE BUILD] Step 4/5: DISM で変更をコミットしイメージをアンマウント中...";
 
 TEST_F(WinPEBuild, UsbHybridInTheDefaultWorkFolderWithJapaneseLocale) {
@@ -136,13 +162,14 @@ TEST_F(WinPEBuild, UsbHybridInTheDefaultWorkFolderWithJapaneseLocale) {
     tools.Effects(L"hive");
     HostFonts fonts({L"msgothic.ttc", L"YuGothM.ttc", L"YuGothB.ttc", L"meiryo.ttc"});
     options.workDir.clear();
-    testing::WriteTextFile(defaultWork + L"\\stale.txt", "from an earlier build");
 
     ASSERT_EQ(Build(), 0);
+    const std::wstring defaultWork = Work();
+    EXPECT_EQ(defaultWork.rfind(TempFolder() + L"Morvane_WinPE_amd64_", 0), 0u) << Narrow(defaultWork);
 
     const std::string m = W() + "\\mount";
     const std::string ocs = Root() + "\\Windows Preinstallation Environment\\amd64\\WinPE_OCs";
-    Commands expected = {kCleanup, Mount(),
+    Commands expected = {Listing(), Points(), Mount(),
                          "dism.exe /Image:\"" + m + "\" /Add-Package /PackagePath:\"" + ocs + "\\WinPE-FontSupport-JA-JP.cab\"",
                          "dism.exe /Image:\"" + m + "\" /Add-Package /PackagePath:\"" + ocs + "\\ja-jp\\lp.cab\"",
                          "dism.exe /Image:\"" + m + "\" /Set-AllIntl:ja-JP",
@@ -163,10 +190,9 @@ TEST_F(WinPEBuild, UsbHybridInTheDefaultWorkFolderWithJapaneseLocale) {
     // Tool output is mirrored, indented.
     EXPECT_NE(std::find(log.lines.begin(), log.lines.end(), L"  " + Utf8ToWide(Mount())), log.lines.end());
 
-    // The earlier build's folder was removed; the kit's media tree was staged.
-    EXPECT_FALSE(PathExists(defaultWork + L"\\stale.txt"));
-    // Wine's xcopy reads only the first letter of "/herky", so only the top level of
-    // the media tree arrives here; the real xcopy copies the whole tree.
+    // The kit's media tree was staged. Wine's xcopy reads only the first letter of
+    // "/herky", so only the top level of the tree arrives here; the real xcopy copies
+    // the whole tree.
     EXPECT_EQ(Text(defaultWork + L"\\media\\bootmgr"), "bootmgr amd64");
     EXPECT_EQ(Text(defaultWork + L"\\media\\sources\\boot.wim"), "fake wim amd64");
     EXPECT_EQ(Text(defaultWork + L"\\fwfiles\\efisys_noprompt.bin"), "efisys_noprompt");
@@ -209,19 +235,19 @@ TEST_F(WinPEBuild, UsbAndFolderOutputsAndTheirFailurePaths) {
     };
     const Case cases[] = {
         {"USB, UEFI only: no legacy boot record", 0, 1, L"", L"0", true, 0,
-         {kCleanup, Mount(), Commit(), Ufd()}, Join(start, {kStep4, usbStep, usbDone}), {}},
-        {"USB, the media maker fails", 0, 0, L"", L"1", true, 1, {kCleanup, Mount(), Commit(), Ufd()},
+         {Listing(), Points(), Mount(), Commit(), Ufd()}, Join(start, {kStep4, usbStep, usbDone}), {}},
+        {"USB, the media maker fails", 0, 0, L"", L"1", true, 1, {Listing(), Points(), Mount(), Commit(), Ufd()},
          Join(start, {kStep4, usbStep, L"[ERROR] MakeWinPEMedia (/UFD) の実行に失敗しました。"}), {}},
         {"USB hybrid without a log callback", 0, 0, L"", L"0", false, 0,
-         {kCleanup, Mount(), Commit(), Ufd(), Bootsect()}, {}, {}},
-        {"media folder (kind 2)", 2, 0, L"", L"0", true, 0, {kCleanup, Mount(), Commit()},
+         {Listing(), Points(), Mount(), Commit(), Ufd(), Bootsect()}, {}, {}},
+        {"media folder (kind 2)", 2, 0, L"", L"0", true, 0, {Listing(), Points(), Mount(), Commit()},
          Join(start, {kStep4, folderDone}), {media}},
-        {"media folder (any other kind)", 3, 0, L"", L"0", true, 0, {kCleanup, Mount(), Commit()},
+        {"media folder (any other kind)", 3, 0, L"", L"0", true, 0, {Listing(), Points(), Mount(), Commit()},
          Join(start, {kStep4, folderDone}), {media}},
-        {"mount fails: nothing unmounted", 0, 0, L"/Mount-Image=1", L"0", true, 1, {kCleanup, Mount()},
+        {"mount fails: nothing unmounted", 0, 0, L"/Mount-Image=1", L"0", true, 1, {Listing(), Points(), Mount()},
          Join(untilMount, {L"[ERROR] boot.wim のマウントに失敗しました。管理者権限で実行しているか確認してください。"}), {}},
         {"commit fails: discarded, then the error", 0, 0, L"/Commit=1", L"0", true, 1,
-         {kCleanup, Mount(), Commit(), Discard()},
+         {Listing(), Points(), Mount(), Commit(), Discard()},
          Join(start, {kStep4, L"[ERROR] DISM アンマウント・コミットに失敗しました。"}), {}},
     };
     for (const Case& c : cases) {
@@ -245,18 +271,171 @@ TEST_F(WinPEBuild, UsbAndFolderOutputsAndTheirFailurePaths) {
     }
 }
 
-TEST_F(WinPEBuild, UsbTargetMustBeADriveLetterOtherThanTheSystemDrive) {
+TEST_F(WinPEBuild, UsbTargetMustBeARemovableDriveTheProgramDoesNotDependOn) {
     UseKit();
-    for (const std::wstring target : {L"", L"C:", L"c:\\ [Windows]", L"1:", L"\\\\"}) {
-        SCOPED_TRACE(Narrow(target));
-        options.usbDrive = target;
+    struct Case {
+        const char* name;
+        std::wstring target;
+        unsigned type;  // what the target letter is
+        std::wstring programPath;
+    };
+    const Case cases[] = {
+        {"nothing", L"", DRIVE_REMOVABLE, program},
+        {"the system drive", L"C:", DRIVE_REMOVABLE, program},
+        {"the system drive, lower case, with a description", L"c:\\ [Windows]", DRIVE_REMOVABLE, program},
+        {"not a letter", L"1:", DRIVE_REMOVABLE, program},
+        {"a network path", L"\\\\", DRIVE_REMOVABLE, program},
+        {"a fixed disk", drive + L"\\ [SSD]", DRIVE_FIXED, program},
+        {"a letter that names nothing", drive, DRIVE_NO_ROOT_DIR, program},
+        {"the drive the program runs from", drive, DRIVE_REMOVABLE, drive + L"\\MorvaneDiskEraser.exe"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        options.usbDrive = c.target;
+        usbType = [&c](int) { return c.type; };
+        host.programPath = c.programPath;
         log.lines.clear();
         EXPECT_EQ(Build(), 1);
-        EXPECT_EQ(log.lines, Lines{L"[ERROR] USBドライブの指定が不正です: " + target});
+        EXPECT_EQ(log.lines, Lines{L"[ERROR] USBドライブの指定が不正です: " + c.target});
     }
     EXPECT_TRUE(tools.Commands().empty());
     EXPECT_TRUE(IsUsableUsbDrive(L"e:", L"C:"));
     EXPECT_FALSE(IsUsableUsbDrive(L"E:", L"E:"));
+}
+
+TEST_F(WinPEBuild, UsbTargetThatChangedDuringTheBuildIsNotFormatted) {
+    UseKit();
+    // A stick when the build starts; by the time it would be formatted the letter
+    // belongs to a fixed disk.
+    usbType = [](int query) { return query == 1 ? unsigned{DRIVE_REMOVABLE} : unsigned{DRIVE_FIXED}; };
+    ASSERT_EQ(Build(), 1);
+    EXPECT_EQ(tools.Commands(), (Commands{Listing(), Points(), Mount(), Commit()}));
+    EXPECT_EQ(Own(), Join(Prefix(L"amd64"), {
+        kStep4, L"[WINPE BUILD] Step 5/5: UEFI + CSM (Legacy BIOS) 両対応ブータブルUSB (" + drive + L") を作成中...",
+        L"[ERROR] USBドライブの指定が不正です: " + options.usbDrive}));
+}
+
+TEST_F(WinPEBuild, PathsWithPercentAreRefusedBeforeAnyToolRuns) {
+    UseKit();
+    const std::wstring iso = options.isoPath;
+    struct Case {
+        const char* name;
+        int outputKind;
+        std::wstring workDir, isoPath, usbDrive;
+        std::wstring refused;  // the path the error line names
+    };
+    const Case cases[] = {
+        {"ISO path", WinPEOutputIso, work, temp.file(L"out\\%USERNAME%.iso"), options.usbDrive,
+         temp.file(L"out\\%USERNAME%.iso")},
+        {"work folder", WinPEOutputFolder, temp.file(L"100%work"), iso, options.usbDrive, temp.file(L"100%work")},
+        {"USB drive", WinPEOutputUsb, work, iso, L"%E:\\ [USB]", L"%E"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        options.outputKind = c.outputKind;
+        options.workDir = c.workDir;
+        options.isoPath = c.isoPath;
+        options.usbDrive = c.usbDrive;
+        log.lines.clear();
+        EXPECT_EQ(Build(), 1);
+        EXPECT_EQ(log.lines, Lines{L"[ERROR] パスに使用できない文字「%」が含まれています: " + c.refused});
+    }
+    EXPECT_TRUE(tools.Commands().empty());
+}
+
+TEST_F(WinPEBuild, LeftoverMountsOfEarlierBuildsAreDiscardedBeforeTheCleanup) {
+    UseKit();
+    options.outputKind = WinPEOutputFolder;
+    const std::wstring earlier = TempFolder() + L"Morvane_WinPE_x86_20240102_030405\\mount";
+    const std::wstring foreign = L"C:\\Images\\mount";  // someone else's: left alone
+    tools.Mounted(earlier + L"|" + foreign + L"|" + work + L"\\mount");
+    ASSERT_EQ(Build(), 0);
+    EXPECT_EQ(tools.Commands(), (Commands{Listing(), Narrow(UnmountDiscardCommand(dism, earlier)), Discard(),
+                                          Points(), Mount(), Commit()}));
+    // The listing itself stays out of the log.
+    EXPECT_TRUE(std::none_of(log.lines.begin(), log.lines.end(),
+                             [](const std::wstring& line) { return line.find(L"Mount Dir") != std::wstring::npos; }));
+}
+
+TEST_F(WinPEBuild, TheKitsOwnDismRunsEveryImageCommand) {
+    FakeKitLayout layout = QuickKit();
+    layout.kitDism = true;
+    layout.languagePack = true;
+    UseKit(layout);
+    dism = DismProgram(kit->dism());
+    options.outputKind = WinPEOutputFolder;
+    ASSERT_EQ(Build(), 0);
+    const std::wstring mount = Work() + L"\\mount";
+    EXPECT_EQ(tools.Commands(), (Commands{
+        Listing(), Points(), Mount(),
+        Narrow(AddPackageCommand(dism, mount, kit->pe(L"amd64") + L"\\WinPE_OCs\\ja-jp\\lp.cab")),
+        Narrow(SetAllIntlCommand(dism, mount)), Narrow(SetLayeredDriverCommand(dism, mount)), Commit()}));
+}
+
+TEST_F(WinPEBuild, ACommandThatNeverEndsIsEndedAtTheTimeLimit) {
+    UseKit();
+    options.outputKind = WinPEOutputFolder;
+    host.commandTimeLimit = std::chrono::seconds(2);
+    tools.Hang(L"/Mount-Image=60000");
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_EQ(Build(), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+    const Lines own = Own();
+    ASSERT_GE(own.size(), 2u);
+    EXPECT_EQ(own[own.size() - 2],
+              L"[ERROR] 外部コマンドが制限時間内に終了しなかったため、プロセスごと強制終了しました: " + Utf8ToWide(Mount()));
+    EXPECT_EQ(own.back(), L"[ERROR] boot.wim のマウントに失敗しました。管理者権限で実行しているか確認してください。");
+    // The tool itself, started by cmd.exe, was ended with it.
+    const DWORD pid = tools.HungPid();
+    ASSERT_NE(pid, 0u);
+    UniqueKernelHandle hung(::OpenProcess(SYNCHRONIZE, FALSE, pid));
+    EXPECT_TRUE(!hung || ::WaitForSingleObject(hung.get(), 5000) == WAIT_OBJECT_0);
+}
+
+TEST_F(WinPEBuild, AnImageWithoutTheProgramOrItsStartFilesIsDiscarded) {
+    UseKit();
+    options.outputKind = WinPEOutputFolder;
+    struct Case {
+        const char* name;
+        std::wstring programPath;
+        const wchar_t* effects;
+        std::wstring error;
+    };
+    const Case cases[] = {
+        {"the program cannot be copied", temp.file(L"gone\\MorvaneDiskEraser.exe"), L"",
+         L"[ERROR] プログラム本体をイメージへコピーできませんでした: " + work +
+             L"\\mount\\Program Files\\Morvane Disk Eraser\\MorvaneDiskEraser.exe"},
+        {"winpeshl.ini cannot be written", program, L"blockini",
+         L"[ERROR] 自動起動ファイルをイメージへ書き込めませんでした: " + work + L"\\mount\\Windows\\System32\\winpeshl.ini"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        host.programPath = c.programPath;
+        tools.Effects(c.effects);
+        tools.ClearLog();
+        log.lines.clear();
+        ASSERT_EQ(Build(), 1);
+        EXPECT_EQ(tools.Commands(), (Commands{Listing(), Points(), Mount(), Discard()}));
+        EXPECT_EQ(Own(), Join(Prefix(L"amd64"), {c.error}));
+        EXPECT_TRUE(opened.empty());
+    }
+}
+
+TEST_F(WinPEBuild, EachBuildGetsAWorkFolderOfItsOwn) {
+    UseKit();
+    options.outputKind = WinPEOutputFolder;
+    options.workDir.clear();
+    ASSERT_EQ(Build(), 0);
+    ASSERT_EQ(Build(), 0);
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_NE(opened[0], opened[1]);
+    // The second build left the first one's medium alone.
+    EXPECT_EQ(Text(opened[0] + L"\\sources\\boot.wim"), "fake wim amd64");
+    for (const std::wstring& media : opened) {
+        EXPECT_EQ(media.rfind(TempFolder() + L"Morvane_WinPE_amd64_", 0), 0u) << Narrow(media);
+        std::error_code ec;
+        std::filesystem::remove_all(std::filesystem::path(media).parent_path(), ec);
+    }
 }
 
 TEST_F(WinPEBuild, IsoImagePaths) {
@@ -267,6 +446,7 @@ TEST_F(WinPEBuild, IsoImagePaths) {
         const wchar_t* exits;  // scripted tool failures
         bool kitMakerFails;
         int result;
+        bool isoExists = false;  // an earlier image at the path
     };
     const Case cases[] = {
         {"hybrid, no-prompt EFI image", true, true, 0, L"", false, 0},
@@ -275,6 +455,7 @@ TEST_F(WinPEBuild, IsoImagePaths) {
         {"no etfsboot.com: the kit's media maker", true, false, 0, L"", false, 0},
         {"oscdimg fails: the kit's media maker", true, true, 0, L"oscdimg.exe=1", false, 0},
         {"oscdimg and the media maker fail", true, true, 0, L"oscdimg.exe=1", true, 1},
+        {"the media maker replaces an earlier image without asking", true, true, 1, L"", false, 0, true},
     };
     options.outputKind = WinPEOutputIso;
     for (const Case& c : cases) {
@@ -289,11 +470,12 @@ TEST_F(WinPEBuild, IsoImagePaths) {
         log.lines.clear();
         options.uefiOnly = c.uefiOnly;
         ::DeleteFileW(options.isoPath.c_str());
+        if (c.isoExists) testing::WriteTextFile(options.isoPath, "earlier image");
 
         ASSERT_EQ(Build(), c.result);
         const bool tryOscdimg = c.uefiOnly == 0 && c.etfsboot;
         const bool oscdimgWorks = tryOscdimg && std::wstring(c.exits).empty();
-        Commands expected = {kCleanup, Mount(), Commit()};
+        Commands expected = {Listing(), Points(), Mount(), Commit()};
         if (tryOscdimg) expected.push_back(Oscdimg(c.noprompt ? L"efisys_noprompt.bin" : L"efisys.bin"));
         if (!oscdimgWorks) expected.push_back(IsoByKit());
         EXPECT_EQ(tools.Commands(), expected);
@@ -309,6 +491,9 @@ TEST_F(WinPEBuild, IsoImagePaths) {
         }
         EXPECT_EQ(Own(), Join(Prefix(L"amd64"), tail));
         EXPECT_EQ(PathExists(options.isoPath), c.result == 0);
+        if (c.isoExists) {
+            EXPECT_EQ(Text(options.isoPath), "fake iso\r\n");
+        }
     }
 }
 
@@ -326,7 +511,7 @@ TEST_F(WinPEBuild, StagingFailuresStopBeforeMounting) {
         tools.ClearLog();
         log.lines.clear();
         ASSERT_EQ(Build(), 1);
-        EXPECT_EQ(tools.Commands(), Commands{kCleanup});
+        EXPECT_EQ(tools.Commands(), (Commands{Listing(), Points()}));
         EXPECT_EQ(Own(), Join(stagingStart, {wimMissing ? L"[ERROR] winpe.wim のコピーに失敗しました: " + wim
                                                         : L"[ERROR] WinPE Media フォルダのステージングに失敗しました。"}));
     }
@@ -379,6 +564,7 @@ TEST_F(WinPEBuild, X86MediumInjectsTheBest32BitProgram) {
         expected.push_back(L"[SUCCESS] 日本語対応 WinPEメディアフォルダ (x86) の作成が完了しました: " + work + L"\\media");
         EXPECT_EQ(Own(), expected);
         EXPECT_EQ(Text(work + L"\\media\\sources\\boot.wim"), "fake wim x86");
+        EXPECT_EQ(Text(work + L"\\fwfiles\\efisys_noprompt.bin"), "efisys_noprompt x86");
     }
     EXPECT_EQ(ChooseInjectedProgram(L"C:\\p\\MorvaneDiskEraser.exe", 0, true, true).source,
               L"C:\\p\\MorvaneDiskEraser.exe");
@@ -403,7 +589,7 @@ TEST_F(WinPEBuild, X86MediumSetsUpTheMissing32BitWinPEFirst) {
         const Commands commands = tools.Commands();
         ASSERT_FALSE(commands.empty());
         EXPECT_NE(commands.back().find("wims-x86_en-us.msi"), std::string::npos);
-        EXPECT_EQ(std::count(commands.begin(), commands.end(), kCleanup), 0);
+        EXPECT_EQ(std::count(commands.begin(), commands.end(), Listing()), 0);
     }
     {
         UseKit(layout);
@@ -412,8 +598,8 @@ TEST_F(WinPEBuild, X86MediumSetsUpTheMissing32BitWinPEFirst) {
         log.lines.clear();
         ASSERT_EQ(Build(), 0);
         const Commands commands = tools.Commands();
-        ASSERT_GE(commands.size(), 3u);
-        EXPECT_EQ(commands[commands.size() - 3], kCleanup);
+        ASSERT_GE(commands.size(), 4u);
+        EXPECT_EQ(commands[commands.size() - 4], Listing());
         EXPECT_TRUE(PathExists(work + L"\\media\\sources\\boot.wim"));
         EXPECT_EQ(Own().back(), L"[SUCCESS] 日本語対応 WinPEメディアフォルダ (x86) の作成が完了しました: " + work + L"\\media");
     }

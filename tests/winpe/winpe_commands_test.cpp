@@ -14,6 +14,7 @@ const std::wstring kRoot = LR"(C:\Program Files (x86)\Windows Kits\10\Assessment
 const std::wstring kWork = LR"(C:\Users\op\AppData\Local\Temp\Morvane_WinPE_amd64)";
 const std::wstring kDl = LR"(C:\Users\op\AppData\Local\Temp\Morvane_ADK_Downloads)";
 const std::wstring kMount = kWork + LR"(\mount)";
+const std::wstring kDism = DismProgram(L"");
 
 TEST(WinPECommands, BuildPipelineTemplates) {
     const WinPEPaths p = DeriveWinPEPaths(kRoot, 0, L"", LR"(C:\Users\op\AppData\Local\Temp\)");
@@ -21,16 +22,20 @@ TEST(WinPECommands, BuildPipelineTemplates) {
     const std::wstring iso = LR"(D:\out\Morvane PE.iso)";
     const std::wstring efi = kWork + LR"(\fwfiles\efisys_noprompt.bin)";
     const std::pair<std::wstring, std::wstring> cases[] = {
-        {CleanupWimCommand(), LR"(dism.exe /Cleanup-Wim >nul 2>&1)"},
+        {DismProgram(KitDismPath(kRoot)),
+         LR"("C:\Program Files (x86)\Windows Kits\10\Assessment and Deployment Kit\Deployment Tools\amd64\DISM\dism.exe")"},
+        {MountedImagesCommand(DismProgram(KitDismPath(kRoot))),
+         LR"("C:\Program Files (x86)\Windows Kits\10\Assessment and Deployment Kit\Deployment Tools\amd64\DISM\dism.exe" /English /Get-MountedImageInfo)"},
+        {CleanupMountpointsCommand(kDism), LR"(dism.exe /Cleanup-Mountpoints)"},
         {RemoveWorkFolderCommand(p.workFolder),
          LR"(rmdir /s /q "C:\Users\op\AppData\Local\Temp\Morvane_WinPE_amd64" 2>nul)"},
         {StageMediaCommand(p.adkMedia, p.workFolder),
          LR"(xcopy /herky "C:\Program Files (x86)\Windows Kits\10\Assessment and Deployment Kit\Windows Preinstallation Environment\amd64\Media" "C:\Users\op\AppData\Local\Temp\Morvane_WinPE_amd64\media\")"},
-        {MountImageCommand(p.bootImage, p.mountFolder),
+        {MountImageCommand(kDism, p.bootImage, p.mountFolder),
          LR"(dism.exe /Mount-Image /ImageFile:"C:\Users\op\AppData\Local\Temp\Morvane_WinPE_amd64\media\sources\boot.wim" /Index:1 /MountDir:"C:\Users\op\AppData\Local\Temp\Morvane_WinPE_amd64\mount")"},
-        {UnmountCommitCommand(p.mountFolder),
+        {UnmountCommitCommand(kDism, p.mountFolder),
          LR"(dism.exe /Unmount-Image /MountDir:"C:\Users\op\AppData\Local\Temp\Morvane_WinPE_amd64\mount" /Commit)"},
-        {UnmountDiscardCommand(p.mountFolder),
+        {UnmountDiscardCommand(kDism, p.mountFolder),
          LR"(dism.exe /Unmount-Image /MountDir:"C:\Users\op\AppData\Local\Temp\Morvane_WinPE_amd64\mount" /Discard)"},
         {MakeUsbMediaCommand(p.setupScript, p.workFolder, UsbDriveName(L"E:\\ [USB - 14.90 GB]")),
          LR"(call "C:\Program Files (x86)\Windows Kits\10\Assessment and Deployment Kit\Deployment Tools\DandISetEnv.bat" && MakeWinPEMedia.cmd /UFD /F "C:\Users\op\AppData\Local\Temp\Morvane_WinPE_amd64" E:)"},
@@ -39,7 +44,7 @@ TEST(WinPECommands, BuildPipelineTemplates) {
         {OscdimgCommand(p.oscdimg, p.etfsboot, efi, p.workFolder, iso),
          LR"("C:\Program Files (x86)\Windows Kits\10\Assessment and Deployment Kit\Deployment Tools\amd64\Oscdimg\oscdimg.exe" -m -o -u2 -udfver102 -bootdata:2#p0,e,b"C:\Users\op\AppData\Local\Temp\Morvane_WinPE_amd64\fwfiles\etfsboot.com"#pEF,e,b"C:\Users\op\AppData\Local\Temp\Morvane_WinPE_amd64\fwfiles\efisys_noprompt.bin" "C:\Users\op\AppData\Local\Temp\Morvane_WinPE_amd64\media" "D:\out\Morvane PE.iso")"},
         {MakeIsoMediaCommand(p.setupScript, p.workFolder, iso),
-         LR"(call "C:\Program Files (x86)\Windows Kits\10\Assessment and Deployment Kit\Deployment Tools\DandISetEnv.bat" && MakeWinPEMedia.cmd /ISO "C:\Users\op\AppData\Local\Temp\Morvane_WinPE_amd64" "D:\out\Morvane PE.iso")"},
+         LR"(call "C:\Program Files (x86)\Windows Kits\10\Assessment and Deployment Kit\Deployment Tools\DandISetEnv.bat" && MakeWinPEMedia.cmd /ISO /F "C:\Users\op\AppData\Local\Temp\Morvane_WinPE_amd64" "D:\out\Morvane PE.iso")"},
     };
     for (const auto& [built, expected] : cases) EXPECT_EQ(built, expected);
 }
@@ -49,7 +54,7 @@ TEST(WinPECommands, KitInstallationTemplates) {
     const std::pair<std::wstring, std::wstring> cases[] = {
         {ForwardLink(2120254), L"https://go.microsoft.com/fwlink/?linkid=2120254"},
         {DownloadCommand(2271338, kDl, L"adkwinpesetup_win11.exe"),
-         LR"(curl.exe -L "https://go.microsoft.com/fwlink/?linkid=2271338" -o "C:\Users\op\AppData\Local\Temp\Morvane_ADK_Downloads\adkwinpesetup_win11.exe")"},
+         LR"(curl.exe --fail --proto =https --proto-redir =https -L "https://go.microsoft.com/fwlink/?linkid=2271338" -o "C:\Users\op\AppData\Local\Temp\Morvane_ADK_Downloads\adkwinpesetup_win11.exe")"},
         {AdkSetupCommand(kDl),
          LR"("C:\Users\op\AppData\Local\Temp\Morvane_ADK_Downloads\adksetup_win10.exe" /quiet /norestart /features OptionId.DeploymentTools)"},
         {WinPESetupCommand(kDl),
@@ -61,9 +66,9 @@ TEST(WinPECommands, KitInstallationTemplates) {
         {XcopyTreeCommand(LR"(C:\a b\x86)", kRoot + LR"(\Windows Preinstallation Environment\x86)"),
          LR"(xcopy /E /I /Y "C:\a b\x86" "C:\Program Files (x86)\Windows Kits\10\Assessment and Deployment Kit\Windows Preinstallation Environment\x86")"},
         {WingetAdkCommand(),
-         LR"(winget install --id Microsoft.WindowsADK -e --accept-package-agreements --accept-source-agreements)"},
+         LR"(winget install --id Microsoft.WindowsADK --version 10.1.26100.2454 -e --accept-package-agreements --accept-source-agreements)"},
         {WingetWinPECommand(),
-         LR"(winget install --id Microsoft.WindowsADK.WinPEAddon -e --accept-package-agreements --accept-source-agreements)"},
+         LR"(winget install --id Microsoft.WindowsADK.WinPEAddon --version 10.1.26100.2454 -e --accept-package-agreements --accept-source-agreements)"},
     };
     for (const auto& [built, expected] : cases) EXPECT_EQ(built, expected);
 }
@@ -71,11 +76,11 @@ TEST(WinPECommands, KitInstallationTemplates) {
 TEST(WinPECommands, LocaleAndRegistryTemplates) {
     const std::wstring pkg = kRoot + LR"(\Windows Preinstallation Environment\amd64\WinPE_OCs\ja-jp\lp.cab)";
     const std::pair<std::wstring, std::wstring> cases[] = {
-        {AddPackageCommand(kMount, pkg),
+        {AddPackageCommand(kDism, kMount, pkg),
          LR"(dism.exe /Image:"C:\Users\op\AppData\Local\Temp\Morvane_WinPE_amd64\mount" /Add-Package /PackagePath:"C:\Program Files (x86)\Windows Kits\10\Assessment and Deployment Kit\Windows Preinstallation Environment\amd64\WinPE_OCs\ja-jp\lp.cab")"},
-        {SetAllIntlCommand(kMount),
+        {SetAllIntlCommand(kDism, kMount),
          LR"(dism.exe /Image:"C:\Users\op\AppData\Local\Temp\Morvane_WinPE_amd64\mount" /Set-AllIntl:ja-JP)"},
-        {SetLayeredDriverCommand(kMount),
+        {SetLayeredDriverCommand(kDism, kMount),
          LR"(dism.exe /Image:"C:\Users\op\AppData\Local\Temp\Morvane_WinPE_amd64\mount" /Set-LayeredDriver:6)"},
         {LoadHiveCommand(kMount),
          LR"(reg.exe load HKLM\ZOLT_PESOFT "C:\Users\op\AppData\Local\Temp\Morvane_WinPE_amd64\mount\Windows\System32\config\SOFTWARE")"},

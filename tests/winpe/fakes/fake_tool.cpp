@@ -3,7 +3,10 @@
 // exact command line to the file named by MORVANE_FAKE_LOG, prints it, exits with
 // the code scripted in MORVANE_FAKE_EXIT ("needle=code|needle=code": the first rule
 // whose needle occurs in the command line wins, default 0) and, on success, creates
-// what the real tool would leave where the program looks next.
+// what the real tool would leave where the program looks next. MORVANE_FAKE_SLEEP
+// ("needle=milliseconds", same matching) makes it hang first, after writing its
+// process id to MORVANE_FAKE_PID_FILE; dism lists the folders of MORVANE_FAKE_MOUNTED
+// ("folder|folder") as mounted images; a failing curl leaves an error page behind.
 #include <cstdio>
 #include <cwctype>
 #include <filesystem>
@@ -40,8 +43,10 @@ std::wstring Lower(std::wstring s) {
     return s;
 }
 
-int ScriptedExitCode(const std::wstring& commandLine) {
-    const std::wstring rules = Env(L"MORVANE_FAKE_EXIT");
+// The value of the first "needle=value" rule in `variable` whose needle occurs in the
+// command line; 0 when none does.
+int ScriptedValue(const wchar_t* variable, const std::wstring& commandLine) {
+    const std::wstring rules = Env(variable);
     std::size_t start = 0;
     while (start < rules.size()) {
         std::size_t end = rules.find(L'|', start);
@@ -83,6 +88,19 @@ std::wstring Suffix(const std::vector<std::wstring>& args, const std::wstring& p
         if (a.rfind(prefix, 0) == 0) return a.substr(prefix.size());
     }
     return {};
+}
+
+// Splits "a|b|c".
+std::vector<std::wstring> Split(const std::wstring& list) {
+    std::vector<std::wstring> parts;
+    std::size_t start = 0;
+    while (start < list.size()) {
+        std::size_t end = list.find(L'|', start);
+        if (end == std::wstring::npos) end = list.size();
+        if (end > start) parts.push_back(list.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
 }
 
 bool Enabled(const std::wstring& effect) {
@@ -141,6 +159,19 @@ void Effects(const std::wstring& tool, const std::vector<std::wstring>& args) {
             if (Enabled(L"hive")) {
                 Touch(fs::path(mount) / L"Windows" / L"System32" / L"config" / L"SOFTWARE");
             }
+            // A folder where the start file belongs: writing that file fails.
+            if (Enabled(L"blockini")) {
+                fs::create_directories(fs::path(mount) / L"Windows" / L"System32" / L"winpeshl.ini", ec);
+            }
+        }
+        if (Has(args, L"/Get-MountedImageInfo")) {
+            std::printf("Deployment Image Servicing and Management tool\n\nMounted images:\n\n");
+            for (const auto& folder : Split(Env(L"MORVANE_FAKE_MOUNTED"))) {
+                std::printf("Mount Dir : %s\nImage File : %s\\boot.wim\nImage Index : 1\n"
+                            "Mounted Read/Write : Yes\nStatus : Needs Remount\n\n",
+                            Utf8(folder).c_str(), Utf8(folder).c_str());
+            }
+            std::printf("The operation completed successfully.\n");
         }
     } else if (tool == L"oscdimg" && !args.empty()) {
         Touch(args.back(), "fake iso\r\n");
@@ -178,8 +209,23 @@ int wmain() {
     ::GetModuleFileNameW(nullptr, self, MAX_PATH);
     const std::wstring tool = Lower(fs::path(self).stem().wstring());
 
-    const int code = ScriptedExitCode(commandLine);
-    if (code == 0) Effects(tool, args);
+    const int sleep = ScriptedValue(L"MORVANE_FAKE_SLEEP", commandLine);
+    if (sleep > 0) {
+        const std::wstring pidFile = Env(L"MORVANE_FAKE_PID_FILE");
+        if (!pidFile.empty()) {
+            std::ofstream(fs::path(pidFile), std::ios::binary) << ::GetCurrentProcessId();
+        }
+        std::fflush(stdout);
+        ::Sleep(static_cast<DWORD>(sleep));
+    }
+
+    const int code = ScriptedValue(L"MORVANE_FAKE_EXIT", commandLine);
+    if (code == 0) {
+        Effects(tool, args);
+    } else if (tool == L"curl" && !After(args, L"-o").empty()) {
+        // What a server's error answer leaves in the output file.
+        Touch(After(args, L"-o"), "<html><body>404 Not Found</body></html>\r\n");
+    }
     std::fflush(stdout);
     return code;
 }
