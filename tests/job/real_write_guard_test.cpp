@@ -16,7 +16,7 @@
 namespace morvane {
 namespace {
 
-constexpr std::uint64_t kImageBytes = 1 << 20;
+constexpr std::uint64_t kImageBytes = 256 << 10;
 constexpr int kBootStick = 5;  // under WinPE: the stick it booted from
 
 // One disk and the facts of the machine it sits in.
