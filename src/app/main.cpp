@@ -5,6 +5,7 @@
 #include "job/self_test.h"
 
 int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR commandLine, int /*show*/) {
+    ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     // Nothing else (no COM, no window) is initialised on the self-test path.
     if (morvane::WantsSelfTest(commandLine)) return morvane::RunSelfTest();
 

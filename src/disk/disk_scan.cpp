@@ -1,6 +1,7 @@
 // Pure decisions of the disk scan: descriptor parsing, record building, drive letters.
 #include "disk/disk_scan.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -27,6 +28,50 @@ std::string StringAt(const unsigned char* buffer, std::size_t returned, std::uin
 }
 
 }  // namespace
+
+std::optional<std::vector<std::uint32_t>> ParseDiskExtentNumbers(const unsigned char* buffer, std::size_t returned) {
+    // VOLUME_DISK_EXTENTS: NumberOfDiskExtents (4 bytes), padding, then 24-byte
+    // DISK_EXTENTs whose first 4 bytes are the DiskNumber.
+    constexpr std::size_t kHeader = 8, kExtent = 24;
+    if (buffer == nullptr || returned < kHeader) return std::nullopt;
+    const std::uint32_t count = ReadU32(buffer);
+    if (count > (returned - kHeader) / kExtent) return std::nullopt;
+    std::vector<std::uint32_t> numbers;
+    for (std::uint32_t i = 0; i < count; ++i) numbers.push_back(ReadU32(buffer + kHeader + i * kExtent));
+    return numbers;
+}
+
+std::optional<std::vector<std::uint32_t>> QueryVolumeExtents(const ExtentsIoctl& ioctl) {
+    std::size_t size = 32;  // room for one extent, the usual case
+    for (int attempt = 0; attempt < 16 && size <= (1u << 20); ++attempt) {
+        std::vector<unsigned char> buffer(size, 0);
+        std::size_t returned = 0;
+        bool moreData = false;
+        if (ioctl(buffer.data(), size, returned, moreData)) {
+            return ParseDiskExtentNumbers(buffer.data(), std::min(returned, size));
+        }
+        if (!moreData) return std::nullopt;
+        // A too-small answer still carries the extent count; size for it, at least doubling.
+        const std::size_t wanted = 8 + static_cast<std::size_t>(ReadU32(buffer.data())) * 24;
+        size = std::max(wanted, size * 2);
+    }
+    return std::nullopt;
+}
+
+SystemDisks SystemDisksFrom(std::span<const std::optional<std::vector<std::uint32_t>>> answers) {
+    SystemDisks system;
+    for (const auto& answer : answers) {
+        if (!answer || answer->empty()) return {{0}, false};
+        for (std::uint32_t number : *answer) {
+            if (std::find(system.numbers.begin(), system.numbers.end(), number) == system.numbers.end()) {
+                system.numbers.push_back(number);
+            }
+        }
+    }
+    if (system.numbers.empty()) return {{0}, false};
+    system.resolved = true;
+    return system;
+}
 
 DiskQueryFacts ParseDeviceDescriptor(const unsigned char* buffer, std::size_t returned) {
     DiskQueryFacts facts;
@@ -96,7 +141,7 @@ void AssignDriveLetters(std::vector<DiskInfo>& disks, const std::vector<VolumeEx
 }
 
 std::vector<DiskInfo> EnumeratePhysicalDisks(DiskFactSource& source, bool winPE, bool unlockInternal) {
-    const int systemDisk = source.SystemDiskNumber();
+    const SystemDisks systemDisks = source.SystemDiskNumbers();
     const int bootMedium = winPE ? source.WinPEBootDiskNumber() : -1;
 
     std::vector<DiskInfo> disks;
@@ -107,7 +152,7 @@ std::vector<DiskInfo> EnumeratePhysicalDisks(DiskFactSource& source, bool winPE,
         if (disk.sizeBytes != 0) disks.push_back(std::move(disk));
     }
     if (!disks.empty()) AssignDriveLetters(disks, source.QueryVolumes());
-    ClassifyDisks(disks, winPE, unlockInternal, systemDisk, bootMedium);
+    ClassifyDisks(disks, winPE, unlockInternal, systemDisks, bootMedium);
     return disks;
 }
 

@@ -5,7 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -34,11 +36,34 @@ struct VolumeExtents {
     std::vector<std::uint32_t> diskNumbers;
 };
 
+// Every disk under the volumes of the system directory and the Windows directory.
+// When either volume cannot be read, `resolved` is false and `numbers` holds 0, the
+// disk then presumed to carry the system; the classification then also keeps every
+// internal disk locked, since the real system disk may be any of them.
+struct SystemDisks {
+    std::vector<std::uint32_t> numbers;
+    bool resolved = false;
+};
+
+// The system disks from the extents answer of each system volume (nothing: the query
+// failed). Any failed or empty answer leaves them unresolved.
+SystemDisks SystemDisksFrom(std::span<const std::optional<std::vector<std::uint32_t>>> answers);
+
+// Disk numbers of a VOLUME_DISK_EXTENTS answer of `returned` bytes; nothing when the
+// answer is shorter than the extent count it announces.
+std::optional<std::vector<std::uint32_t>> ParseDiskExtentNumbers(const unsigned char* buffer, std::size_t returned);
+
+// One IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS call into `buffer`: true with the bytes
+// returned, or false with `moreData` set when the buffer was too small for every extent.
+using ExtentsIoctl = std::function<bool(unsigned char* buffer, std::size_t size, std::size_t& returned, bool& moreData)>;
+// Asks with a buffer that grows until every extent fits (a spanned or mirrored volume
+// has several); nothing when the call fails for another reason or never fits.
+std::optional<std::vector<std::uint32_t>> QueryVolumeExtents(const ExtentsIoctl& ioctl);
+
 class DiskFactSource {
 public:
     virtual ~DiskFactSource() = default;
-    // Disk behind the system directory's volume; 0 when it cannot be resolved.
-    virtual int SystemDiskNumber() = 0;
+    virtual SystemDisks SystemDiskNumbers() = 0;
     // Disk holding "sources\boot.wim", or -1.
     virtual int WinPEBootDiskNumber() = 0;
     // Facts for "\\.\PhysicalDrive<number>", or nothing when it cannot be opened.
@@ -75,5 +100,9 @@ std::vector<std::wstring> ListRemovableDrives();
 
 // Drive root strings from GetLogicalDriveStringsW ("C:\", "D:\", ...).
 std::vector<std::wstring> LogicalDriveRoots();
+
+// The machine's own answers: the system disks and every mounted volume's disks.
+SystemDisks QuerySystemDisks();
+std::vector<VolumeExtents> QueryMountedVolumes();
 
 }  // namespace morvane

@@ -1,6 +1,7 @@
 // The disk scan's facts from the Windows storage stack. Every disk and volume is
 // opened with no access rights: these queries need none, and nothing here may write.
 #include <cstring>
+#include <cwctype>
 
 #include "common/unique_handle.h"
 #include "common/win32.h"
@@ -19,30 +20,28 @@ std::wstring VolumePath(wchar_t letter) {
     return std::wstring(L"\\\\.\\") + letter + L":";
 }
 
-// Disk numbers of the volume's extents; `bufferSize` bounds how many fit.
-std::optional<std::vector<std::uint32_t>> VolumeDiskNumbers(HANDLE volume, DWORD bufferSize) {
-    alignas(8) unsigned char buffer[512] = {};
-    if (bufferSize > sizeof buffer) bufferSize = sizeof buffer;
-    DWORD returned = 0;
-    if (!::DeviceIoControl(volume, IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS, nullptr, 0, buffer,
-                           bufferSize, &returned, nullptr)) {
-        return std::nullopt;
-    }
-    const auto* extents = reinterpret_cast<const VOLUME_DISK_EXTENTS*>(buffer);
-    const DWORD fit = (bufferSize - offsetof(VOLUME_DISK_EXTENTS, Extents)) / sizeof(DISK_EXTENT);
-    std::vector<std::uint32_t> numbers;
-    for (DWORD i = 0; i < extents->NumberOfDiskExtents && i < fit; ++i) {
-        numbers.push_back(extents->Extents[i].DiskNumber);
-    }
-    return numbers;
+// Disk numbers of every extent of the volume on `letter`; nothing when the volume
+// cannot be opened or asked.
+std::optional<std::vector<std::uint32_t>> VolumeDiskNumbers(wchar_t letter) {
+    UniqueFile volume = OpenForQuery(VolumePath(letter));
+    if (!volume) return std::nullopt;
+    return QueryVolumeExtents([&volume](unsigned char* buffer, std::size_t size, std::size_t& returned,
+                                        bool& moreData) {
+        DWORD got = 0;
+        if (::DeviceIoControl(volume.get(), IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS, nullptr, 0, buffer,
+                              static_cast<DWORD>(size), &got, nullptr)) {
+            returned = got;
+            return true;
+        }
+        const DWORD error = ::GetLastError();
+        moreData = error == ERROR_MORE_DATA || error == ERROR_INSUFFICIENT_BUFFER;
+        return false;
+    });
 }
 
-// First extent's disk number of the volume on `letter`, using the 32-byte buffer
-// that has room for exactly one extent.
+// First extent's disk number of the volume on `letter`, or -1.
 int FirstExtentDisk(wchar_t letter) {
-    UniqueFile volume = OpenForQuery(VolumePath(letter));
-    if (!volume) return -1;
-    auto numbers = VolumeDiskNumbers(volume.get(), 32);
+    const auto numbers = VolumeDiskNumbers(letter);
     if (!numbers || numbers->empty()) return -1;
     return static_cast<int>((*numbers)[0]);
 }
@@ -86,30 +85,14 @@ DiskQueryFacts QueryOpenDisk(HANDLE disk) {
 
 class Win32DiskFactSource final : public DiskFactSource {
 public:
-    int SystemDiskNumber() override {
-        wchar_t systemDir[MAX_PATH] = {};
-        if (::GetSystemDirectoryW(systemDir, MAX_PATH) == 0) return 0;
-        const int disk = FirstExtentDisk(systemDir[0]);
-        return disk < 0 ? 0 : disk;
-    }
+    SystemDisks SystemDiskNumbers() override { return QuerySystemDisks(); }
     int WinPEBootDiskNumber() override { return FindWinPEBootDisk(); }
     std::optional<DiskQueryFacts> QueryDisk(int number) override {
         wchar_t path[64];
         std::swprintf(path, 64, L"\\\\.\\PhysicalDrive%d", number);
         return QueryDiskFactsAtPath(path);
     }
-    std::vector<VolumeExtents> QueryVolumes() override {
-        std::vector<VolumeExtents> volumes;
-        for (const std::wstring& root : LogicalDriveRoots()) {
-            if (root.size() < 2) continue;
-            UniqueFile volume = OpenForQuery(VolumePath(root[0]));
-            if (!volume) continue;
-            auto numbers = VolumeDiskNumbers(volume.get(), 512);
-            if (!numbers) continue;
-            volumes.push_back({root, std::move(*numbers)});
-        }
-        return volumes;
-    }
+    std::vector<VolumeExtents> QueryVolumes() override { return QueryMountedVolumes(); }
 };
 
 }  // namespace
@@ -121,6 +104,31 @@ std::vector<std::wstring> LogicalDriveRoots() {
     if (length == 0 || length > 511) return roots;
     for (const wchar_t* p = buffer; *p != L'\0'; p += std::wcslen(p) + 1) roots.emplace_back(p);
     return roots;
+}
+
+SystemDisks QuerySystemDisks() {
+    wchar_t systemDir[MAX_PATH] = {};
+    wchar_t windowsDir[MAX_PATH] = {};
+    const UINT systemLength = ::GetSystemDirectoryW(systemDir, MAX_PATH);
+    const UINT windowsLength = ::GetSystemWindowsDirectoryW(windowsDir, MAX_PATH);
+    std::vector<std::optional<std::vector<std::uint32_t>>> answers;
+    if (systemLength == 0 || systemLength >= MAX_PATH) answers.emplace_back();
+    else answers.push_back(VolumeDiskNumbers(systemDir[0]));
+    // The Windows directory normally shares the system directory's volume.
+    if (windowsLength == 0 || windowsLength >= MAX_PATH) answers.emplace_back();
+    else if (std::towupper(windowsDir[0]) != std::towupper(systemDir[0])) answers.push_back(VolumeDiskNumbers(windowsDir[0]));
+    return SystemDisksFrom(answers);
+}
+
+std::vector<VolumeExtents> QueryMountedVolumes() {
+    std::vector<VolumeExtents> volumes;
+    for (const std::wstring& root : LogicalDriveRoots()) {
+        if (root.size() < 2) continue;
+        auto numbers = VolumeDiskNumbers(root[0]);
+        if (!numbers) continue;
+        volumes.push_back({root, std::move(*numbers)});
+    }
+    return volumes;
 }
 
 std::optional<DiskQueryFacts> QueryDiskFactsAtPath(const std::wstring& devicePath) {

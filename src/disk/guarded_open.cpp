@@ -40,11 +40,15 @@ GuardedDisk Refused(WriteRefusal refusal, std::wstring message, const wchar_t* t
 
 }  // namespace
 
-GuardedDisk OpenDiskForWrite(const DiskInfo& disk, DiskWriter writer, const LogCallback& log,
+GuardedDisk OpenDiskForWrite(const DiskInfo& disk, DiskWriter writer, bool unlockInternal, const LogCallback& log,
                              const DiskWriteSeams& seams, const std::function<void()>& beforeOpen) {
     const RefusalTexts texts = TextsFor(writer);
-    // Undefined safety values are refused too: only the two writable states pass.
-    if (!IsErasableForRealWrite(disk.safety)) {
+    // Undefined safety values are refused too: only the two writable states pass. The
+    // machine is asked again because the list may come from a WinPE simulation.
+    const bool allowed =
+        IsErasableForRealWrite(disk.safety) &&
+        RealWriteAllowed(disk, seams.environment ? seams.environment() : QuerySafetyEnvironment(), unlockInternal);
+    if (!allowed) {
         return Refused(WriteRefusal::Protected, texts.protectedMessage, texts.safetyTag, log);
     }
     // The disk list may be older than the disk at this path: refuse unless the device

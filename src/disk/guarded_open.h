@@ -1,6 +1,7 @@
 // The one way to open a physical disk for writing. Every writer (the erase job, the
 // operator's stamp and the stamp erase) passes the same three gates in order: the
-// safety decision, the wrong-disk check, then the open itself. A refusal comes back
+// safety decision (the record's status and the disk classified again against the
+// real machine), the wrong-disk check, then the open itself. A refusal comes back
 // with its text, and its log line has already been written.
 #pragma once
 
@@ -11,6 +12,7 @@
 #include "common/unique_handle.h"
 #include "disk/disk_identity.h"
 #include "disk/disk_info.h"
+#include "disk/write_safety.h"
 
 namespace morvane {
 
@@ -23,7 +25,7 @@ enum class DiskWriter {
 
 enum class WriteRefusal {
     None,
-    Protected,        // the safety classification does not allow a real write
+    Protected,        // the record or the real machine's classification forbids a real write
     IdentityChanged,  // the device at the path is not the recorded disk (or is gone)
     OpenFailed,       // the device would not open for writing
 };
@@ -34,6 +36,8 @@ struct DiskWriteSeams {
     DiskIdentitySource identity;
     // Opens a device path for reading and writing (shared, unbuffered, write-through).
     std::function<UniqueFile(const std::wstring& devicePath)> open;
+    // Answers the running machine's safety facts (real WinPE, system disks, volumes).
+    SafetyEnvironmentSource environment;
 };
 
 struct GuardedDisk {
@@ -48,10 +52,12 @@ inline constexpr const wchar_t* kEraseBlockedMessage =
 inline constexpr const wchar_t* kEraseOpenFailedMessage =
     L"物理ディスクを書き込みモードで開けませんでした。管理者権限またはディスク使用状況を確認してください。";
 
-// Opens `disk` for writing after its safety status and identity passed. `beforeOpen`
-// runs between the checks and the open (the erase job locks the disk's volumes
-// there, so nothing is locked for a refused disk).
-[[nodiscard]] GuardedDisk OpenDiskForWrite(const DiskInfo& disk, DiskWriter writer, const LogCallback& log,
+// Opens `disk` for writing after its safety and identity passed. `unlockInternal` is
+// the operator's unlock of internal secondary disks as given, never taken from the
+// record. `beforeOpen` runs between the checks and the open (the erase job locks the
+// disk's volumes there, so nothing is locked for a refused disk).
+[[nodiscard]] GuardedDisk OpenDiskForWrite(const DiskInfo& disk, DiskWriter writer, bool unlockInternal,
+                                           const LogCallback& log,
                                            const DiskWriteSeams& seams = {},
                                            const std::function<void()>& beforeOpen = {});
 

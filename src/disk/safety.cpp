@@ -1,6 +1,8 @@
 // Safety classification of the scanned disks and the WinPE / administrator checks.
 #include "disk/safety.h"
 
+#include <algorithm>
+
 #include "common/unique_handle.h"
 #include "common/win32.h"
 
@@ -15,6 +17,8 @@ constexpr const wchar_t* kDescRemovable =
     L"外部/リムーバブルストレージ: Windows上から安全に完全消去可能です。";
 constexpr const wchar_t* kDescUnlocked =
     L"内蔵セカンダリディスク (ロック解除中 - 消去時は十分ご注意ください)";
+constexpr const wchar_t* kDescSystemUnknown =
+    L"システムディスクを特定できなかったため、誤消去防止のため内蔵ストレージはすべて保護されています(WinPE起動で消去可能)。";
 constexpr const wchar_t* kDescLocked =
     L"内蔵ストレージです。通常Windows上では誤消去防止のため保護されています(WinPE起動または上級者ロック解除で消去可能)。";
 }  // namespace
@@ -32,17 +36,28 @@ std::wstring SafetyLabel(std::uint32_t status) {
 
 void ClassifyDisks(std::vector<DiskInfo>& disks, bool winPE, bool unlockInternal,
                    int systemDiskNumber, int bootMediumDiskNumber) {
+    SystemDisks system{{}, true};
+    if (systemDiskNumber >= 0) system.numbers.push_back(static_cast<std::uint32_t>(systemDiskNumber));
+    ClassifyDisks(disks, winPE, unlockInternal, system, bootMediumDiskNumber);
+}
+
+void ClassifyDisks(std::vector<DiskInfo>& disks, bool winPE, bool unlockInternal,
+                   const SystemDisks& systemDisks, int bootMediumDiskNumber) {
+    const auto& system = systemDisks.numbers;
     for (DiskInfo& disk : disks) {
         if (disk.driveLetters.empty()) disk.driveLetters = kNoDriveLetters;
         const bool holdsC = disk.driveLetters.find(L"C:") != std::wstring::npos ||
                             disk.driveLetters.find(L"c:") != std::wstring::npos;
+        const bool systemNumber =
+            disk.index >= 0 &&
+            std::find(system.begin(), system.end(), static_cast<std::uint32_t>(disk.index)) != system.end();
         if (!winPE) {
-            if (disk.index == systemDiskNumber || holdsC) {
+            if (systemNumber || holdsC) {
                 disk.safety = SystemDisk;
                 disk.safetyDescription = kDescSystemDisk;
                 continue;
             }
-        } else if (disk.index == bootMediumDiskNumber) {
+        } else if (bootMediumDiskNumber >= 0 && disk.index == bootMediumDiskNumber) {
             disk.safety = WinPEBootMedium;
             disk.safetyDescription = kDescBootMedium;
             continue;
@@ -52,6 +67,10 @@ void ClassifyDisks(std::vector<DiskInfo>& disks, bool winPE, bool unlockInternal
         if (winPE || removableLike) {
             disk.safety = Erasable;
             disk.safetyDescription = winPE ? kDescWinPE : kDescRemovable;
+        } else if (!systemDisks.resolved) {
+            // Any internal disk may be the one the running Windows lives on.
+            disk.safety = InternalLocked;
+            disk.safetyDescription = kDescSystemUnknown;
         } else if (unlockInternal) {
             disk.safety = InternalUnlocked;
             disk.safetyDescription = kDescUnlocked;

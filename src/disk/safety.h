@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "disk/disk_info.h"
+#include "disk/disk_scan.h"
 
 namespace morvane {
 
@@ -28,8 +29,12 @@ std::wstring SafetyLabel(std::uint32_t status);
 inline constexpr const wchar_t* kNoDriveLetters = L"(未割当/マウントなし)";
 
 // Sets safety, safetyDescription and the placeholder for empty driveLetters of
-// every record. systemDiskNumber protects that disk (and anything holding C:)
-// under a normal Windows; bootMediumDiskNumber protects the boot stick under WinPE.
+// every record. Under a normal Windows every system disk (and anything holding C:)
+// is protected, and unresolved system disks keep every internal disk locked whatever
+// the unlock says; bootMediumDiskNumber (-1: none) protects the boot stick under WinPE.
+void ClassifyDisks(std::vector<DiskInfo>& disks, bool winPE, bool unlockInternal,
+                   const SystemDisks& systemDisks, int bootMediumDiskNumber);
+// The same with one known system disk.
 void ClassifyDisks(std::vector<DiskInfo>& disks, bool winPE, bool unlockInternal,
                    int systemDiskNumber, int bootMediumDiskNumber);
 

@@ -55,6 +55,9 @@ struct EraseJob {
     std::wstring organizationName;
     std::wstring notes;
     std::wstring outputFolder;
+    // The operator's unlock of internal secondary disks (1) as set when the job was
+    // made; a real write decides with it, never with the record's status.
+    std::uint32_t unlockInternal = 0;
 };
 
 struct ReportStamp {

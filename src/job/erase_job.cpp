@@ -12,6 +12,7 @@
 #include "evidence/certificate_set.h"
 #include "hwinfo/collect.h"
 #include "stamp/compose.h"
+#include "stamp/stamp_ops.h"
 #include "stamp/stamp_writer.h"
 
 namespace morvane {
@@ -120,8 +121,8 @@ EraseResult RunReal(EraseResult result, const PassPlan& plan, const JobClock& cl
         volumes = edges.lockVolumes ? edges.lockVolumes(job.disk.index, log)
                                     : LockAndDismountVolumes(job.disk.index, log);
     };
-    GuardedDisk target =
-        OpenDiskForWrite(job.disk, DiskWriter::EraseJob, log, {edges.queryIdentity, edges.openDisk}, lock);
+    GuardedDisk target = OpenDiskForWrite(job.disk, DiskWriter::EraseJob, job.unlockInternal != 0, log,
+                                          {edges.queryIdentity, edges.openDisk, edges.environment}, lock);
     if (!target) {
         UnlockAndCloseVolumes(volumes);
         return Refuse(std::move(result), target.message, RefusalVerdict(target.refusal));
@@ -161,7 +162,11 @@ EraseResult RunReal(EraseResult result, const PassPlan& plan, const JobClock& cl
     Finish(result, clock);
     SealResult(result, hardware);
 
-    if (result.status == JobStatus::Completed && job.noStamp == 0) {
+    if (result.status == JobStatus::Completed && job.noStamp == 0 && !StampFitsDisk(job.disk)) {
+        // The disk stays zeroed as without a stamp; a stamp in 512-byte units would not boot.
+        result.diskStampStatus = L"STAMP WRITE SKIPPED";
+        EmitLog(log, StampSkippedForSectorSizeLine(job.disk));
+    } else if (result.status == JobStatus::Completed && job.noStamp == 0) {
         result.diskStampStatus = WriteReportStamp(disk.get(), sector, result.stamp, log)
                                      ? kStampActive
                                      : L"STAMP WRITE SKIPPED";

@@ -9,6 +9,7 @@
 #include "common/hardware_profile.h"
 #include "common/unique_handle.h"
 #include "disk/disk_identity.h"
+#include "disk/write_safety.h"
 #include "erase/housekeeping.h"
 #include "erase/records.h"
 
@@ -23,6 +24,8 @@ struct EraseJobEdges {
     std::function<UniqueFile(const std::wstring& devicePath)> openDisk;
     // Answers what disk is at the device path now (the wrong-disk check).
     DiskIdentitySource queryIdentity;
+    // Answers the running machine's safety facts for the guard (real WinPE, system disks).
+    SafetyEnvironmentSource environment;
     // Collects the machine's hardware profile; called once per job that runs.
     std::function<HardwareProfile(const DiskInfo& disk)> collectHardware;
 };

@@ -5,20 +5,75 @@
 
 #include "common/unique_handle.h"
 #include "disk/guarded_open.h"
+#include "disk/safety.h"
+#include "stamp/compose.h"
 #include "stamp/stamp_image.h"
 #include "stamp/stamp_writer.h"
 
 namespace morvane {
 
+namespace {
+
+bool UnlockFor(const DiskInfo& disk, std::optional<bool> unlockInternal) {
+    return unlockInternal.value_or(disk.safety == InternalUnlocked);
+}
+
+// The start of both sector-size lines: what the disk is and why the stamp cannot serve it.
+std::wstring SectorSizeReason(const DiskInfo& disk) {
+    return L"[DISK STAMP] 論理セクタサイズが " + std::to_wstring(SectorSizeOf(disk)) +
+           L" バイトのディスクでは起動可能なレポートスタンプ (512バイトセクタ形式) が起動しないため、";
+}
+
+bool IsSimulationRecord(const ReportStamp& stamp) {
+    return stamp.stampStatus == kStampStatusSimulation ||
+           stamp.verificationResult.find(L"Simulation") != std::wstring::npos;
+}
+
+}  // namespace
+
+bool StampFitsDisk(const DiskInfo& disk) {
+    return SectorSizeOf(disk) == 512;
+}
+
+std::wstring StampSkippedForSectorSizeLine(const DiskInfo& disk) {
+    return SectorSizeReason(disk) + L"スタンプの書き込みをスキップしました (ディスクはスタンプなし・0x00 の状態です)。";
+}
+
+std::wstring OperatorStampRefusal(const DiskInfo& disk, const ReportStamp& stamp) {
+    if (stamp.failed) {
+        return L"[SAFETY] 完了した実機消去の記録ではないため (失敗・中断・プレビュー)、スタンプを書き込めません。";
+    }
+    if (IsSimulationRecord(stamp)) {
+        return L"[SAFETY] シミュレーション(Dry-Run)の記録は実機のスタンプとして書き込めません。";
+    }
+    if (stamp.diskModel != disk.model || stamp.diskSerial != disk.serialNumber ||
+        stamp.diskCapacity != FormatSize(disk.sizeBytes)) {
+        return L"[SAFETY] 別のディスクの消去記録のため、このディスクにはスタンプを書き込めません。";
+    }
+    if (!StampFitsDisk(disk)) {
+        return SectorSizeReason(disk) + L"スタンプを書き込めません。";
+    }
+    return {};
+}
+
 bool StampDiskByOperator(const DiskInfo& disk, const ReportStamp& stamp, const LogCallback& log,
-                         const DiskIdentitySource& identity) {
-    GuardedDisk target = OpenDiskForWrite(disk, DiskWriter::OperatorStamp, log, {identity, {}});
+                         const DiskIdentitySource& identity, std::optional<bool> unlockInternal,
+                         const SafetyEnvironmentSource& environment) {
+    const std::wstring refusal = OperatorStampRefusal(disk, stamp);
+    if (!refusal.empty()) {
+        EmitLog(log, refusal);
+        return false;
+    }
+    GuardedDisk target = OpenDiskForWrite(disk, DiskWriter::OperatorStamp, UnlockFor(disk, unlockInternal), log,
+                                          {identity, {}, environment});
     if (!target) return false;
     return WriteReportStamp(target.handle.get(), disk.bytesPerSector, stamp, log);
 }
 
-bool EraseStampArea(const DiskInfo& disk, const LogCallback& log, const DiskIdentitySource& identity) {
-    GuardedDisk target = OpenDiskForWrite(disk, DiskWriter::StampErase, log, {identity, {}});
+bool EraseStampArea(const DiskInfo& disk, const LogCallback& log, const DiskIdentitySource& identity,
+                    std::optional<bool> unlockInternal, const SafetyEnvironmentSource& environment) {
+    GuardedDisk target = OpenDiskForWrite(disk, DiskWriter::StampErase, UnlockFor(disk, unlockInternal), log,
+                                          {identity, {}, environment});
     if (!target) return false;
     const HANDLE handle = target.handle.get();
     DWORD ignored = 0;

@@ -13,14 +13,14 @@ namespace {
 
 class FakeSource : public DiskFactSource {
 public:
-    int systemDisk = 0;
+    SystemDisks system{{0}, true};
     int bootDisk = -1;
     int bootQueries = 0;
     std::map<int, DiskQueryFacts> disks;
     std::vector<VolumeExtents> volumes;
     std::vector<int> queried;
 
-    int SystemDiskNumber() override { return systemDisk; }
+    SystemDisks SystemDiskNumbers() override { return system; }
     int WinPEBootDiskNumber() override {
         ++bootQueries;
         return bootDisk;
@@ -171,7 +171,7 @@ TEST(DiskScan, ParseDeviceDescriptorStaysInsideReturnedBytes) {
 
 TEST(DiskScan, DriveLettersJoinedPerExtent) {
     FakeSource source;
-    source.systemDisk = 5;
+    source.system = {{5}, true};
     source.disks[0] = SataDisk(1000);
     source.disks[1] = SataDisk(2000);
     source.disks[2] = SataDisk(3000);
@@ -204,6 +204,79 @@ TEST(DiskScan, WinPEScanAsksForBootMedium) {
     EXPECT_EQ(source.bootQueries, 1);
     EXPECT_EQ(disks[0].safety, Erasable) << "under WinPE the installed Windows disk is erasable";
     EXPECT_EQ(disks[1].safety, WinPEBootMedium);
+}
+
+TEST(DiskScan, VolumeExtentsQueryGrowsUntilEveryExtentFits) {
+    // A VOLUME_DISK_EXTENTS answer for a volume on disks 0, 2 and 7.
+    std::vector<unsigned char> answer(8 + 3 * 24, 0);
+    const std::uint32_t numbers[] = {0, 2, 7};
+    answer[0] = 3;
+    for (int i = 0; i < 3; ++i) std::memcpy(answer.data() + 8 + i * 24, &numbers[i], 4);
+    const std::vector<std::uint32_t> all{0, 2, 7};
+    EXPECT_EQ(ParseDiskExtentNumbers(answer.data(), answer.size()), all);
+    EXPECT_FALSE(ParseDiskExtentNumbers(answer.data(), answer.size() - 1)) << "last extent cut short";
+    EXPECT_FALSE(ParseDiskExtentNumbers(answer.data(), 7));
+
+    // Like Windows: a buffer too small fails with "more data" and the count in its header.
+    std::vector<std::size_t> sizes;
+    bool announceCount = true;
+    const ExtentsIoctl spanned = [&](unsigned char* buffer, std::size_t size, std::size_t& returned, bool& moreData) {
+        sizes.push_back(size);
+        if (size < answer.size()) {
+            if (announceCount) std::memcpy(buffer, answer.data(), 4);
+            moreData = true;
+            return false;
+        }
+        std::memcpy(buffer, answer.data(), answer.size());
+        returned = answer.size();
+        return true;
+    };
+    EXPECT_EQ(QueryVolumeExtents(spanned), all);
+    EXPECT_EQ(sizes, (std::vector<std::size_t>{32, 80}));
+    sizes.clear();
+    announceCount = false;  // without a count the buffer still grows
+    EXPECT_EQ(QueryVolumeExtents(spanned), all);
+    EXPECT_EQ(sizes, (std::vector<std::size_t>{32, 64, 128}));
+
+    const ExtentsIoctl failing = [](unsigned char*, std::size_t, std::size_t&, bool& moreData) {
+        moreData = false;
+        return false;
+    };
+    const ExtentsIoctl neverFits = [](unsigned char*, std::size_t, std::size_t&, bool& moreData) {
+        moreData = true;
+        return false;
+    };
+    EXPECT_FALSE(QueryVolumeExtents(failing));
+    EXPECT_FALSE(QueryVolumeExtents(neverFits)) << "the growth is bounded";
+}
+
+// A system volume spanning disks protects every one of them; when the system volumes
+// cannot be read, no internal disk is unlocked, but external disks stay erasable.
+TEST(DiskScan, SpannedOrUnreadableSystemVolume) {
+    using Answer = std::optional<std::vector<std::uint32_t>>;
+    const Answer spanned{{0, 2}}, windowsDir{{2, 3}}, failed, none{std::vector<std::uint32_t>{}};
+    const SystemDisks both = SystemDisksFrom(std::vector<Answer>{spanned, windowsDir});
+    EXPECT_TRUE(both.resolved);
+    EXPECT_EQ(both.numbers, (std::vector<std::uint32_t>{0, 2, 3}));
+    for (const auto& answers : {std::vector<Answer>{spanned, failed}, std::vector<Answer>{none}, std::vector<Answer>{}}) {
+        const SystemDisks unknown = SystemDisksFrom(answers);
+        EXPECT_FALSE(unknown.resolved);
+        EXPECT_EQ(unknown.numbers, std::vector<std::uint32_t>{0});
+    }
+
+    FakeSource source;
+    for (int n = 0; n < 4; ++n) source.disks[n] = SataDisk(1000);
+    source.disks[4] = SataDisk(1000);
+    source.disks[4].storageBusType = 7;  // a USB stick
+    const auto statuses = [&] {
+        std::vector<std::uint32_t> out;
+        for (const DiskInfo& d : EnumeratePhysicalDisks(source, false, true)) out.push_back(d.safety);
+        return out;
+    };
+    source.system = SystemDisksFrom(std::vector<Answer>{spanned});
+    EXPECT_EQ(statuses(), (std::vector<std::uint32_t>{SystemDisk, InternalUnlocked, SystemDisk, InternalUnlocked, Erasable}));
+    source.system = SystemDisksFrom(std::vector<Answer>{failed});
+    EXPECT_EQ(statuses(), (std::vector<std::uint32_t>{SystemDisk, InternalLocked, InternalLocked, InternalLocked, Erasable}));
 }
 
 TEST(DiskScan, RemovableDriveEntry) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "disk/safety.h"
+#include "disk/write_safety.h"
 
 namespace morvane {
 namespace {
@@ -71,6 +72,62 @@ TEST(ClassifyDisks, EmptyLettersGetPlaceholderBeforeTheCheck) {
     ClassifyDisks(disks, false, false, 0, -1);
     EXPECT_EQ(disks[0].driveLetters, L"(未割当/マウントなし)");
     EXPECT_EQ(disks[1].driveLetters, L"F:");
+}
+
+// The decision inside the guarded open: the record must allow the write, and so must
+// the disk classified against the running machine with the operator's unlock.
+TEST(RealWriteAllowed, RecordAndRealMachineMustBothAllow) {
+    SafetyEnvironment windows;
+    windows.systemDisks = {{0}, true};
+    windows.volumes = {{L"C:\\", {0, 3}}, {L"D:\\", {1}}};  // C: is mirrored onto disk 3
+    SafetyEnvironment unknown = windows;
+    unknown.systemDisks = {{0}, false};
+    SafetyEnvironment winPE = windows;
+    winPE.winPE = true;
+    winPE.bootMediumDisk = 4;
+    SafetyEnvironment winPENoStick = winPE;
+    winPENoStick.bootMediumDisk = -1;
+    const auto record = [](const wchar_t* path, int index, std::uint32_t bus, std::uint32_t safety,
+                           const wchar_t* letters = L"") {
+        DiskInfo d = Disk(index, bus, bus == BusUsb ? MediaRemovable : MediaHdd, letters);
+        d.devicePath = path;
+        d.safety = safety;
+        return d;
+    };
+    const wchar_t* image = L"C:\\images\\disk.img";
+    struct Case {
+        const char* what;
+        DiskInfo disk;
+        const SafetyEnvironment* environment;
+        bool unlock;
+        bool allowed;
+    };
+    const Case cases[] = {
+        {"unlocked internal disk", record(L"\\\\.\\PhysicalDrive1", 1, BusSata, InternalUnlocked), &windows, true, true},
+        {"record unlocked, operator did not", record(L"\\\\.\\PhysicalDrive1", 1, BusSata, InternalUnlocked), &windows, false, false},
+        {"record from the WinPE simulation: system disk", record(L"\\\\.\\PhysicalDrive0", 0, BusUsb, Erasable), &windows, true, false},
+        {"real letters put C: on disk 3", record(L"\\\\.\\PhysicalDrive3", 3, BusUsb, Erasable), &windows, true, false},
+        {"record number and path disagree", record(L"\\\\.\\PhysicalDrive2", 1, BusUsb, Erasable), &windows, true, false},
+        {"verbatim form, lower case", record(L"\\\\?\\physicaldrive2", 2, BusUsb, Erasable), &windows, false, true},
+        {"forward slashes", record(L"//./PhysicalDrive0", 0, BusUsb, Erasable), &windows, true, false},
+        {"a volume path", record(L"\\\\.\\D:", 5, BusUsb, Erasable), &windows, true, false},
+        {"another device path", record(L"\\\\?\\GLOBALROOT\\Device\\Harddisk5\\DR5", 5, BusUsb, Erasable), &windows, true, false},
+        {"stricter record wins", record(L"\\\\.\\PhysicalDrive2", 2, BusUsb, InternalLocked), &windows, true, false},
+        {"image numbered like the system disk", record(image, 0, BusUsb, Erasable), &windows, true, false},
+        {"unnumbered USB image", record(image, -1, BusUsb, Erasable), &windows, false, true},
+        {"verbatim image path", record(L"\\\\?\\D:\\disk.img", -1, BusUsb, Erasable), &windows, false, true},
+        {"image holding C:", record(image, -1, BusUsb, Erasable, L"C:"), &windows, true, false},
+        {"internal image, locked", record(image, -1, BusSata, Erasable), &windows, false, false},
+        {"internal image, unlocked", record(image, -1, BusSata, InternalUnlocked), &windows, true, true},
+        {"unknown system disks lock internal disks", record(L"\\\\.\\PhysicalDrive1", 1, BusSata, InternalUnlocked), &unknown, true, false},
+        {"unknown system disks leave USB alone", record(L"\\\\.\\PhysicalDrive2", 2, BusUsb, Erasable), &unknown, false, true},
+        {"WinPE: installed system disk", record(L"\\\\.\\PhysicalDrive0", 0, BusSata, Erasable), &winPE, false, true},
+        {"WinPE: its boot stick", record(L"\\\\.\\PhysicalDrive4", 4, BusUsb, Erasable), &winPE, false, false},
+        {"WinPE without a stick: unnumbered image", record(image, -1, BusSata, Erasable), &winPENoStick, false, true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(RealWriteAllowed(c.disk, *c.environment, c.unlock), c.allowed) << c.what;
+    }
 }
 
 TEST(SafetyLabel, EveryStatus) {

@@ -11,6 +11,8 @@
 #include "evidence/certificate_set.h"
 #include "job/erase_job.h"
 #include "stamp/detect.h"
+#include "stamp/stamp_ops.h"
+#include "support/stamp_samples.h"
 #include "support/temp_dir.h"
 
 namespace morvane {
@@ -33,6 +35,12 @@ protected:
             ++lockCalls;
             return LockedVolumes{};
         };
+        // The machine the guard sees: a normal Windows whose system lies on disk 0.
+        edges.environment = [] {
+            SafetyEnvironment machine;
+            machine.systemDisks = {{0}, true};
+            return machine;
+        };
     }
 
     EraseJob RealJob(std::uint32_t standard, std::uint64_t size = 64 * kMiB) {
@@ -48,6 +56,7 @@ protected:
         job.disk.mediaKind = MediaHdd;
         job.disk.busKind = BusSata;
         job.disk.safety = Erasable;
+        job.unlockInternal = 1;  // the image stands for an internal disk the operator unlocked
         job.standard = standard;
         job.verifyLevel = VerifyLevel::QuickSample;
         job.execMode = ExecMode::RealHardwareWrite;
@@ -371,6 +380,56 @@ TEST_F(EraseJobTest, SimulationOnTheSystemDiskIsAllowedAndTouchesNothing) {
     EXPECT_TRUE(Logged(L"[DISK STAMP] 実機消去＆ハードウェアレポート画面スタンプ (Cert ID: " + r.certificateId));
     const auto bytes = testing::ReadFileBytes(image);
     EXPECT_TRUE(AllZero(bytes, 0, bytes.size()));
+}
+
+// The stamp is laid out in 512-byte units: a 4096-byte-sector disk is erased and left
+// zeroed, and neither the job nor the operator puts a stamp on it.
+TEST_F(EraseJobTest, FourKSectorDiskGetsNoStamp) {
+    EraseJob job = RealJob(ZeroFill, 4 * kMiB);
+    job.disk.bytesPerSector = 4096;
+    const EraseResult r = Run(job);
+    EXPECT_EQ(r.status, JobStatus::Completed);
+    EXPECT_EQ(r.diskStampStatus, L"STAMP WRITE SKIPPED");
+    EXPECT_NE(FileText(r.jsonPath).find("STAMP WRITE SKIPPED"), std::string::npos);
+    EXPECT_TRUE(Logged(L"[DISK STAMP] 論理セクタサイズが 4096 バイトのディスクでは"));
+    EXPECT_FALSE(Logged(testing::kStampWrittenLine));
+    const auto head = testing::ReadFileBytes(image, 0, 131072);
+    EXPECT_TRUE(AllZero(head, 0, head.size()));
+
+    logs.clear();
+    const LogCallback log = [this](const std::wstring& line) { logs.push_back(line); };
+    EXPECT_FALSE(StampDiskByOperator(job.disk, r.stamp, log, {}, true, edges.environment));
+    EXPECT_TRUE(Logged(L"[DISK STAMP] 論理セクタサイズが 4096 バイトのディスクでは"));
+    EXPECT_EQ(testing::ReadFileBytes(image, 0, 131072), head);
+}
+
+// The record of a real erasure can be engraved again on its own disk after a stamp
+// erase (also as read back from the disk); a simulation's record never.
+TEST_F(EraseJobTest, RealErasureRecordIsEngravedAgainOnItsOwnDisk) {
+    EraseJob job = RealJob(ZeroFill, 4 * kMiB);
+    const LogCallback log = [this](const std::wstring& line) { logs.push_back(line); };
+    const auto stamp = [&](const ReportStamp& record) {
+        return StampDiskByOperator(job.disk, record, log, {}, true, edges.environment);
+    };
+    const EraseResult real = Run(job);
+    ASSERT_EQ(real.status, JobStatus::Completed);
+    EraseJob dryRun = job;
+    dryRun.execMode = ExecMode::SimulationDryRun;
+    dryRun.noStamp = 1;
+    const EraseResult simulated = Run(dryRun);
+    ASSERT_EQ(simulated.status, JobStatus::Completed);
+
+    ASSERT_TRUE(EraseStampArea(job.disk, log, {}, true, edges.environment));
+    EXPECT_FALSE(stamp(simulated.stamp));
+    EXPECT_TRUE(DetectReportStamp(job.disk, {}).failed) << "the simulation's record was not written";
+    ASSERT_TRUE(stamp(real.stamp));
+    ReportStamp detected = DetectReportStamp(job.disk, {});
+    EXPECT_EQ(detected.certificateId, real.certificateId);
+
+    ASSERT_TRUE(EraseStampArea(job.disk, log, {}, true, edges.environment));
+    detected.stampStatus = L"Pure Zero Wiped (スタンプ消去済・全セクタ完全未初期化 0x00)";  // as the report window shows it
+    ASSERT_TRUE(stamp(detected));
+    EXPECT_EQ(DetectReportStamp(job.disk, {}).certificateId, real.certificateId);
 }
 
 TEST_F(EraseJobTest, SimulationCancelledIsAbortedWithoutAnIdentityCheck) {

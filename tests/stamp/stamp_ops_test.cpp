@@ -42,8 +42,20 @@ DiskInfo ImageDisk(const std::wstring& path, std::uint32_t safety = Erasable, st
     disk.serialNumber = L"N/A";
     disk.sizeBytes = kImageBytes;
     disk.bytesPerSector = sector;
+    // An external disk: erasable under any Windows whatever the unlock.
+    disk.busKind = BusUsb;
+    disk.mediaKind = MediaRemovable;
     disk.safety = safety;
     return disk;
+}
+
+// A record of a completed real erasure of `disk`.
+ReportStamp StampFor(const DiskInfo& disk) {
+    ReportStamp stamp = SampleReportStamp();
+    stamp.diskModel = disk.model;
+    stamp.diskSerial = disk.serialNumber;
+    stamp.diskCapacity = FormatSize(disk.sizeBytes);
+    return stamp;
 }
 
 void ExpectSameRecord(const ReportStamp& got, const ReportStamp& want) {
@@ -55,7 +67,7 @@ TEST(StampOps, StampDetectEraseAndStampAgain) {
     TempDir dir;
     const std::wstring path = PatternImage(dir, L"disk.img");
     const DiskInfo disk = ImageDisk(path);
-    const ReportStamp stamp = SampleReportStamp();
+    const ReportStamp stamp = StampFor(disk);
 
     LogRecorder log;
     ASSERT_TRUE(StampDiskByOperator(disk, stamp, log.callback()));
@@ -100,7 +112,7 @@ TEST(StampOps, DiskThatIsGoneIsRefusedUnopened) {
     LogRecorder log;
     const DiskInfo absent = ImageDisk(dir.file(L"absent.img"));
     EXPECT_FALSE(EraseStampArea(absent, log.callback()));
-    EXPECT_FALSE(StampDiskByOperator(absent, SampleReportStamp(), log.callback()));
+    EXPECT_FALSE(StampDiskByOperator(absent, StampFor(absent), log.callback()));
     const std::wstring refusal = std::wstring(L"[SAFETY] ") + kDiskIdentityChangedMessage;
     EXPECT_EQ(log.lines, (std::vector<std::wstring>{refusal, refusal}));
     EXPECT_FALSE(std::filesystem::exists(dir.path() / L"absent.img"));
@@ -132,7 +144,7 @@ TEST(StampOps, ChangedDiskIsRefusedAndLeftAlone) {
     };
     for (const Case& c : cases) {
         LogRecorder log;
-        EXPECT_FALSE(StampDiskByOperator(c.record, SampleReportStamp(), log.callback(), c.identity)) << c.what;
+        EXPECT_FALSE(StampDiskByOperator(c.record, StampFor(c.record), log.callback(), c.identity)) << c.what;
         EXPECT_FALSE(EraseStampArea(c.record, log.callback(), c.identity)) << c.what;
         ASSERT_EQ(log.lines.size(), 2u) << c.what;
         EXPECT_EQ(log.lines[0], std::wstring(L"[SAFETY] ") + kDiskIdentityChangedMessage) << c.what;
@@ -156,7 +168,7 @@ TEST(StampOps, ProtectedDisksAreRefusedUnopened) {
     for (std::uint32_t safety : {static_cast<std::uint32_t>(SystemDisk), static_cast<std::uint32_t>(WinPEBootMedium),
                                  static_cast<std::uint32_t>(InternalLocked), 5u, 0xFFFFFFFFu}) {
         LogRecorder log;
-        EXPECT_FALSE(StampDiskByOperator(ImageDisk(path, safety), SampleReportStamp(), log.callback())) << safety;
+        EXPECT_FALSE(StampDiskByOperator(ImageDisk(path, safety), StampFor(ImageDisk(path)), log.callback())) << safety;
         EXPECT_FALSE(EraseStampArea(ImageDisk(path, safety), log.callback())) << safety;
         EXPECT_EQ(log.lines, (std::vector<std::wstring>{L"[SAFETY] 保護ロック中のディスクにはスタンプを書き込めません。",
                                                         L"[SAFETY] 保護ロック中のディスクは操作できません。"}))
@@ -164,6 +176,61 @@ TEST(StampOps, ProtectedDisksAreRefusedUnopened) {
     }
     EXPECT_EQ(modified(), before);
     EXPECT_EQ(ReadFileBytes(path), std::vector<std::uint8_t>(kImageBytes, 0xEE));
+}
+
+// Only a record of a completed real erasure of this very disk is engraved: the report
+// window also holds previews, simulations and records read from other disks.
+TEST(StampOps, OperatorStampNeedsARealErasureRecordOfThisDisk) {
+    TempDir dir;
+    const std::wstring path = PatternImage(dir, L"records.img");
+    const auto original = ReadFileBytes(path);
+    const DiskInfo disk = ImageDisk(path);
+    const std::wstring kNotCompleted = L"[SAFETY] 完了した実機消去の記録ではないため";
+    const std::wstring kSimulated = L"[SAFETY] シミュレーション(Dry-Run)の記録は";
+    const std::wstring kOtherDisk = L"[SAFETY] 別のディスクの消去記録のため";
+    const std::wstring kSectors = L"[DISK STAMP] 論理セクタサイズが 4096 バイトのディスクでは";
+    struct Case {
+        const char* what;
+        std::function<void(ReportStamp&, DiskInfo&)> change;
+        std::wstring refusal;  // empty: written
+    };
+    const Case cases[] = {
+        {"failed run", [](ReportStamp& s, DiskInfo&) { s.failed = true; }, kNotCompleted},
+        {"preview of the window", [](ReportStamp& s, DiskInfo&) { s = ReportStamp{}; }, kNotCompleted},
+        {"simulation with stamp", [](ReportStamp& s, DiskInfo&) { s.stampStatus = L"Simulation / Dry-Run Report Stamp"; }, kSimulated},
+        {"simulation without stamp",
+         [](ReportStamp& s, DiskInfo&) {
+             s.stampStatus = L"Pure Zero Wiped (スタンプなし・全セクタ完全未初期化状態)";
+             s.verificationResult = L"PASSED (Simulation 100% Verified)";
+         },
+         kSimulated},
+        {"other model", [](ReportStamp& s, DiskInfo&) { s.diskModel = L"Other Stick"; }, kOtherDisk},
+        {"other serial", [](ReportStamp& s, DiskInfo&) { s.diskSerial = L"S-2"; }, kOtherDisk},
+        {"other capacity", [](ReportStamp&, DiskInfo& d) { d.sizeBytes *= 2; }, kOtherDisk},
+        {"4096-byte sectors", [](ReportStamp&, DiskInfo& d) { d.bytesPerSector = 4096; }, kSectors},
+        {"stamp erased in the window", [](ReportStamp& s, DiskInfo&) { s.stampStatus = L"Pure Zero Wiped (スタンプ消去済・全セクタ完全未初期化 0x00)"; }, L""},
+        {"real run without stamp", [](ReportStamp& s, DiskInfo&) { s.stampStatus = L"Pure Zero Wiped (スタンプなし・全セクタ完全未初期化状態)"; }, L""},
+        {"sector size 0 counts as 512", [](ReportStamp&, DiskInfo& d) { d.bytesPerSector = 0; }, L""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ReportStamp stamp = StampFor(disk);
+        DiskInfo target = disk;
+        c.change(stamp, target);
+        if (target.sizeBytes != disk.sizeBytes) stamp.diskCapacity = FormatSize(disk.sizeBytes);
+        LogRecorder log;
+        const bool written = StampDiskByOperator(target, stamp, log.callback());
+        ASSERT_EQ(written, c.refusal.empty());
+        ASSERT_EQ(log.lines.size(), 1u);
+        if (written) {
+            EXPECT_EQ(log.lines[0], testing::kStampWrittenLine);
+            EXPECT_EQ(DetectReportStamp(disk, {}).certificateId, stamp.certificateId);
+            PatternImage(dir, L"records.img");
+        } else {
+            EXPECT_EQ(log.lines[0].rfind(c.refusal, 0), 0u) << testing::Narrow(log.lines[0]);
+        }
+        EXPECT_EQ(ReadFileBytes(path), original);
+    }
 }
 
 }  // namespace
