@@ -48,7 +48,8 @@ ScreenStatus ScreenStatusOf(const ReportStamp& stamp) {
     const char* sanitized = " Status: Data Permanently Sanitized. Bootable Report Stamp Active (No OS).";
     if (verdict.rfind(L"PASSED", 0) == 0) return {"SANITIZED & VERIFIED", sanitized};
     if (verdict.rfind(L"SKIPPED", 0) == 0) return {"SANITIZED, UNVERIFIED", sanitized};
-    return {"ERASURE INCOMPLETE", " Status: Erasure Not Completed. Bootable Report Stamp Active (No OS)."};
+    // A failed or cancelled run, or an operator's stamp without any run behind it.
+    return {"NOT SANITIZED", " Status: No Completed Sanitization On Record. Report Stamp Active (No OS)."};
 }
 
 void SetRow(EfiStampRow& row, const char* label, const std::string& value) {

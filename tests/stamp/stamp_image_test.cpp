@@ -205,8 +205,10 @@ TEST(StampImage, ScreenStatusFollowsTheRecord) {
         {L"SKIPPED (検証なし設定)", nullptr, "SANITIZED, UNVERIFIED", sanitized},
         {L"PASSED (Simulation 100% Verified)", L"Simulation / Dry-Run Report Stamp", "SIMULATION, NOT ERASED", simulated},
         {L"SKIPPED (検証なし設定)", L"Simulation / Dry-Run Report Stamp", "SIMULATION, NOT ERASED", simulated},
-        {L"FAILED (Pattern Mismatch Detected)", nullptr, "ERASURE INCOMPLETE",
-         " Status: Erasure Not Completed. Bootable Report Stamp Active (No OS)."},
+        {L"FAILED (Pattern Mismatch Detected)", nullptr, "NOT SANITIZED",
+         " Status: No Completed Sanitization On Record. Report Stamp Active (No OS)."},
+        {L"STAMPED BY OPERATOR", nullptr, "NOT SANITIZED",
+         " Status: No Completed Sanitization On Record. Report Stamp Active (No OS)."},
     };
     for (const auto& c : cases) {
         ReportStamp s = SampleReportStamp();
