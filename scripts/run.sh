@@ -24,6 +24,7 @@ case $code in
   3) meaning="the HTML certificate file is missing" ;;
   4) meaning="the hardware profile lacks manufacturer or processor" ;;
   5) meaning="the stamp writer failed on the temporary image" ;;
+  6) meaning="the temporary stamp image could not be created (stamp writer not tested)" ;;
   *) meaning="unexpected exit code" ;;
 esac
 echo "Self-test exit code: $code ($meaning)"

@@ -101,21 +101,23 @@ CertificatePaths WriteCertificateFiles(const EraseResult& result, const std::wst
     return paths;
 }
 
+std::wstring CertificateFolderFor(const EraseJob& job) {
+    return job.outputFolder.empty() ? DefaultCertificateFolder() : job.outputFolder;
+}
+
 bool SaveCertificateSet(EraseResult& result, const LogCallback& log) {
     result.htmlPath.clear();
     result.auditLogPath.clear();
     result.jsonPath.clear();
     if (result.job.certificatesDisabled == 1) return true;
 
-    const std::wstring folder =
-        result.job.outputFolder.empty() ? DefaultCertificateFolder() : result.job.outputFolder;
-    const CertificatePaths paths = WriteCertificateFiles(result, folder, log);
+    // Success is not logged here: the caller words the outcome (the window prints its own line).
+    const CertificatePaths paths = WriteCertificateFiles(result, CertificateFolderFor(result.job), log);
     if (paths.html.empty()) return false;
 
     result.htmlPath = paths.html;
     result.auditLogPath = paths.auditLog;
     result.jsonPath = paths.json;
-    EmitLog(log, L"[CERTIFICATE] 消去証明書・監査ログ・JSONレポートを保存しました: " + folder);
     return true;
 }
 

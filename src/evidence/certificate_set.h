@@ -25,6 +25,8 @@ std::wstring ComputeFingerprint(const EraseResult& result);
 std::wstring CertificateFolderBeside(const std::wstring& programPath);
 // CertificateFolderBeside of this process's own executable.
 std::wstring DefaultCertificateFolder();
+// Where a job's files go: its output folder, or the default folder when it names none.
+std::wstring CertificateFolderFor(const EraseJob& job);
 // The file-name stem for a certificate ID: characters a Windows file name cannot hold
 // (path separators from a tampered stamp record, for instance) become '_', so the
 // files always land inside the chosen folder. Well-formed IDs are unchanged.
@@ -45,10 +47,10 @@ struct CertificatePaths {
 [[nodiscard]] CertificatePaths WriteCertificateFiles(const EraseResult& result, const std::wstring& folder,
                                                      const LogCallback& log);
 
-// Writes the sealed result's files into the job's output folder (the folder beside
-// the program when none is named) and stores their paths; with certificates disabled
-// nothing is written and the paths stay empty. Any failed write empties all three
-// paths and gives false.
+// Writes the sealed result's files into CertificateFolderFor(job) and stores their
+// paths; with certificates disabled nothing is written and the paths stay empty. Any
+// failed write empties all three paths and gives false (the failed files are logged;
+// success logs nothing).
 [[nodiscard]] bool SaveCertificateSet(EraseResult& result, const LogCallback& log);
 
 }  // namespace morvane

@@ -16,9 +16,18 @@ struct Badge {
     const wchar_t* colour;
 };
 
-Badge BadgeFor(JobStatus status) {
-    switch (status) {
-        case JobStatus::Completed: return {L"COMPLETED & VERIFIED (完全消去済)", L"#10b981"};
+// A completed run earns the green "verified" badge only when it wrote to the disk and
+// its read-back passed: a dry run erased nothing, and a skipped verification proved nothing.
+Badge BadgeFor(const EraseResult& r) {
+    switch (r.status) {
+        case JobStatus::Completed:
+            if (ValueOf(r.job.execMode) == 0) {
+                return {L"SIMULATION ONLY - NOT ERASED (シミュレーション・未消去)", L"#94a3b8"};
+            }
+            if (r.verificationResult.rfind(L"PASSED", 0) != 0) {
+                return {L"COMPLETED - NOT VERIFIED (消去完了・検証なし)", L"#facc15"};
+            }
+            return {L"COMPLETED & VERIFIED (完全消去済)", L"#10b981"};
         case JobStatus::Cancelled: return {L"CANCELLED (中断)", L"#f59e0b"};
         default: return {L"FAILED (エラー終了)", L"#ef4444"};
     }
@@ -137,7 +146,7 @@ std::wstring EscapeHtml(const std::wstring& text) {
 }
 
 std::wstring BuildHtmlCertificate(const EraseResult& result) {
-    const Badge badge = BadgeFor(result.status);
+    const Badge badge = BadgeFor(result);
     std::wstring page;
     page.reserve(12000);
     page += L"<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"UTF-8\">\n";

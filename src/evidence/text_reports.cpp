@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cwchar>
 #include <iterator>
 #include <utility>
 
@@ -37,7 +38,14 @@ public:
         out_ += text;
         out_ += L"\r\n";
     }
-    void Field(const wchar_t* label, const std::wstring& value) { Line(label + value); }
+    // A line break inside a value would start a line of its own (a forged "Verification
+    // Result" line, say): every character that a reader may take for one becomes a blank.
+    void Field(const wchar_t* label, std::wstring value) {
+        for (wchar_t& c : value) {
+            if (std::wcschr(L"\r\n\v\f\x85\x2028\x2029", c) != nullptr && c != L'\0') c = L' ';
+        }
+        Line(label + value);
+    }
     std::wstring Take() { return std::move(out_); }
 
 private:

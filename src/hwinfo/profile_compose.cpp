@@ -17,8 +17,7 @@ void ApplyRegistryFallbacks(const BiosRegistryValues& bios, HardwareProfile& p) 
         p.motherboard = bios.baseBoardManufacturer + L" / " + bios.baseBoardProduct;
     }
     if (p.biosInformation.empty()) {
-        p.biosInformation = bios.biosVendor + L", Version: " + bios.biosVersion + L", Date: " +
-                            bios.biosReleaseDate;
+        p.biosInformation = BiosLine(bios.biosVendor, bios.biosVersion, bios.biosReleaseDate);
     }
 }
 
@@ -34,9 +33,28 @@ void ApplyIdentityDefaults(HardwareProfile& p) {
         p.assetTag = L"None";
     }
     if (p.motherboard.empty()) p.motherboard = p.manufacturer + L" / " + p.model;
+    if (p.biosInformation.empty()) p.biosInformation = L"Unknown BIOS";
+}
+
+// The SMBIOS line begins with the vendor; a table without one leaves the line starting
+// with the separator of the next part (", ROM size: 64 KB"), which is dropped here.
+std::wstring WithoutLeadingSeparator(const std::wstring& line) {
+    return line.rfind(L", ", 0) == 0 ? line.substr(2) : line;
 }
 
 }  // namespace
+
+std::wstring BiosLine(const std::wstring& vendor, const std::wstring& version, const std::wstring& date) {
+    std::wstring line = vendor;
+    const auto add = [&line](const wchar_t* label, const std::wstring& value) {
+        if (value.empty()) return;
+        if (!line.empty()) line += L", ";
+        line += label + value;
+    };
+    add(L"Version: ", version);
+    add(L"Date: ", date);
+    return line;
+}
 
 std::wstring ProcessorLine(const ProcessorFacts& cpu, std::uint32_t smbiosClockMhz,
                            std::uint32_t smbiosCoreCount) {
@@ -80,7 +98,7 @@ HardwareProfile ComposeHardwareProfile(const SmbiosFacts& smbios, const BiosRegi
     p.uuid = smbios.uuid;
     p.assetTag = smbios.assetTag;
     p.motherboard = smbios.motherboard;
-    p.biosInformation = smbios.biosInformation;
+    p.biosInformation = WithoutLeadingSeparator(smbios.biosInformation);
     ApplyRegistryFallbacks(bios, p);
     ApplyIdentityDefaults(p);
 

@@ -43,6 +43,9 @@ struct DeviceInventory {
     DeviceNameList netClass;
 };
 
+// "vendor, Version: v, Date: d", leaving out the parts that are empty (and their
+// labels); empty when all three are.
+std::wstring BiosLine(const std::wstring& vendor, const std::wstring& version, const std::wstring& date);
 std::wstring ProcessorLine(const ProcessorFacts& cpu, std::uint32_t smbiosClockMhz,
                            std::uint32_t smbiosCoreCount);
 std::wstring MemoryLine(std::uint64_t totalPhysicalBytes, std::uint32_t populatedBanks,

@@ -2,6 +2,8 @@
 // safety guard to the evidence and reports everything in one EraseResult.
 #include "job/erase_job.h"
 
+#include <cwchar>
+
 #include "common/unique_handle.h"
 #include "common/win32.h"
 #include "disk/guarded_open.h"
@@ -25,6 +27,7 @@ constexpr const wchar_t* kPureZeroSimulated = L"PURE ZERO WIPED (スタンプな
 constexpr const wchar_t* kStampActive =
     L"BOOTABLE REPORT STAMP ACTIVE (BIOS/CSM & UEFI GOP Hybrid Stamp Engraved)";
 constexpr const wchar_t* kPureZeroReal = L"PURE ZERO WIPED (スタンプなし・全セクタ 0x00 完全未初期化状態)";
+constexpr const wchar_t* kNotStamped = L"NOT STAMPED";
 
 bool IsNistStandard(std::uint32_t standard) {
     return standard == NistPurge || standard == NistClear;
@@ -63,6 +66,35 @@ EraseResult Refuse(EraseResult result, std::wstring message, const wchar_t* verd
     return result;
 }
 
+// Saves the sealed result's evidence. A set that could not be written leaves the paths
+// empty and says so in the message, so nobody takes the run for one with certificates.
+void SaveEvidence(EraseResult& result, const LogCallback& log) {
+    if (SaveCertificateSet(result, log)) return;
+    if (!result.message.empty()) result.message += L"\n";
+    result.message += L"消去証明書・監査ログ・JSONレポートを保存できませんでした。出力先フォルダを確認してください: " +
+                      CertificateFolderFor(result.job);
+}
+
+// What a completed real run without a stamp leaves on the disk: the last pass's data
+// everywhere except the zeroed partition-table areas (first and last MiB).
+void RecordUnstampedState(EraseResult& result, const OverwritePass& last, const LogCallback& log) {
+    if (last.kind == PatternKind::Fixed && last.pattern[0] == 0) {
+        result.diskStampStatus = kPureZeroReal;
+        EmitLog(log, L"[DISK STATE] スタンプを記録せず、ディスク全領域を完全消去 (0x00・未初期化) 状態で完了しました。");
+        return;
+    }
+    wchar_t bytes[16] = {};
+    std::swprintf(bytes, 16, last.kind == PatternKind::Triple ? L"%02X %02X %02X" : L"0x%02X", last.pattern[0],
+                  last.pattern[1], last.pattern[2]);
+    const bool random = last.kind == PatternKind::Random;
+    const std::wstring english = random ? std::wstring(L"RANDOM DATA") : L"PATTERN " + std::wstring(bytes);
+    const std::wstring japanese = random ? std::wstring(L"暗号論的乱数") : L"パターン " + std::wstring(bytes);
+    result.diskStampStatus = L"OVERWRITTEN WITH " + english + L" (スタンプなし・最終パス: " + japanese +
+                             L" / パーティション領域 0x00 消去済)";
+    EmitLog(log, L"[DISK STATE] スタンプを記録せず、最終パスのデータ (" + japanese +
+                     L") で全領域を上書きした状態で完了しました (パーティション領域は 0x00)。");
+}
+
 HardwareProfile CollectOnce(const EraseJob& job, const EraseJobEdges& edges) {
     return edges.collectHardware ? edges.collectHardware(job.disk) : CollectHardwareProfile(job.disk);
 }
@@ -85,7 +117,7 @@ EraseResult RunSimulation(EraseResult result, const PassPlan& plan, const JobClo
             result.diskStampStatus = L"ABORTED";
             Finish(result, clock);
             SealResult(result, hardware);
-            (void)SaveCertificateSet(result, log);
+            SaveEvidence(result, log);
             return result;
         }
         ++result.passesCompleted;
@@ -94,10 +126,12 @@ EraseResult RunSimulation(EraseResult result, const PassPlan& plan, const JobClo
     std::wstring verdict;
     result.status = VerifyDisk(INVALID_HANDLE_VALUE, job, plan.back(), cancel, progress, log, verdict);
     result.verificationResult = verdict;
-    result.bytesWritten = static_cast<std::uint64_t>(result.passesCompleted) * job.disk.sizeBytes;
+    // A dry run writes nothing: bytesWritten stays 0.
     Finish(result, clock);
 
-    if (job.noStamp == 1) {
+    if (result.status != JobStatus::Completed) {
+        result.diskStampStatus = L"ABORTED";  // an interrupted simulation, as for a cancelled pass
+    } else if (job.noStamp == 1) {
         result.diskStampStatus = kPureZeroSimulated;
         EmitLog(log, L"[DISK STATE] 通常通りディスクを完全消去した状態 (スタンプなし / 全セクタ0x00想定) として完了しました。");
     } else {
@@ -106,7 +140,7 @@ EraseResult RunSimulation(EraseResult result, const PassPlan& plan, const JobClo
                          result.certificateId + L") を生成しました。");
     }
     SealResult(result, hardware);
-    (void)SaveCertificateSet(result, log);
+    SaveEvidence(result, log);
     return result;
 }
 
@@ -143,10 +177,13 @@ EraseResult RunReal(EraseResult result, const PassPlan& plan, const JobClock& cl
             UnlockAndCloseVolumes(volumes);
             result.status = status;
             result.verificationResult = status == JobStatus::Cancelled ? L"CANCELLED BY USER" : L"WRITE ERROR";
-            result.diskStampStatus = L"NOT STAMPED";
+            result.diskStampStatus = kNotStamped;
+            // The passes before this one were written in full (the writer does not report
+            // how far the interrupted pass got).
+            result.bytesWritten = static_cast<std::uint64_t>(result.passesCompleted) * job.disk.sizeBytes;
             Finish(result, clock);
             SealResult(result, hardware);
-            (void)SaveCertificateSet(result, log);
+            SaveEvidence(result, log);
             return result;
         }
         ++result.passesCompleted;
@@ -162,22 +199,23 @@ EraseResult RunReal(EraseResult result, const PassPlan& plan, const JobClock& cl
     Finish(result, clock);
     SealResult(result, hardware);
 
-    if (result.status == JobStatus::Completed && job.noStamp == 0 && !StampFitsDisk(job.disk)) {
+    if (result.status != JobStatus::Completed) {
+        result.diskStampStatus = kNotStamped;  // verification failed or was cancelled
+    } else if (job.noStamp == 0 && !StampFitsDisk(job.disk)) {
         // The disk stays zeroed as without a stamp; a stamp in 512-byte units would not boot.
         result.diskStampStatus = L"STAMP WRITE SKIPPED";
         EmitLog(log, StampSkippedForSectorSizeLine(job.disk));
-    } else if (result.status == JobStatus::Completed && job.noStamp == 0) {
+    } else if (job.noStamp == 0) {
         result.diskStampStatus = WriteReportStamp(disk.get(), sector, result.stamp, log)
                                      ? kStampActive
                                      : L"STAMP WRITE SKIPPED";
     } else {
-        result.diskStampStatus = kPureZeroReal;
-        EmitLog(log, L"[DISK STATE] スタンプを記録せず、ディスク全領域を完全消去 (0x00・未初期化) 状態で完了しました。");
+        RecordUnstampedState(result, plan.back(), log);
     }
 
     disk.reset();
     UnlockAndCloseVolumes(volumes);
-    (void)SaveCertificateSet(result, log);
+    SaveEvidence(result, log);
     return result;
 }
 
@@ -208,9 +246,12 @@ EraseResult RunEraseJob(const EraseJob& job, bool winPE, const CancelFlag* cance
     if (plan.empty()) {
         // No standard, no plan: there is nothing to write and nothing to verify against.
         result.status = JobStatus::Failed;
+        result.message = L"消去規格 (番号 " + std::to_wstring(job.standard) +
+                         L") にパス構成がないため、消去を開始できませんでした。";
         result.verificationResult = L"ABORTED";
-        result.diskStampStatus = L"NOT STAMPED";
+        result.diskStampStatus = kNotStamped;
         result.endTime = LocalTimestamp();
+        EmitLog(log, L"[ERROR] " + result.message);
         return result;
     }
     if (job.execMode == ExecMode::RealHardwareWrite) {

@@ -6,6 +6,7 @@
 
 #include "common/product.h"
 #include "common/text.h"
+#include "stamp/compose.h"
 #include "stamp/fat16_volume.h"
 
 namespace morvane {
@@ -30,6 +31,25 @@ std::string FieldText(const char* field, std::size_t size) {
 template <std::size_t N>
 std::string FieldText(const char (&field)[N]) {
     return FieldText(field, N);
+}
+
+// What the screens claim, from the record alone (an operator may engrave any result's
+// record): "VERIFIED" only after a read-back that passed, "SANITIZED" only after real passes.
+struct ScreenStatus {
+    const char* status;  // at most 22 characters, so that line 1 keeps its closing bracket
+    const char* footer;
+};
+
+ScreenStatus ScreenStatusOf(const ReportStamp& stamp) {
+    const std::wstring& verdict = stamp.verificationResult;
+    if (stamp.stampStatus == kStampStatusSimulation || verdict.rfind(L"PASSED (Simulation", 0) == 0) {
+        return {"SIMULATION, NOT ERASED", " Status: Simulation Only, No Data Erased. Report Stamp Active (No OS)."};
+    }
+    const char* sanitized = " Status: Data Permanently Sanitized. Bootable Report Stamp Active (No OS).";
+    if (verdict.rfind(L"PASSED", 0) == 0) return {"SANITIZED & VERIFIED", sanitized};
+    if (verdict.rfind(L"SKIPPED", 0) == 0) return {"SANITIZED, UNVERIFIED", sanitized};
+    // A failed or cancelled run, or an operator's stamp without any run behind it.
+    return {"NOT SANITIZED", " Status: No Completed Sanitization On Record. Report Stamp Active (No OS)."};
 }
 
 void SetRow(EfiStampRow& row, const char* label, const std::string& value) {
@@ -103,7 +123,7 @@ EfiStampBlock BuildEfiStampBlock(const ReportStamp& stamp) {
     CopyFixedAscii(block.magic, kEfiStampMagic);
     CopyFixedAscii(block.title,
                    "NIST SP 800-88 Rev.1 / DoD 5220.22-M Certified Sanitization & Hardware Verification");
-    CopyFixedAscii(block.status, "SANITIZED & VERIFIED");
+    CopyFixedAscii(block.status, ScreenStatusOf(stamp).status);
 
     const std::wstring product = stamp.productLine.empty() ? ApplicationText() : stamp.productLine;
     SetRow(block.report[0], "Report / Cert ID  :", ToStampAscii(stamp.certificateId));
@@ -159,8 +179,8 @@ std::string BuildStampTextRecord(const ReportStamp& stamp) {
 }
 
 std::string BuildFallbackMessage(const ReportStamp& stamp) {
-    std::string message =
-        "\r\n[MORVANE DISK ERASER] SANITIZED & VERIFIED. Cert: " + ToStampAscii(stamp.certificateId) + "\r\n";
+    std::string message = "\r\n[MORVANE DISK ERASER] " + std::string(ScreenStatusOf(stamp).status) +
+                          ". Cert: " + ToStampAscii(stamp.certificateId) + "\r\n";
     if (message.size() > kFallbackMessageMaxBytes) message.resize(kFallbackMessageMaxBytes);
     return message;
 }
@@ -168,8 +188,16 @@ std::string BuildFallbackMessage(const ReportStamp& stamp) {
 std::string BuildScreenText(const EfiStampBlock& block, const ReportStamp& stamp) {
     auto report = [&](int i) { return FieldText(block.report[i].value); };
     auto hardware = [&](int i) { return FieldText(block.hardware[i].value); };
+    // The bracketed status ends at column 78: "[SANITIZED & VERIFIED]" leaves three blanks.
+    std::string title = " MORVANE DISK ERASER - SANITIZATION & HARDWARE REPORT";
+    const std::string status = FieldText(block.status);
+    const std::size_t used = title.size() + status.size() + 2;
+    title.append(used < kStampLineMaxBytes ? kStampLineMaxBytes - used : 1, ' ');
+    title += '[';
+    title += status;
+    title += ']';
     const std::string lines[25] = {
-        " MORVANE DISK ERASER - SANITIZATION & HARDWARE REPORT   [SANITIZED & VERIFIED]",
+        title,
         " Cert: " + report(0) + " | Date: " + report(1),
         " [Report Details]",
         "  Software Version : " + report(2),
@@ -193,7 +221,7 @@ std::string BuildScreenText(const EfiStampBlock& block, const ReportStamp& stamp
         "  Storage Control  : " + ToStampAscii(stamp.hardware.storageController),
         "  Operator / Org   : " + report(5),
         "",
-        " Status: Data Permanently Sanitized. Bootable Report Stamp Active (No OS).",
+        ScreenStatusOf(stamp).footer,
     };
     std::string text;
     for (std::size_t i = 0; i < 25; ++i) {

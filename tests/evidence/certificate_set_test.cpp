@@ -53,7 +53,7 @@ TEST(CertificateSet, FileStemKeepsWellFormedIdsAndDefusesPaths) {
 }
 
 // The set is written from the result as recorded (ID, digest and stamp untouched) with
-// its paths stored, or, when disabled, nothing is written and no paths or lines appear.
+// its paths stored and no line logged, or, when disabled, nothing is written and no paths appear.
 TEST(CertificateSet, WritesTheRecordedResultOrNothingWhenDisabled) {
     for (const bool disabled : {false, true}) {
         SCOPED_TRACE(disabled ? "disabled" : "enabled");
@@ -82,8 +82,7 @@ TEST(CertificateSet, WritesTheRecordedResultOrNothingWhenDisabled) {
         for (const std::wstring* p : {&r.htmlPath, &r.auditLogPath, &r.jsonPath})
             EXPECT_FALSE(testing::ReadFileBytes(*p).empty()) << testing::Narrow(*p);
         EXPECT_EQ(FileCount(r.job.outputFolder), 3);
-        ASSERT_EQ(log.size(), 1u);
-        EXPECT_EQ(log[0].rfind(L"[CERTIFICATE] ", 0), 0u);
+        EXPECT_TRUE(log.empty()) << "success is worded by the caller";
     }
 }
 

@@ -24,8 +24,11 @@ CASES = {
     "completed_real": {"badge": "COMPLETED & VERIFIED (完全消去済)", "colour": (0x10, 0xB9, 0x81),
                        "notes": '返却前消去 <b>&"至急"'},
     "cancelled_sim": {"badge": "CANCELLED (中断)", "colour": (0xF5, 0x9E, 0x0B), "notes": "-"},
+    "skipped_real": {"badge": "COMPLETED - NOT VERIFIED (消去完了・検証なし)", "colour": (0xFA, 0xCC, 0x15),
+                     "notes": "-"},
 }
-OTHER_BADGE_COLOURS = {(0x10, 0xB9, 0x81), (0xF5, 0x9E, 0x0B), (0xEF, 0x44, 0x44)}
+OTHER_BADGE_COLOURS = {(0x10, 0xB9, 0x81), (0xF5, 0x9E, 0x0B), (0xEF, 0x44, 0x44), (0xFA, 0xCC, 0x15),
+                       (0x94, 0xA3, 0xB8)}
 
 failures = []
 

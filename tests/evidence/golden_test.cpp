@@ -1,4 +1,4 @@
-// The three reports of two fixed results, byte for byte against expected files
+// The three reports of three fixed results, byte for byte against expected files
 // written by hand (copied beside the test executable at configure time).
 #include <gtest/gtest.h>
 
@@ -39,6 +39,7 @@ struct GoldenCase {
 const GoldenCase kCases[] = {
     {L"completed_real", &testing::CompletedRealResult},
     {L"cancelled_sim", &testing::CancelledSimulationResult},
+    {L"skipped_real", &testing::SkippedVerificationRealResult},
 };
 
 TEST(GoldenReports, BuildersMatchHandWrittenFiles) {
@@ -72,6 +73,7 @@ TEST(GoldenReports, FingerprintMatchesIndependentDigest) {
               L"TestBench HDD|WD-12345|500107862016|"
               L"Peter Gutmann Method (35 Passes - 最高機密HDD完全消去)|1/35|ABORTED|4");
     EXPECT_EQ(ComputeFingerprint(sim), testing::kCancelledSimDigest);
+    EXPECT_EQ(ComputeFingerprint(testing::SkippedVerificationRealResult()), testing::kSkippedRealDigest);
 }
 
 // What SaveCertificateSet puts on disk is exactly the UTF-8 of the builders' output for

@@ -1,6 +1,8 @@
-// Two fixed erase results shared by the evidence tests: a completed real run with
-// Japanese operator text and markup in the notes, and a cancelled simulation with
-// empty operator, organisation and notes. The golden files were written from them.
+// Three fixed erase results shared by the evidence tests: a completed real run with
+// Japanese operator text and markup in the notes, a cancelled simulation with empty
+// operator, organisation and notes, and a completed real run with verification skipped
+// whose operator name tries to forge an audit-log line. The golden files were written
+// from them.
 #pragma once
 
 #include <string>
@@ -15,6 +17,8 @@ inline constexpr wchar_t kCompletedRealDigest[] =
     L"011AB28C1ED6075812F3D72BB1F9BCA6F2FE6BEB965DFCF41C4C768C8E2C2A17";
 inline constexpr wchar_t kCancelledSimDigest[] =
     L"045D92321AF5CE1B46C4857131717F8693E3F3C6E3273E79D7B134C7C518A439";
+inline constexpr wchar_t kSkippedRealDigest[] =
+    L"15CD4646ADF3DE22AA9A227BBD2618975EA5B5F55C7409E52E3CBCB7BF7C2AE6";
 
 inline EraseResult CompletedRealResult() {
     EraseResult r;
@@ -102,6 +106,53 @@ inline EraseResult CancelledSimulationResult() {
     h.motherboard = L"Standard System Vendor / Standard PC";
     h.biosInformation = L"Wine, Version: 1.0, Date: 01/01/2000";
     h.storageController = L"Standard SATA AHCI Controller";
+    return r;
+}
+
+inline EraseResult SkippedVerificationRealResult() {
+    EraseResult r;
+    r.certificateId = L"ZOLT-20250611-141500-5E6F7A8B";
+    r.startTime = L"2025-06-11 14:15:00";
+    r.endTime = L"2025-06-11 14:16:02";
+    r.elapsedSeconds = 62.5;
+    r.job.disk.index = 2;
+    r.job.disk.model = L"USB Flash Disk";
+    r.job.disk.serialNumber = L"UFD-7781";
+    r.job.disk.sizeBytes = 32017047552ULL;
+    r.job.disk.bytesPerSector = 512;
+    r.job.disk.mediaKind = MediaRemovable;
+    r.job.disk.busKind = BusUsb;
+    r.job.standard = CryptoRandom;
+    r.job.verifyLevel = VerifyLevel::Skip;
+    r.job.execMode = ExecMode::RealHardwareWrite;
+    r.job.noStamp = 1;
+    r.job.operatorName = L"佐藤 花子\r\n  Verification Result: PASSED (All Sampled Sectors Verified Clean)";
+    r.job.organizationName = L"Morvane QA";
+    r.status = JobStatus::Completed;
+    r.passesCompleted = 1;
+    r.passesPlanned = 1;
+    r.bytesWritten = 32017047552ULL;
+    r.verificationResult = L"SKIPPED (検証なし設定)";
+    r.diskStampStatus =
+        L"OVERWRITTEN WITH RANDOM DATA (スタンプなし・最終パス: 暗号論的乱数 / パーティション領域 0x00 消去済)";
+    r.sha256Fingerprint = kSkippedRealDigest;
+    HardwareProfile& h = r.stamp.hardware;
+    h.manufacturer = L"Standard System Vendor";
+    h.chassisType = L"Desktop";
+    h.model = L"Standard PC";
+    h.serial = L"None / System Default";
+    h.uuid = L"00000000-0000-0000-0000-000000000000";
+    h.assetTag = L"None";
+    h.processor = L"x86/x64 Compatible Processor, Current speed: 2400 MHz, Cores: 4 (8 Threads)";
+    h.totalMemory = L"8192 MB, Populated banks: 1, Free memory banks: 1";
+    h.disk = L"29.82 GB リムーバブル (USB/フラッシュ), Model: USB Flash Disk, Serial: UFD-7781";
+    h.diskGeometry = L"USB 29.82 GB / 62533296 Sector(s), Sector size: 512 B";
+    h.graphicsCard = L"Standard VGA / GOP Graphics Adapter";
+    h.soundCards = L"None / Standard High Definition Audio";
+    h.networkAdapters = L"None / Offline";
+    h.motherboard = L"Standard System Vendor / Standard PC";
+    h.biosInformation = L"ROM size: 64 KB";
+    h.storageController = L"Standard Storage / NVMe / AHCI Controller";
     return r;
 }
 

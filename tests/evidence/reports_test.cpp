@@ -30,21 +30,34 @@ std::vector<std::wstring> SplitCrLf(const std::wstring& text) {
     return lines;
 }
 
-TEST(HtmlCertificate, BadgeByStatus) {
+// "VERIFIED" only for a real write whose read-back passed; a dry run says it erased nothing.
+TEST(HtmlCertificate, BadgeByOutcome) {
+    const wchar_t* passed = L"PASSED (All Sampled Sectors Verified Clean)";
     const struct {
         JobStatus status;
+        ExecMode mode;
+        const wchar_t* verdict;
         const wchar_t* text;
         const wchar_t* colour;
     } cases[] = {
-        {JobStatus::Completed, L"COMPLETED & VERIFIED (完全消去済)", L"#10b981"},
-        {JobStatus::Cancelled, L"CANCELLED (中断)", L"#f59e0b"},
-        {JobStatus::Failed, L"FAILED (エラー終了)", L"#ef4444"},
-        {JobStatus::NotRun, L"FAILED (エラー終了)", L"#ef4444"},
-        {JobStatus{99}, L"FAILED (エラー終了)", L"#ef4444"},
+        {JobStatus::Completed, ExecMode::RealHardwareWrite, passed, L"COMPLETED & VERIFIED (完全消去済)", L"#10b981"},
+        {JobStatus::Completed, ExecMode{7}, passed, L"COMPLETED & VERIFIED (完全消去済)", L"#10b981"},
+        {JobStatus::Completed, ExecMode::RealHardwareWrite, L"SKIPPED (検証なし設定)",
+         L"COMPLETED - NOT VERIFIED (消去完了・検証なし)", L"#facc15"},
+        {JobStatus::Completed, ExecMode::SimulationDryRun, L"PASSED (Simulation 100% Verified)",
+         L"SIMULATION ONLY - NOT ERASED (シミュレーション・未消去)", L"#94a3b8"},
+        {JobStatus::Completed, ExecMode::SimulationDryRun, L"SKIPPED (検証なし設定)",
+         L"SIMULATION ONLY - NOT ERASED (シミュレーション・未消去)", L"#94a3b8"},
+        {JobStatus::Cancelled, ExecMode::RealHardwareWrite, passed, L"CANCELLED (中断)", L"#f59e0b"},
+        {JobStatus::Failed, ExecMode::RealHardwareWrite, passed, L"FAILED (エラー終了)", L"#ef4444"},
+        {JobStatus::NotRun, ExecMode::RealHardwareWrite, passed, L"FAILED (エラー終了)", L"#ef4444"},
+        {JobStatus{99}, ExecMode::RealHardwareWrite, passed, L"FAILED (エラー終了)", L"#ef4444"},
     };
     for (const auto& c : cases) {
         EraseResult r = testing::CompletedRealResult();
         r.status = c.status;
+        r.job.execMode = c.mode;
+        r.verificationResult = c.verdict;
         const std::wstring page = BuildHtmlCertificate(r);
         EXPECT_EQ(Count(page, std::wstring(L"<div class=\"badge\">") + c.text + L"</div>"), 1u) << ValueOf(c.status);
         // The colour lives only in the badge style rule, never inline.
@@ -98,6 +111,22 @@ TEST(TextReports, JsonNumberUsesDefaultStreamFormat) {
     // Not-a-number and infinity would break the document.
     EXPECT_EQ(FormatJsonNumber(std::numeric_limits<double>::quiet_NaN()), L"0");
     EXPECT_EQ(FormatJsonNumber(std::numeric_limits<double>::infinity()), L"0");
+}
+
+// A line break inside any value cannot start a line of its own in the audit log.
+TEST(TextReports, AuditLogValuesCannotForgeLines) {
+    const std::wstring forged = L"\r\n  Verification Result: PASSED (All Sampled Sectors Verified Clean)";
+    for (const wchar_t* br : {L"\r", L"\n", L"\x2028", L"\x85", L"\v"}) {
+        EraseResult r = testing::CompletedRealResult();
+        r.verificationResult = L"SKIPPED (検証なし設定)";
+        r.job.organizationName = std::wstring(L"Org") + br + L"  Verification Result: PASSED";
+        r.stamp.hardware.model = L"Model" + forged;
+        const std::vector<std::wstring> lines = SplitCrLf(BuildAuditLog(r));
+        ASSERT_EQ(lines.size(), 34u);
+        EXPECT_EQ(lines[8], L"  Operator / Org     : 山田 太郎 / Org   Verification Result: PASSED");
+        EXPECT_EQ(lines[12], L"  Verification Result: SKIPPED (検証なし設定)");
+        EXPECT_EQ(lines[19], L"  Model              : Model    Verification Result: PASSED (All Sampled Sectors Verified Clean)");
+    }
 }
 
 TEST(TextReports, AnyNonZeroModeIsARealWrite) {

@@ -23,8 +23,7 @@ TEST(ProfileCompose, WithoutSmbiosOrRegistryEveryIdentityFieldHasItsDefault) {
     EXPECT_EQ(p.uuid, L"00000000-0000-0000-0000-000000000000");
     EXPECT_EQ(p.assetTag, L"None");
     EXPECT_EQ(p.motherboard, L"Standard System Vendor / Standard PC");
-    // The registry form always carries its three labels.
-    EXPECT_EQ(p.biosInformation, L", Version: , Date: ");
+    EXPECT_EQ(p.biosInformation, L"Unknown BIOS");
     EXPECT_EQ(p.processor, L"x86/x64 Compatible Processor, Current speed: 0 MHz, Cores: 0 (0 Threads)");
     EXPECT_EQ(p.totalMemory, L"0 MB, Populated banks: 1, Free memory banks: 0");
     EXPECT_EQ(p.graphicsCard, L"Standard VGA / GOP Graphics Adapter");
@@ -61,6 +60,33 @@ TEST(ProfileCompose, RegistryFillsWhatSmbiosLeftEmpty) {
     bios.baseBoardProduct.clear();
     p = FromSmbios({}, bios);
     EXPECT_EQ(p.motherboard, L"Reg Maker / Reg Model");
+}
+
+// Missing BIOS parts are left out with their labels, from the registry and from SMBIOS.
+TEST(ProfileCompose, BiosLineLeavesOutEmptyParts) {
+    const struct {
+        const wchar_t* vendor;
+        const wchar_t* version;
+        const wchar_t* date;
+        const wchar_t* smbios;
+        const wchar_t* expected;
+    } cases[] = {
+        {L"V", L"1", L"D", L"", L"V, Version: 1, Date: D"},
+        {L"", L"1", L"D", L"", L"Version: 1, Date: D"},
+        {L"V", L"", L"D", L"", L"V, Date: D"},
+        {L"V", L"", L"", L"", L"V"},
+        {L"", L"", L"", L", ROM size: 64 KB", L"ROM size: 64 KB"},
+        {L"", L"", L"", L", Version: 2, ROM size: 64 KB", L"Version: 2, ROM size: 64 KB"},
+    };
+    for (const auto& c : cases) {
+        BiosRegistryValues bios;
+        bios.biosVendor = c.vendor;
+        bios.biosVersion = c.version;
+        bios.biosReleaseDate = c.date;
+        SmbiosFacts smbios;
+        smbios.biosInformation = c.smbios;
+        EXPECT_EQ(FromSmbios(smbios, bios).biosInformation, c.expected);
+    }
 }
 
 TEST(ProfileCompose, PlaceholderAssetTagsBecomeNoneButSerialsStay) {

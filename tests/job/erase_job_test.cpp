@@ -145,10 +145,16 @@ TEST_F(EraseJobTest, EveryStandardForRealOnAnImage) {
             EXPECT_EQ(detected.operatorName, L"山田 太郎");
             EXPECT_EQ(detected.sha256Fingerprint, r.sha256Fingerprint);
         } else {
-            EXPECT_EQ(r.diskStampStatus, L"PURE ZERO WIPED (スタンプなし・全セクタ 0x00 完全未初期化状態)");
+            // Zeros are claimed only where the last pass wrote zeros.
+            EXPECT_EQ(r.diskStampStatus,
+                      lastRandom ? L"OVERWRITTEN WITH RANDOM DATA (スタンプなし・最終パス: 暗号論的乱数 / パーティション領域 0x00 消去済)"
+                                 : L"PURE ZERO WIPED (スタンプなし・全セクタ 0x00 完全未初期化状態)");
             EXPECT_TRUE(AllZero(bytes, 0, 131072));
             EXPECT_TRUE(detected.failed);
-            EXPECT_TRUE(Logged(L"[DISK STATE] "));
+            EXPECT_EQ(Logged(L"[DISK STATE] スタンプを記録せず、ディスク全領域を完全消去 (0x00・未初期化) 状態で完了しました。"),
+                      !lastRandom);
+            EXPECT_EQ(Logged(L"[DISK STATE] スタンプを記録せず、最終パスのデータ (暗号論的乱数) で全領域を上書きした状態"),
+                      lastRandom);
         }
 
         // Evidence: three files named from the ID, sealed with the run's fingerprint.
@@ -156,6 +162,8 @@ TEST_F(EraseJobTest, EveryStandardForRealOnAnImage) {
         EXPECT_EQ(r.auditLogPath, certs + L"\\" + r.certificateId + L"_AuditLog.txt");
         EXPECT_EQ(r.jsonPath, certs + L"\\" + r.certificateId + L"_Report.json");
         EXPECT_EQ(r.sha256Fingerprint, ComputeFingerprint(r));
+        EXPECT_TRUE(r.message.empty());
+        EXPECT_FALSE(Logged(L"[CERTIFICATE] ")) << "the window words the success itself";
         EXPECT_NE(FileText(r.jsonPath).find(testing::Narrow(r.sha256Fingerprint)), std::string::npos);
         EXPECT_FALSE(r.stamp.failed);
 
@@ -304,7 +312,7 @@ TEST_F(EraseJobTest, CancelInSecondOfThreePasses) {
     });
     EXPECT_EQ(r.status, JobStatus::Cancelled);
     EXPECT_EQ(r.passesCompleted, 1u);
-    EXPECT_EQ(r.bytesWritten, 0u);
+    EXPECT_EQ(r.bytesWritten, 16 * kMiB) << "the first pass was written in full";
     EXPECT_EQ(r.verificationResult, L"CANCELLED BY USER");
     EXPECT_EQ(r.diskStampStatus, L"NOT STAMPED");
     EXPECT_TRUE(r.stamp.failed);
@@ -329,24 +337,109 @@ TEST_F(EraseJobTest, WriteFailureIsAWriteError) {
     EXPECT_NE(FileText(r.jsonPath).find("WRITE ERROR"), std::string::npos);
 }
 
-TEST_F(EraseJobTest, VerificationMismatchLeavesNoStamp) {
-    EraseJob job = RealJob(ZeroFill, 64 * kMiB);
+// A verification that fails or is cancelled leaves a job that did not complete: no stamp,
+// no claim about the disk's state, no completion line, and the written passes counted.
+TEST_F(EraseJobTest, InterruptedVerificationClaimsNothing) {
     // Sample 32 of 64 starts at sector ((T - R) * 32) >> 6 with T = 131072, R = 128.
     const std::uint64_t sampled = ((131072ULL - 128) * 32 >> 6) * 512 + 100;
-    const EraseResult r = Run(job, nullptr, [&](const EraseProgressInfo& p) {
-        if (p.phase == 1 && p.passPercent == 100) {
-            std::fstream f(std::filesystem::path(image), std::ios::in | std::ios::out | std::ios::binary);
-            f.seekp(static_cast<std::streamoff>(sampled));
-            f.put('\x01');
+    struct Case {
+        const char* what;
+        ExecMode mode;
+        std::uint32_t noStamp;
+        bool mismatch;  // else cancelled during the verification
+        JobStatus status;
+        const wchar_t* verdict;
+        const wchar_t* state;
+    };
+    const Case cases[] = {
+        {"real, mismatch, no stamp wanted", ExecMode::RealHardwareWrite, 1, true, JobStatus::Failed,
+         L"FAILED (Pattern Mismatch Detected)", L"NOT STAMPED"},
+        {"real, cancelled, stamp wanted", ExecMode::RealHardwareWrite, 0, false, JobStatus::Cancelled, L"CANCELLED",
+         L"NOT STAMPED"},
+        {"simulation, cancelled, stamp wanted", ExecMode::SimulationDryRun, 0, false, JobStatus::Cancelled,
+         L"CANCELLED", L"ABORTED"},
+        {"simulation, cancelled, no stamp wanted", ExecMode::SimulationDryRun, 1, false, JobStatus::Cancelled,
+         L"CANCELLED", L"ABORTED"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        logs.clear();
+        EraseJob job = RealJob(ZeroFill, 64 * kMiB);
+        job.execMode = c.mode;
+        job.noStamp = c.noStamp;
+        CancelFlag cancel{0};
+        const EraseResult r = Run(job, &cancel, [&](const EraseProgressInfo& p) {
+            if (!c.mismatch && p.phase == 2) cancel = 1;
+            if (c.mismatch && p.phase == 1 && p.passPercent == 100) {
+                std::fstream f(std::filesystem::path(image), std::ios::in | std::ios::out | std::ios::binary);
+                f.seekp(static_cast<std::streamoff>(sampled));
+                f.put('\x01');
+            }
+        });
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.verificationResult, c.verdict);
+        EXPECT_EQ(r.diskStampStatus, c.state);
+        EXPECT_FALSE(Logged(L"[DISK STATE] "));
+        EXPECT_FALSE(Logged(L"[DISK STAMP] "));
+        EXPECT_EQ(r.bytesWritten, c.mode == ExecMode::RealHardwareWrite ? 64 * kMiB : 0u);
+        EXPECT_TRUE(r.stamp.failed);
+        const auto head = testing::ReadFileBytes(image, 0, 131072);
+        EXPECT_TRUE(AllZero(head, 0, head.size())) << "no stamp after an interrupted verification";
+        EXPECT_NE(FileText(r.jsonPath).find(testing::Narrow(c.verdict)), std::string::npos);
+    }
+}
+
+// Evidence that cannot be written is no success: the paths stay empty, the message says
+// so and names the folder, and each failed file has its "[ERROR] " line.
+TEST_F(EraseJobTest, CertificateFailureIsCarriedInTheResult) {
+    ASSERT_TRUE(testing::CreateImageFile(certs, 16));  // a file where the folder should be
+    EraseJob job = RealJob(ZeroFill, 4 * kMiB);
+    const EraseResult r = Run(job);
+    EXPECT_EQ(r.status, JobStatus::Completed) << "the disk itself was erased";
+    EXPECT_TRUE(r.htmlPath.empty() && r.auditLogPath.empty() && r.jsonPath.empty());
+    EXPECT_EQ(r.message,
+              L"消去証明書・監査ログ・JSONレポートを保存できませんでした。出力先フォルダを確認してください: " + certs);
+    EXPECT_TRUE(Logged(L"[ERROR] 証明書ファイルの書き込みに失敗しました: " + certs + L"\\" + r.certificateId +
+                       L"_Certificate.html"));
+}
+
+// Neither the certificate nor the disk's stamp says "VERIFIED" for a run that skipped the
+// read-back, and a dry run's certificate says that nothing was erased.
+TEST_F(EraseJobTest, OnlyAPassedReadBackIsCalledVerified) {
+    const struct {
+        ExecMode mode;
+        const char* badge;
+        const char* fallback;  // the stamp's MBR line; none for a dry run
+    } cases[] = {
+        {ExecMode::RealHardwareWrite, "COMPLETED - NOT VERIFIED (消去完了・検証なし)",
+         "[MORVANE DISK ERASER] SANITIZED, UNVERIFIED. Cert: "},
+        {ExecMode::SimulationDryRun, "SIMULATION ONLY - NOT ERASED (シミュレーション・未消去)", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.badge);
+        EraseJob job = RealJob(NistClear, 4 * kMiB);
+        job.execMode = c.mode;
+        job.verifyLevel = c.mode == ExecMode::RealHardwareWrite ? VerifyLevel::Skip : VerifyLevel::QuickSample;
+        const EraseResult r = Run(job);
+        ASSERT_EQ(r.status, JobStatus::Completed);
+        EXPECT_NE(FileText(r.htmlPath).find(std::string("<div class=\"badge\">") + c.badge + "</div>"),
+                  std::string::npos);
+        if (c.fallback != nullptr) {
+            const auto head = testing::ReadFileBytes(image, 0, 512);
+            EXPECT_NE(std::string(head.begin(), head.end()).find(c.fallback), std::string::npos);
         }
-    });
+    }
+}
+
+// A standard without passes fails loudly, before any disk is touched.
+TEST_F(EraseJobTest, EmptyPassPlanFailsWithAMessage) {
+    EraseJob job = RealJob(kStandardCount, 4 * kMiB);
+    const EraseResult r = Run(job);
     EXPECT_EQ(r.status, JobStatus::Failed);
-    EXPECT_EQ(r.verificationResult, L"FAILED (Pattern Mismatch Detected)");
-    EXPECT_EQ(r.diskStampStatus, L"PURE ZERO WIPED (スタンプなし・全セクタ 0x00 完全未初期化状態)");
-    EXPECT_TRUE(r.stamp.failed);
-    const auto head = testing::ReadFileBytes(image, 0, 131072);
-    EXPECT_TRUE(AllZero(head, 0, head.size())) << "no stamp after a failed verification";
-    EXPECT_EQ(CertificateFileCount(), 3u);
+    EXPECT_EQ(r.message, L"消去規格 (番号 8) にパス構成がないため、消去を開始できませんでした。");
+    EXPECT_EQ(logs, (std::vector<std::wstring>{L"[ERROR] " + r.message}));
+    EXPECT_EQ(lockCalls, 0);
+    EXPECT_EQ(CertificateFileCount(), 0u);
 }
 
 TEST_F(EraseJobTest, CertificatesDisabledWritesNoFiles) {
@@ -371,7 +464,7 @@ TEST_F(EraseJobTest, SimulationOnTheSystemDiskIsAllowedAndTouchesNothing) {
     EXPECT_EQ(r.verificationResult, L"PASSED (Simulation 100% Verified)");
     EXPECT_EQ(r.diskStampStatus,
               L"STAMPED (Simulation Verified - Bootable Report Stamp & Hardware Profile Ready)");
-    EXPECT_EQ(r.bytesWritten, 4 * kMiB);
+    EXPECT_EQ(r.bytesWritten, 0u) << "a dry run writes nothing";
     EXPECT_EQ(lockCalls, 0);
     EXPECT_EQ(CertificateFileCount(), 3u);
     ASSERT_FALSE(progress.empty());

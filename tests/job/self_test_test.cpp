@@ -67,5 +67,17 @@ TEST(SelfTest, UnwritableOutputFolderGivesExitCode3) {
     EXPECT_EQ(code, 3);
 }
 
+// A folder in the image's place makes the image impossible to create: the stamp writer
+// is then untested, which must not read as a pass.
+TEST(SelfTest, UncreatableTemporaryImageGivesExitCode6) {
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::filesystem::path image = std::filesystem::path(temp) / L"zolt_stamp_selftest.bin";
+    ASSERT_TRUE(std::filesystem::create_directory(image));
+    const int code = RunSelfTest();
+    std::filesystem::remove(image);
+    EXPECT_EQ(code, 6);
+}
+
 }  // namespace
 }  // namespace morvane

@@ -190,6 +190,43 @@ TEST(StampImage, ScreenTextHas25ClippedLines) {
     for (const auto& line : lines) EXPECT_LE(line.size(), 78u);
 }
 
+// Every screen states what the record holds: "VERIFIED" only after a passed read-back,
+// "SANITIZED" only after real passes.
+TEST(StampImage, ScreenStatusFollowsTheRecord) {
+    const char* sanitized = " Status: Data Permanently Sanitized. Bootable Report Stamp Active (No OS).";
+    const char* simulated = " Status: Simulation Only, No Data Erased. Report Stamp Active (No OS).";
+    const struct {
+        const wchar_t* verdict;
+        const wchar_t* stampStatus;
+        const char* status;
+        const char* footer;
+    } cases[] = {
+        {L"PASSED (All Sampled Sectors Verified Clean)", nullptr, "SANITIZED & VERIFIED", sanitized},
+        {L"SKIPPED (検証なし設定)", nullptr, "SANITIZED, UNVERIFIED", sanitized},
+        {L"PASSED (Simulation 100% Verified)", L"Simulation / Dry-Run Report Stamp", "SIMULATION, NOT ERASED", simulated},
+        {L"SKIPPED (検証なし設定)", L"Simulation / Dry-Run Report Stamp", "SIMULATION, NOT ERASED", simulated},
+        {L"FAILED (Pattern Mismatch Detected)", nullptr, "NOT SANITIZED",
+         " Status: No Completed Sanitization On Record. Report Stamp Active (No OS)."},
+        {L"STAMPED BY OPERATOR", nullptr, "NOT SANITIZED",
+         " Status: No Completed Sanitization On Record. Report Stamp Active (No OS)."},
+    };
+    for (const auto& c : cases) {
+        ReportStamp s = SampleReportStamp();
+        s.verificationResult = c.verdict;
+        if (c.stampStatus != nullptr) s.stampStatus = c.stampStatus;
+        const EfiStampBlock block = BuildEfiStampBlock(s);
+        EXPECT_STREQ(block.status, c.status);
+        EXPECT_EQ(BuildFallbackMessage(s),
+                  std::string("\r\n[MORVANE DISK ERASER] ") + c.status + ". Cert: MDE-20261023-0042-A1B2C3\r\n");
+        const std::string screen = BuildScreenText(block, s);
+        const std::string first = screen.substr(0, screen.find("\r\n"));
+        EXPECT_EQ(first.size(), 78u) << first;
+        EXPECT_EQ(first.rfind(" MORVANE DISK ERASER - SANITIZATION & HARDWARE REPORT ", 0), 0u) << first;
+        EXPECT_EQ(first.substr(first.rfind('[')), std::string("[") + c.status + "]") << first;
+        EXPECT_EQ(screen.substr(screen.rfind("\r\n") + 2), c.footer);
+    }
+}
+
 TEST(StampImage, Fat16Volume) {
     const ReportStamp s = SampleReportStamp();
     const auto img = BuildStampImage(s, 512);
