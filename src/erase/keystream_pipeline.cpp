@@ -1,72 +1,51 @@
-// Keystream-based random fill with periodic rekeying, and the generator thread that
-// overlaps random-chunk generation with disk writes.
+// Keystream-based random fill with periodic rekeying, and the chunk thread that overlaps
+// random-chunk generation with disk writes (and disk reads with verification).
 #include "erase/keystream_pipeline.h"
 
 #include <memory>
-#include <optional>
-
-#include "erase/keystream_aes_ctr.h"
-#include "erase/keystream_chacha20.h"
 
 namespace morvane {
 
 namespace {
 
+// The stream position of a fill and the keys it draws as it goes; the keys are either
+// the caller's or its own.
 struct KeystreamState {
     RandomFill seed;
-    std::uint64_t rekeyBytes;
-    bool useAes = false;
-    std::uint64_t sinceKey = 0;
-    std::optional<ChaCha20> chacha;
-    std::optional<Aes256Ctr> aes;
-
-    ~KeystreamState() {
-        if (chacha) ::SecureZeroMemory(&*chacha, sizeof *chacha);
-    }
-
-    bool Rekey() {
-        // Room for either cipher: a 32-byte key and a 16-byte counter block or 12-byte nonce.
-        std::uint8_t material[kAesKeyBytes + kAesCounterBytes];
-        const std::size_t needed = useAes ? kAesKeyBytes + kAesCounterBytes : kChaChaKeyBytes + kChaChaNonceBytes;
-        const bool ok = seed && seed(material, needed);
-        chacha.reset();
-        aes.reset();
-        if (ok && useAes) aes.emplace(material, material + kAesKeyBytes);
-        if (ok && !useAes) chacha.emplace(material, material + kChaChaKeyBytes);
-        ::SecureZeroMemory(material, sizeof material);
-        sinceKey = 0;
-        return ok;
-    }
+    PassKeys* keys = nullptr;
+    std::shared_ptr<PassKeys> owned;
+    std::uint64_t position = 0;
 
     bool Fill(unsigned char* data, std::size_t size) {
-        while (size > 0) {
-            if ((!chacha && !aes) || sinceKey >= rekeyBytes) {
-                if (!Rekey()) return false;
-            }
-            const std::uint64_t left = rekeyBytes - sinceKey;
-            const std::size_t n = size < left ? size : static_cast<std::size_t>(left);
-            if (aes) {
-                aes->Keystream(data, n);
-            } else {
-                chacha->Keystream(data, n);
-            }
-            sinceKey += n;
-            data += n;
-            size -= n;
-        }
+        if (size == 0) return true;
+        const std::uint64_t last = (position + size - 1) / keys->segmentBytes();
+        if (!keys->DrawThrough(last, seed) || !keys->Keystream(position, data, size)) return false;
+        position += size;
         return true;
     }
 };
 
+RandomFill MakeFill(std::shared_ptr<KeystreamState> state) {
+    return [state = std::move(state)](unsigned char* data, std::size_t size) { return state->Fill(data, size); };
+}
+
 }  // namespace
+
+RandomFill MakeKeystreamFill(RandomFill seed, PassKeys& keys, std::uint64_t rekeyBytes, KeystreamCipher cipher) {
+    keys.Reset(cipher, rekeyBytes);
+    auto state = std::make_shared<KeystreamState>();
+    state->seed = std::move(seed);
+    state->keys = &keys;
+    return MakeFill(std::move(state));
+}
 
 RandomFill MakeKeystreamFill(RandomFill seed, std::uint64_t rekeyBytes, KeystreamCipher cipher) {
     auto state = std::make_shared<KeystreamState>();
-    state->useAes = cipher == KeystreamCipher::Aes256Ctr ||
-                    (cipher == KeystreamCipher::Fastest && AesInstructionsAvailable());
+    state->owned = std::make_shared<PassKeys>();
+    state->owned->Reset(cipher, rekeyBytes);
     state->seed = std::move(seed);
-    state->rekeyBytes = rekeyBytes == 0 ? kRekeyBytes : rekeyBytes;
-    return [state](unsigned char* data, std::size_t size) { return state->Fill(data, size); };
+    state->keys = state->owned.get();
+    return MakeFill(std::move(state));
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include "common/win32.h"
 #include "disk/guarded_open.h"
 #include "erase/pass_writer.h"
+#include "erase/progress.h"
 #include "erase/standards.h"
 #include "erase/verify.h"
 #include "evidence/certificate_id.h"
@@ -62,6 +63,12 @@ EraseResult Refuse(EraseResult result, std::wstring message, const wchar_t* verd
     return result;
 }
 
+// The overall percent reaches 100 only here, once a job that ran to its end has also
+// stamped and saved; a cancelled job leaves the bars where they stood.
+void ReportFinished(const EraseResult& result, const ProgressCallback& progress) {
+    if (progress && result.status != JobStatus::Cancelled) progress(FinishedProgress(result.verificationResult));
+}
+
 HardwareProfile CollectOnce(const EraseJob& job, const EraseJobEdges& edges) {
     return edges.collectHardware ? edges.collectHardware(job.disk) : CollectHardwareProfile(job.disk);
 }
@@ -91,7 +98,7 @@ EraseResult RunSimulation(EraseResult result, const PassPlan& plan, const JobClo
     }
 
     std::wstring verdict;
-    result.status = VerifyDisk(INVALID_HANDLE_VALUE, job, plan.back(), cancel, progress, log, verdict);
+    result.status = VerifyDisk(INVALID_HANDLE_VALUE, job, WrittenContent{plan.back()}, cancel, progress, log, verdict);
     result.verificationResult = verdict;
     result.bytesWritten = static_cast<std::uint64_t>(result.passesCompleted) * job.disk.sizeBytes;
     Finish(result, clock);
@@ -106,6 +113,7 @@ EraseResult RunSimulation(EraseResult result, const PassPlan& plan, const JobClo
     }
     SealResult(result, hardware);
     (void)SaveCertificateSet(result, log);
+    ReportFinished(result, progress);
     return result;
 }
 
@@ -134,9 +142,13 @@ EraseResult RunReal(EraseResult result, const PassPlan& plan, const JobClock& cl
         (void)IssueTrim(disk.get(), job.disk.sizeBytes, log);
     }
 
+    // The keys of the last random pass stay in memory only until verification has used
+    // them; every way out of this function wipes them.
+    PassKeys lastKeys;
     const std::uint32_t total = static_cast<std::uint32_t>(plan.size());
     for (const OverwritePass& pass : plan) {
-        const JobStatus status = WritePass(disk.get(), job, pass, total, cancel, progress, log);
+        const JobStatus status =
+            WritePass(disk.get(), job, pass, total, cancel, progress, log, &lastKeys, edges.keySeed);
         if (status != JobStatus::Completed) {
             disk.reset();
             UnlockAndCloseVolumes(volumes);
@@ -152,10 +164,12 @@ EraseResult RunReal(EraseResult result, const PassPlan& plan, const JobClock& cl
     }
 
     const std::uint32_t sector = SectorSizeOf(job.disk);
-    WipePartitionTables(disk.get(), job.disk.sizeBytes, sector, log);
+    std::vector<ByteRange> zeroed = WipePartitionTables(disk.get(), job.disk.sizeBytes, sector, log);
 
     std::wstring verdict;
-    result.status = VerifyDisk(disk.get(), job, plan.back(), cancel, progress, log, verdict);
+    result.status = VerifyDisk(disk.get(), job, WrittenContent{plan.back(), &lastKeys, std::move(zeroed)}, cancel,
+                               progress, log, verdict);
+    lastKeys.Clear();
     result.verificationResult = verdict;
     result.bytesWritten = static_cast<std::uint64_t>(result.passesCompleted) * job.disk.sizeBytes;
     Finish(result, clock);
@@ -173,6 +187,7 @@ EraseResult RunReal(EraseResult result, const PassPlan& plan, const JobClock& cl
     disk.reset();
     UnlockAndCloseVolumes(volumes);
     (void)SaveCertificateSet(result, log);
+    ReportFinished(result, progress);
     return result;
 }
 

@@ -10,6 +10,7 @@
 #include "common/unique_handle.h"
 #include "disk/disk_identity.h"
 #include "erase/housekeeping.h"
+#include "erase/pass_keys.h"
 #include "erase/records.h"
 
 namespace morvane {
@@ -25,6 +26,8 @@ struct EraseJobEdges {
     DiskIdentitySource queryIdentity;
     // Collects the machine's hardware profile; called once per job that runs.
     std::function<HardwareProfile(const DiskInfo& disk)> collectHardware;
+    // Draws the keys of the random passes (the system generator when empty).
+    RandomFill keySeed;
 };
 
 // Never fails as a call: every outcome is in the returned result.
