@@ -104,7 +104,7 @@ TEST(TextReports, AnyNonZeroModeIsARealWrite) {
     EraseResult r = testing::CancelledSimulationResult();
     r.job.execMode = ExecMode{7};
     const std::vector<std::wstring> lines = SplitCrLf(BuildAuditLog(r));
-    ASSERT_EQ(lines.size(), 34u);
+    ASSERT_EQ(lines.size(), 35u);
     EXPECT_EQ(lines[9], L"  Execution Mode     : Physical Hardware Erase");
     EXPECT_NE(BuildJsonReport(r).find(L"  \"executionMode\": \"RealHardwareWrite\",\n"), std::wstring::npos);
 }

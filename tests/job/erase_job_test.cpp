@@ -10,6 +10,7 @@
 #include "disk/safety.h"
 #include "erase/pass_writer.h"
 #include "erase/standards.h"
+#include "erase/verify.h"
 #include "evidence/certificate_set.h"
 #include "job/erase_job.h"
 #include "stamp/detect.h"
@@ -152,6 +153,8 @@ TEST_F(EraseJobTest, EveryStandardForRealOnAnImage) {
         EXPECT_EQ(r.jsonPath, certs + L"\\" + r.certificateId + L"_Report.json");
         EXPECT_EQ(r.sha256Fingerprint, ComputeFingerprint(r));
         EXPECT_NE(FileText(r.jsonPath).find(testing::Narrow(r.sha256Fingerprint)), std::string::npos);
+        EXPECT_NE(FileText(r.auditLogPath).find(WideToUtf8(L"  Verification Level : " + VerifyLevelName(job.verifyLevel))),
+                  std::string::npos);
         EXPECT_FALSE(r.stamp.failed);
 
         // Log order: passes, partition wipe, verification, then the stamp or disk state.
