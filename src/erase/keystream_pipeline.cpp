@@ -78,8 +78,8 @@ void RandomChunkPipeline::WaitLocked(Ready ready) {
     while (!ready()) ::SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
 }
 
-RandomChunkPipeline::RandomChunkPipeline(RandomFill fill, std::uint32_t chunkBytes)
-    : fill_(std::move(fill)), chunkBytes_(chunkBytes) {}
+RandomChunkPipeline::RandomChunkPipeline(RandomFill fill, std::uint32_t chunkBytes, int depth)
+    : fill_(std::move(fill)), chunkBytes_(chunkBytes), buffers_(depth < 2 ? 2 : (depth > 8 ? 8 : depth)) {}
 
 RandomChunkPipeline::~RandomChunkPipeline() {
     if (!thread_) return;
@@ -117,12 +117,12 @@ unsigned char* RandomChunkPipeline::Next(std::uint64_t ahead) {
         return nullptr;
     }
     consumed_ = wanted + 1;
-    const std::uint64_t room = kRandomPipelineDepth - 1;
+    const std::uint64_t room = buffers_.size() - 1;
     const std::uint64_t further = ahead < room ? ahead : room;
     if (limit_ < consumed_ + further) limit_ = consumed_ + further;
     // Handing out this chunk frees the previous one's buffer: the thread may go on.
     ::WakeAllConditionVariable(&changed_);
-    unsigned char* chunk = buffers_[wanted % kRandomPipelineDepth].data();
+    unsigned char* chunk = buffers_[wanted % buffers_.size()].data();
     ::ReleaseSRWLockExclusive(&lock_);
     return chunk;
 }
@@ -139,11 +139,11 @@ void RandomChunkPipeline::Run() {
         // hold the chunk being written (consumed_ - 1) or one not yet handed out.
         const auto mayFill = [this] {
             const std::uint64_t inUse = consumed_ == 0 ? 0 : consumed_ - 1;
-            return produced_ < limit_ && produced_ - inUse < kRandomPipelineDepth;
+            return produced_ < limit_ && produced_ - inUse < buffers_.size();
         };
         WaitLocked([&] { return stop_ || mayFill(); });
         if (stop_) break;
-        const std::uint64_t index = produced_ % kRandomPipelineDepth;
+        const std::uint64_t index = produced_ % buffers_.size();
         ::ReleaseSRWLockExclusive(&lock_);
         const bool ok = fill_(buffers_[index].data(), chunkBytes_);
         ::AcquireSRWLockExclusive(&lock_);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "common/unique_handle.h"
 #include "common/win32.h"
@@ -25,13 +26,17 @@ namespace morvane {
 // included. Two: the chunk being written and the next. Deeper rings measured slower, as
 // data that waits longer has left the processor's caches by the time it is copied out.
 inline constexpr int kRandomPipelineDepth = 2;
+// The ring of the verifier's reader: with only two buffers every chunk would wait for
+// the comparing thread to hand back the previous one (two thread wake-ups with no read
+// in flight); spare buffers let the reads follow each other.
+inline constexpr int kReadPipelineDepth = 4;
 
-// Runs a RandomFill on its own thread into a ring of page-aligned chunk buffers, so the
-// writer never waits for data that could have been made while it was writing. The thread
-// ends with the object.
+// Runs a RandomFill on its own thread into a ring of `depth` (2 to 8) page-aligned chunk
+// buffers, so the writer never waits for data that could have been made while it was
+// writing (or the verifier for a read). The thread ends with the object.
 class RandomChunkPipeline {
 public:
-    RandomChunkPipeline(RandomFill fill, std::uint32_t chunkBytes);
+    RandomChunkPipeline(RandomFill fill, std::uint32_t chunkBytes, int depth = kRandomPipelineDepth);
     ~RandomChunkPipeline();
     RandomChunkPipeline(const RandomChunkPipeline&) = delete;
     RandomChunkPipeline& operator=(const RandomChunkPipeline&) = delete;
@@ -54,7 +59,7 @@ private:
 
     RandomFill fill_;
     std::uint32_t chunkBytes_;
-    PageBuffer buffers_[kRandomPipelineDepth];
+    std::vector<PageBuffer> buffers_;
     SRWLOCK lock_ = SRWLOCK_INIT;
     CONDITION_VARIABLE changed_ = CONDITION_VARIABLE_INIT;
     // Chunks are numbered in order; chunk n lives in buffers_[n % depth].

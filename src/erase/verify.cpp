@@ -101,7 +101,7 @@ JobStatus VerifySurface(DiskIo& disk, const EraseJob& job, const WrittenContent&
         return static_cast<std::uint32_t>(end - at < kPassChunkBytes ? end - at : kPassChunkBytes);
     };
     // The reader thread reads chunk after chunk into page-aligned buffers (the handle is
-    // unbuffered; lengths are whole sectors) while this thread compares the previous one.
+    // unbuffered; lengths are whole sectors) while this thread compares earlier ones.
     // A short read would leave bytes unchecked, so it counts as a read error.
     std::uint64_t readAt = 0;  // the reader thread's own
     RandomChunkPipeline reader(
@@ -112,7 +112,7 @@ JobStatus VerifySurface(DiskIo& disk, const EraseJob& job, const WrittenContent&
             readAt += length;
             return true;
         },
-        kPassChunkBytes);
+        kPassChunkBytes, kReadPipelineDepth);
     PageBuffer expected(kPassChunkBytes);
     if (!expected) return Finish(verdict, L"FAILED (Memory Allocation Error)", JobStatus::Failed);
     (void)disk.Seek(0);

@@ -30,7 +30,7 @@ std::wstring VerifyLevelName(VerifyLevel level);
 
 // Verifies the disk after the job's writes; `verdict` receives the record text. The
 // quick level compares 64 sampled windows, the full-surface level every whole sector
-// (read in 4 MiB chunks on a reader thread, one chunk ahead of the comparison). A
+// (read in 4 MiB chunks on a reader thread, ahead of the comparison). A
 // mismatch is logged with its first byte offset. In simulation mode the handle is not
 // used (the erase job passes INVALID_HANDLE_VALUE) and the content is not consulted.
 [[nodiscard]] JobStatus VerifyDisk(HANDLE disk, const EraseJob& job, const WrittenContent& content,

@@ -73,6 +73,14 @@ std::vector<std::uint64_t> WindowStarts(std::uint64_t size, std::uint32_t sector
     return starts;
 }
 
+// The first differing byte a mismatch line reports.
+std::uint64_t LoggedOffset(const Outcome& out) {
+    const std::wstring& line = out.log.size() == 2 ? out.log[1] : L"";
+    const std::size_t at = line.find(L"オフセット ");
+    EXPECT_EQ(line.rfind(L"[VERIFY] ", 0), 0u) << testing::Narrow(line);
+    return at == std::wstring::npos ? ~0ull : std::stoull(line.substr(at + 6));
+}
+
 // Overall percents only climb, passes percent ends at 100 and the overall at 99: the
 // job alone says 100.
 void ExpectClimbingTo99(const std::vector<EraseProgressInfo>& progress) {
@@ -214,33 +222,6 @@ TEST(VerifyDisk, FullSurfaceReadsEveryWholeSectorOnceInOrder) {
     }
 }
 
-// A sparse terabyte of zeros: a stray byte fails the quick level only inside a window.
-TEST(VerifyDisk, OneStrayByteOnATerabyteFailsQuickOnlyInsideAWindow) {
-    const auto starts = WindowStarts(kTerabyte, 512);
-    const std::uint64_t inside = starts[37] + 40'000;
-    const std::uint64_t outside = starts[37] + 65536;  // first byte after window 37
-    ASSERT_LT(outside, starts[38]);
-    struct Case {
-        std::uint64_t offset;  // 0: no stray byte
-        const wchar_t* verdict;
-        DWORD access = GENERIC_READ | GENERIC_WRITE;
-    };
-    const Case cases[] = {
-        {0, kSampledClean}, {inside, kMismatch}, {outside, kSampledClean}, {kTerabyte - 1, kSampledClean},
-        {0, L"FAILED (Sector Read Error)", GENERIC_WRITE},  // the handle cannot read
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.offset);
-        ImageDisk image(kTerabyte, c.access);
-        ASSERT_TRUE(image.handle);
-        if (c.offset != 0) { ASSERT_TRUE(testing::PokeFile(image.path, c.offset, {0x01})); }
-        std::wstring verdict;
-        (void)VerifyDisk(image.handle.get(), RealJob(kTerabyte, 512, VerifyLevel::QuickSample),
-                         {LastPass(PatternKind::Fixed)}, nullptr, {}, {}, verdict);
-        EXPECT_EQ(verdict, c.verdict);
-    }
-}
-
 // The expected content, on its own, against the bytes the writer and the partition wipe
 // really left, at offsets that cut patterns, blocks, chunks and key segments.
 TEST(ExpectedContent, MatchesWhatTheWriterWrote) {
@@ -296,10 +277,7 @@ TEST(VerifyDisk, OneChangedByteFailsQuickInsideAWindowAndFullAnywhere) {
             const Outcome full = w->Run(VerifyLevel::FullSurface);
             EXPECT_EQ(full.status, JobStatus::Failed);
             EXPECT_EQ(full.verdict, kMismatch);
-            ASSERT_EQ(full.log.size(), 2u);
-            EXPECT_NE(full.log[1].find(L"[VERIFY] "), std::wstring::npos);
-            EXPECT_NE(full.log[1].find(L"オフセット " + std::to_wstring(at) + L" "), std::wstring::npos)
-                << testing::Narrow(full.log[1]);
+            EXPECT_EQ(LoggedOffset(full), at);
             w->Flip(at);
         }
     }
@@ -318,9 +296,9 @@ TEST(VerifyDisk, WrongKeysOrCountersFail) {
             change();
             const Outcome full = w->Run(VerifyLevel::FullSurface);
             EXPECT_EQ(full.verdict, kMismatch);
-            ASSERT_EQ(full.log.size(), 2u);
-            EXPECT_NE(full.log[1].find(L"オフセット " + std::to_wstring(3 * MiB) + L" "), std::wstring::npos)
-                << testing::Narrow(full.log[1]);
+            // A wrong stream may still agree on a byte by chance (1 in 256), never on 64.
+            EXPECT_GE(LoggedOffset(full), 3 * MiB);
+            EXPECT_LT(LoggedOffset(full), 3 * MiB + 64);
             EXPECT_EQ(w->Run(VerifyLevel::QuickSample).verdict, kMismatch);
             w->keys.segment(3) = three;
             w->keys.segment(4) = four;
@@ -341,7 +319,7 @@ TEST(VerifyDisk, FailuresAndCancellationGiveTheirVerdicts) {
         std::uint8_t pattern;
         JobStatus status;
         const wchar_t* verdict;
-        std::size_t minReads, maxReads;  // the reader thread may be one chunk ahead
+        std::size_t minReads, maxReads;  // the reader thread may be ahead by its spare buffers
     };
     const Case cases[] = {
         {"first read fails", VerifyLevel::QuickSample, 0, 0, 0, JobStatus::Failed, L"FAILED (Sector Read Error)", 1, 1},
@@ -349,8 +327,10 @@ TEST(VerifyDisk, FailuresAndCancellationGiveTheirVerdicts) {
         {"cancelled after sample 5", VerifyLevel::QuickSample, -1, 5, 0, JobStatus::Cancelled, L"CANCELLED", 5, 5},
         {"zeros read after a 0xFF pass", VerifyLevel::QuickSample, -1, 0, 0xFF, JobStatus::Failed, kMismatch, 1, 1},
         {"chunk 3 fails", VerifyLevel::FullSurface, 3, 0, 0, JobStatus::Failed, L"FAILED (Sector Read Error)", 4, 4},
-        {"cancelled after chunk 2", VerifyLevel::FullSurface, -1, 2, 0, JobStatus::Cancelled, L"CANCELLED", 2, 3},
-        {"zeros read after a 0xFF pass", VerifyLevel::FullSurface, -1, 0, 0xFF, JobStatus::Failed, kMismatch, 1, 2},
+        {"cancelled after chunk 2", VerifyLevel::FullSurface, -1, 2, 0, JobStatus::Cancelled, L"CANCELLED", 2,
+         2 + kReadPipelineDepth - 1},
+        {"zeros read after a 0xFF pass", VerifyLevel::FullSurface, -1, 0, 0xFF, JobStatus::Failed, kMismatch, 1,
+         kReadPipelineDepth},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
