@@ -9,15 +9,24 @@
 # the ratios are also given as the median of each round's neighbouring runs.
 # A fixed pass of 0xFF runs next to the random one as well: a virtual disk may store zero
 # blocks faster than any other data, which no generator can match.
-# Targets: fixed >= 0.95 x dd, random >= 0.95 x fixed, keystream >= 1 GB/s.
+# Full-surface verification: VerifyDisk at the full level over an image of VERIFY_MIB just
+# written by a random pass (every byte compared with the regenerated keystream), against
+# `dd if=IMAGE of=/dev/null bs=4M` reading the same file in the same state, round by round
+# in alternating order; the quick level's time on the same image is printed too. Wine
+# opens the unbuffered handle with O_DIRECT, so the verifier reads the device, not the
+# page cache that plain dd reads (as verification must: a cached copy proves nothing
+# about the disk); `dd iflag=direct` is the matched baseline and is printed as well.
+# Targets: fixed >= 0.95 x dd, random >= 0.95 x fixed, keystream >= 1 GB/s,
+# full verify >= 0.90 x dd read, quick verify of 2 GiB < 1 s.
 #
-# Usage: bench/run_engine_bench.sh [FIXED_MIB=2048] [RANDOM_MIB=2048] [ROUNDS=7]
+# Usage: bench/run_engine_bench.sh [FIXED_MIB=2048] [RANDOM_MIB=2048] [ROUNDS=7] [VERIFY_MIB=RANDOM_MIB]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
 fixed_mib="${1:-2048}"
 random_mib="${2:-2048}"
 rounds="${3:-7}"
+verify_mib="${4:-$random_mib}"
 
 build="$root/build/win64"
 [ -f "$build/src/libmorvane_core.a" ] || { cmake --preset win64 >/dev/null && cmake --build --preset win64 >/dev/null; }
@@ -65,6 +74,20 @@ dd_speed() {  # MiB
   echo "$mib $start $end" | awk '{printf "%.1f\n", $1 / ($3 - $2)}'
 }
 
+verify_speed() {  # full|quick MiB -> MiB/s, or seconds for quick
+  local level="$1" mib="$2" out
+  out="$(run_wine "$exe" verify "$level" "$(winpath "$image")" $((mib * 1048576)) 2>/dev/null | tr -d '\r')"
+  if [ "$level" = quick ]; then echo "$out" | awk '/^seconds/ {print $2}'; else echo "$out" | awk '/^MiB\/s/ {print $2}'; fi
+}
+
+dd_read_speed() {  # MiB [dd flag]
+  local mib="$1" start end
+  start=$(date +%s.%N)
+  dd if="$image" of=/dev/null bs=4M count=$((mib / 4)) ${2:-} status=none
+  end=$(date +%s.%N)
+  echo "$mib $start $end" | awk '{printf "%.1f\n", $1 / ($3 - $2)}'
+}
+
 # One discarded pass first: the first write after the build meets a cold page cache and
 # an image folder still being written back, and would always count against the fixed pass.
 pass_speed fixed "$fixed_mib" >/dev/null
@@ -85,6 +108,23 @@ for round in $(seq "$rounds"); do
   random_ratio+=("$(awk -v r="$r" -v f="$f" 'BEGIN {printf "%.3f", r / f}')")
   fixed_ratio+=("$(awk -v f="$f" -v d="$d" 'BEGIN {printf "%.3f", f / d}')")
 done
+# Verification reads back one random pass written once; both readers meet the same cache.
+prepare_image "$verify_mib"
+run_wine "$exe" fill "$(winpath "$image")" $((verify_mib * 1048576)) >/dev/null 2>&1
+verify_speed full "$verify_mib" >/dev/null  # discarded, like the first pass above
+full=(); ddread=(); dddirect=(); full_ratio=(); direct_ratio=()
+for round in $(seq "$rounds"); do
+  if [ $((round % 2)) -eq 1 ]; then
+    d="$(dd_read_speed "$verify_mib")"; v="$(verify_speed full "$verify_mib")"; x="$(dd_read_speed "$verify_mib" iflag=direct)"
+  else
+    x="$(dd_read_speed "$verify_mib" iflag=direct)"; v="$(verify_speed full "$verify_mib")"; d="$(dd_read_speed "$verify_mib")"
+  fi
+  full+=("$v"); ddread+=("$d"); dddirect+=("$x")
+  full_ratio+=("$(awk -v v="$v" -v d="$d" 'BEGIN {printf "%.3f", v / d}')")
+  direct_ratio+=("$(awk -v v="$v" -v x="$x" 'BEGIN {printf "%.3f", v / x}')")
+done
+quick="$(verify_speed quick "$verify_mib")"
+
 gen="$(run_wine "$exe" gen 256 | tr -d '\r' | awk '/^MiB\/s/ {print $2}')"
 ks="$(run_wine "$exe" keystream 4096 chacha | tr -d '\r' | awk '/^MiB\/s/ {print $2}')"
 ksa="$(run_wine "$exe" keystream 4096 aes | tr -d '\r' | awk '/^MiB\/s/ {print $2}')"
@@ -114,3 +154,20 @@ awk -v f="$f" -v b="$b" -v fm="$fm" -v bm="$bm" -v r="$r" -v rm="$rm_" -v rr="$r
   printf "random / fixed       = %.3f best, %.3f median, %.3f median of rounds (target >= 0.95)\n", r / f, rm / fm, rr
 }'
 echo "random / 0xFF pass   = $orr median of rounds (a fixed pass of non-zero bytes, for a disk that stores zeros faster)"
+echo "full verify   (${verify_mib} MiB): $(printf '%s\n' "${full[@]}" | best) MiB/s   runs: ${full[*]}"
+echo "dd read       (${verify_mib} MiB): $(printf '%s\n' "${ddread[@]}" | best) MiB/s   runs: ${ddread[*]}"
+echo "dd direct read(${verify_mib} MiB): $(printf '%s\n' "${dddirect[@]}" | best) MiB/s   runs: ${dddirect[*]}"
+echo "quick verify  (${verify_mib} MiB): ${quick} s (target < 1 s)"
+echo "full verify / dd read, round by round:        ${full_ratio[*]}"
+echo "full verify / dd direct read, round by round: ${direct_ratio[*]}"
+ratio_line() {  # label verify-runs baseline-runs round-ratios note
+  awk -v v="$(printf '%s\n' $2 | best)" -v d="$(printf '%s\n' $3 | best)" \
+      -v vm="$(printf '%s\n' $2 | median)" -v dm="$(printf '%s\n' $3 | median)" \
+      -v fr="$(printf '%s\n' $4 | median)" -v label="$1" -v note="$5" 'BEGIN {
+    printf "%s = %.3f best, %.3f median, %.3f median of rounds (%s)\n", label, v / d, vm / dm, fr, note
+  }'
+}
+ratio_line "full verify / dd read" "${full[*]}" "${ddread[*]}" "${full_ratio[*]}" \
+  "target >= 0.90; dd reads the page cache, the verifier the device"
+ratio_line "full verify / dd direct read" "${full[*]}" "${dddirect[*]}" "${direct_ratio[*]}" \
+  "matched baseline: both read past the page cache"

@@ -8,6 +8,13 @@
 
 namespace morvane {
 
+// Bytes [begin, end) of a disk.
+struct ByteRange {
+    std::uint64_t begin = 0;
+    std::uint64_t end = 0;
+    friend bool operator==(const ByteRange&, const ByteRange&) = default;
+};
+
 // Real disks are opened with FILE_FLAG_NO_BUFFERING, so every buffer handed to Write or
 // Read must be page-aligned and every length and offset a whole number of sectors;
 // Windows rejects anything else with ERROR_INVALID_PARAMETER (Wine does not, which is

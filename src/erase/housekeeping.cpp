@@ -125,34 +125,38 @@ bool IssueTrim(HANDLE disk, std::uint64_t sizeBytes, const LogCallback& log) {
     return IssueTrim(io, sizeBytes, log);
 }
 
-void WipePartitionTables(DiskIo& disk, std::uint64_t sizeBytes, std::uint32_t sectorSize,
-                         const LogCallback& log) {
+std::vector<ByteRange> WipePartitionTables(DiskIo& disk, std::uint64_t sizeBytes, std::uint32_t sectorSize,
+                                           const LogCallback& log) {
     (void)disk.Control(IOCTL_DISK_DELETE_DRIVE_LAYOUT, nullptr, 0);
+    std::vector<ByteRange> zeroed;
     PageBuffer zeros(kWipeBytes);  // VirtualAlloc hands out zeroed pages
-    if (!zeros) return;
+    if (!zeros) return zeroed;
     std::memset(zeros.data(), 0, zeros.size());
 
     const std::uint64_t sector = sectorSize == 0 ? 512 : sectorSize;
+    const auto write = [&](std::uint64_t offset, std::uint32_t length) {
+        std::uint32_t done = 0;
+        if (disk.Seek(offset) && disk.Write(zeros.data(), length, done) && done > 0) {
+            zeroed.push_back({offset, offset + done});
+        }
+    };
     // A disk smaller than the wipe gets its whole sectors zeroed, not a write past its end
     // (which a device rejects whole, leaving the MBR in place).
     const std::uint64_t wholeSectors = sizeBytes / sector * sector;
     const auto length = static_cast<std::uint32_t>(wholeSectors < kWipeBytes ? wholeSectors : kWipeBytes);
-    std::uint32_t done = 0;
-    if (length > 0 && disk.Seek(0)) (void)disk.Write(zeros.data(), length, done);
-    if (sizeBytes > 2u * kWipeBytes) {
-        const std::uint64_t offset = (sizeBytes - kWipeBytes) / sector * sector;
-        if (disk.Seek(offset)) (void)disk.Write(zeros.data(), kWipeBytes, done);
-    }
+    if (length > 0) write(0, length);
+    if (sizeBytes > 2u * kWipeBytes) write((sizeBytes - kWipeBytes) / sector * sector, kWipeBytes);
     (void)disk.Flush();
     (void)disk.Control(IOCTL_DISK_UPDATE_PROPERTIES, nullptr, 0);
     EmitLog(log, L"[PARTITION] MBRおよびGPT(Primary/Backup)パーティションテーブルを完全に破棄・"
                  L"ゼロクリアしました。");
+    return zeroed;
 }
 
-void WipePartitionTables(HANDLE disk, std::uint64_t sizeBytes, std::uint32_t sectorSize,
-                         const LogCallback& log) {
+std::vector<ByteRange> WipePartitionTables(HANDLE disk, std::uint64_t sizeBytes, std::uint32_t sectorSize,
+                                           const LogCallback& log) {
     HandleDiskIo io(disk);
-    WipePartitionTables(io, sizeBytes, sectorSize, log);
+    return WipePartitionTables(io, sizeBytes, sectorSize, log);
 }
 
 }  // namespace morvane

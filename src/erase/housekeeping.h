@@ -55,10 +55,12 @@ bool IssueTrim(HANDLE disk, std::uint64_t sizeBytes, const LogCallback& log);
 bool IssueTrim(DiskIo& disk, std::uint64_t sizeBytes, const LogCallback& log);
 
 // Deletes the drive layout and zeroes the first and the last MiB of the disk (MBR,
-// primary and backup GPT), then asks the system to re-read the disk.
-void WipePartitionTables(HANDLE disk, std::uint64_t sizeBytes, std::uint32_t sectorSize,
-                         const LogCallback& log);
-void WipePartitionTables(DiskIo& disk, std::uint64_t sizeBytes, std::uint32_t sectorSize,
-                         const LogCallback& log);
+// primary and backup GPT), then asks the system to re-read the disk. Returns the
+// ranges whose zero writes the device accepted, in disk order; verification expects
+// zeros there.
+std::vector<ByteRange> WipePartitionTables(HANDLE disk, std::uint64_t sizeBytes, std::uint32_t sectorSize,
+                                           const LogCallback& log);
+std::vector<ByteRange> WipePartitionTables(DiskIo& disk, std::uint64_t sizeBytes, std::uint32_t sectorSize,
+                                           const LogCallback& log);
 
 }  // namespace morvane

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "common/win32.h"
+
 namespace morvane {
 
 namespace {
@@ -134,6 +136,8 @@ ChaCha20::ChaCha20(const std::uint8_t key[kChaChaKeyBytes],
                    const std::uint8_t nonce[kChaChaNonceBytes], std::uint32_t counter) noexcept {
     InitState(state_, key, counter, nonce);
 }
+
+ChaCha20::~ChaCha20() { ::SecureZeroMemory(state_, sizeof state_); }
 
 void ChaCha20::Keystream(std::uint8_t* out, std::size_t size) noexcept {
 #if defined(__x86_64__) || defined(__i386__)

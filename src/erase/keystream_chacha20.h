@@ -20,6 +20,10 @@ class ChaCha20 {
 public:
     ChaCha20(const std::uint8_t key[kChaChaKeyBytes], const std::uint8_t nonce[kChaChaNonceBytes],
              std::uint32_t counter = 0) noexcept;
+    // The state holds the key: it is wiped with the object.
+    ~ChaCha20();
+    ChaCha20(const ChaCha20&) = delete;
+    ChaCha20& operator=(const ChaCha20&) = delete;
 
     // Writes the next `size` bytes of keystream. A size that is not a whole number of
     // blocks discards the rest of the last block: the next call starts a fresh block.

@@ -1,72 +1,51 @@
-// Keystream-based random fill with periodic rekeying, and the generator thread that
-// overlaps random-chunk generation with disk writes.
+// Keystream-based random fill with periodic rekeying, and the chunk thread that overlaps
+// random-chunk generation with disk writes (and disk reads with verification).
 #include "erase/keystream_pipeline.h"
 
 #include <memory>
-#include <optional>
-
-#include "erase/keystream_aes_ctr.h"
-#include "erase/keystream_chacha20.h"
 
 namespace morvane {
 
 namespace {
 
+// The stream position of a fill and the keys it draws as it goes; the keys are either
+// the caller's or its own.
 struct KeystreamState {
     RandomFill seed;
-    std::uint64_t rekeyBytes;
-    bool useAes = false;
-    std::uint64_t sinceKey = 0;
-    std::optional<ChaCha20> chacha;
-    std::optional<Aes256Ctr> aes;
-
-    ~KeystreamState() {
-        if (chacha) ::SecureZeroMemory(&*chacha, sizeof *chacha);
-    }
-
-    bool Rekey() {
-        // Room for either cipher: a 32-byte key and a 16-byte counter block or 12-byte nonce.
-        std::uint8_t material[kAesKeyBytes + kAesCounterBytes];
-        const std::size_t needed = useAes ? kAesKeyBytes + kAesCounterBytes : kChaChaKeyBytes + kChaChaNonceBytes;
-        const bool ok = seed && seed(material, needed);
-        chacha.reset();
-        aes.reset();
-        if (ok && useAes) aes.emplace(material, material + kAesKeyBytes);
-        if (ok && !useAes) chacha.emplace(material, material + kChaChaKeyBytes);
-        ::SecureZeroMemory(material, sizeof material);
-        sinceKey = 0;
-        return ok;
-    }
+    PassKeys* keys = nullptr;
+    std::shared_ptr<PassKeys> owned;
+    std::uint64_t position = 0;
 
     bool Fill(unsigned char* data, std::size_t size) {
-        while (size > 0) {
-            if ((!chacha && !aes) || sinceKey >= rekeyBytes) {
-                if (!Rekey()) return false;
-            }
-            const std::uint64_t left = rekeyBytes - sinceKey;
-            const std::size_t n = size < left ? size : static_cast<std::size_t>(left);
-            if (aes) {
-                aes->Keystream(data, n);
-            } else {
-                chacha->Keystream(data, n);
-            }
-            sinceKey += n;
-            data += n;
-            size -= n;
-        }
+        if (size == 0) return true;
+        const std::uint64_t last = (position + size - 1) / keys->segmentBytes();
+        if (!keys->DrawThrough(last, seed) || !keys->Keystream(position, data, size)) return false;
+        position += size;
         return true;
     }
 };
 
+RandomFill MakeFill(std::shared_ptr<KeystreamState> state) {
+    return [state = std::move(state)](unsigned char* data, std::size_t size) { return state->Fill(data, size); };
+}
+
 }  // namespace
+
+RandomFill MakeKeystreamFill(RandomFill seed, PassKeys& keys, std::uint64_t rekeyBytes, KeystreamCipher cipher) {
+    keys.Reset(cipher, rekeyBytes);
+    auto state = std::make_shared<KeystreamState>();
+    state->seed = std::move(seed);
+    state->keys = &keys;
+    return MakeFill(std::move(state));
+}
 
 RandomFill MakeKeystreamFill(RandomFill seed, std::uint64_t rekeyBytes, KeystreamCipher cipher) {
     auto state = std::make_shared<KeystreamState>();
-    state->useAes = cipher == KeystreamCipher::Aes256Ctr ||
-                    (cipher == KeystreamCipher::Fastest && AesInstructionsAvailable());
+    state->owned = std::make_shared<PassKeys>();
+    state->owned->Reset(cipher, rekeyBytes);
     state->seed = std::move(seed);
-    state->rekeyBytes = rekeyBytes == 0 ? kRekeyBytes : rekeyBytes;
-    return [state](unsigned char* data, std::size_t size) { return state->Fill(data, size); };
+    state->keys = state->owned.get();
+    return MakeFill(std::move(state));
 }
 
 namespace {
@@ -99,8 +78,8 @@ void RandomChunkPipeline::WaitLocked(Ready ready) {
     while (!ready()) ::SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
 }
 
-RandomChunkPipeline::RandomChunkPipeline(RandomFill fill, std::uint32_t chunkBytes)
-    : fill_(std::move(fill)), chunkBytes_(chunkBytes) {}
+RandomChunkPipeline::RandomChunkPipeline(RandomFill fill, std::uint32_t chunkBytes, int depth)
+    : fill_(std::move(fill)), chunkBytes_(chunkBytes), buffers_(depth < 2 ? 2 : (depth > 8 ? 8 : depth)) {}
 
 RandomChunkPipeline::~RandomChunkPipeline() {
     if (!thread_) return;
@@ -138,12 +117,12 @@ unsigned char* RandomChunkPipeline::Next(std::uint64_t ahead) {
         return nullptr;
     }
     consumed_ = wanted + 1;
-    const std::uint64_t room = kRandomPipelineDepth - 1;
+    const std::uint64_t room = buffers_.size() - 1;
     const std::uint64_t further = ahead < room ? ahead : room;
     if (limit_ < consumed_ + further) limit_ = consumed_ + further;
     // Handing out this chunk frees the previous one's buffer: the thread may go on.
     ::WakeAllConditionVariable(&changed_);
-    unsigned char* chunk = buffers_[wanted % kRandomPipelineDepth].data();
+    unsigned char* chunk = buffers_[wanted % buffers_.size()].data();
     ::ReleaseSRWLockExclusive(&lock_);
     return chunk;
 }
@@ -160,11 +139,11 @@ void RandomChunkPipeline::Run() {
         // hold the chunk being written (consumed_ - 1) or one not yet handed out.
         const auto mayFill = [this] {
             const std::uint64_t inUse = consumed_ == 0 ? 0 : consumed_ - 1;
-            return produced_ < limit_ && produced_ - inUse < kRandomPipelineDepth;
+            return produced_ < limit_ && produced_ - inUse < buffers_.size();
         };
         WaitLocked([&] { return stop_ || mayFill(); });
         if (stop_) break;
-        const std::uint64_t index = produced_ % kRandomPipelineDepth;
+        const std::uint64_t index = produced_ % buffers_.size();
         ::ReleaseSRWLockExclusive(&lock_);
         const bool ok = fill_(buffers_[index].data(), chunkBytes_);
         ::AcquireSRWLockExclusive(&lock_);

@@ -1,27 +1,24 @@
 // Random data for overwrite passes: an AES-256-CTR or ChaCha20 keystream keyed from the system generator,
-// and a two-buffer pipeline that generates the next chunk while the current one is written.
+// and a two-buffer pipeline that fills the next chunk on its own thread while the current one is in use.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "common/unique_handle.h"
 #include "common/win32.h"
-#include "erase/pass_writer.h"
+#include "erase/pass_keys.h"
 
 namespace morvane {
 
-// A fresh key and nonce are drawn at least this often (and for every new fill object).
-inline constexpr std::uint64_t kRekeyBytes = 1ull << 30;
-
-// Which keystream expands the seed: AES-256-CTR where the processor has AES
-// instructions (several times faster there), ChaCha20 everywhere else.
-enum class KeystreamCipher { Fastest, ChaCha20, Aes256Ctr };
-
-// A RandomFill that expands a keystream. It draws a fresh key (32 bytes) and nonce or
-// counter block (12 or 16 bytes) from `seed` before its first bytes and again after
-// every `rekeyBytes` of output; a failed draw fails the fill. Each call of this
-// function starts an unrelated stream. Aes256Ctr may only be asked for where
-// AesInstructionsAvailable() holds.
+// A RandomFill that expands a keystream: the n-th byte it hands out is byte n of the
+// stream of `keys`, whose segment keys are drawn from `seed` as the stream reaches
+// them; a failed draw fails the fill. `keys` is reset first and must
+// outlive the fill; it then holds every key the fill used. Aes256Ctr may only be asked
+// for where AesInstructionsAvailable() holds.
+[[nodiscard]] RandomFill MakeKeystreamFill(RandomFill seed, PassKeys& keys, std::uint64_t rekeyBytes = kRekeyBytes,
+                                           KeystreamCipher cipher = KeystreamCipher::Fastest);
+// The same with keys of its own: each call starts an unrelated stream.
 [[nodiscard]] RandomFill MakeKeystreamFill(RandomFill seed, std::uint64_t rekeyBytes = kRekeyBytes,
                                            KeystreamCipher cipher = KeystreamCipher::Fastest);
 
@@ -29,13 +26,17 @@ enum class KeystreamCipher { Fastest, ChaCha20, Aes256Ctr };
 // included. Two: the chunk being written and the next. Deeper rings measured slower, as
 // data that waits longer has left the processor's caches by the time it is copied out.
 inline constexpr int kRandomPipelineDepth = 2;
+// The ring of the verifier's reader: with only two buffers every chunk would wait for
+// the comparing thread to hand back the previous one (two thread wake-ups with no read
+// in flight); spare buffers let the reads follow each other.
+inline constexpr int kReadPipelineDepth = 4;
 
-// Runs a RandomFill on its own thread into a ring of page-aligned chunk buffers, so the
-// writer never waits for data that could have been made while it was writing. The thread
-// ends with the object.
+// Runs a RandomFill on its own thread into a ring of `depth` (2 to 8) page-aligned chunk
+// buffers, so the writer never waits for data that could have been made while it was
+// writing (or the verifier for a read). The thread ends with the object.
 class RandomChunkPipeline {
 public:
-    RandomChunkPipeline(RandomFill fill, std::uint32_t chunkBytes);
+    RandomChunkPipeline(RandomFill fill, std::uint32_t chunkBytes, int depth = kRandomPipelineDepth);
     ~RandomChunkPipeline();
     RandomChunkPipeline(const RandomChunkPipeline&) = delete;
     RandomChunkPipeline& operator=(const RandomChunkPipeline&) = delete;
@@ -58,7 +59,7 @@ private:
 
     RandomFill fill_;
     std::uint32_t chunkBytes_;
-    PageBuffer buffers_[kRandomPipelineDepth];
+    std::vector<PageBuffer> buffers_;
     SRWLOCK lock_ = SRWLOCK_INIT;
     CONDITION_VARIABLE changed_ = CONDITION_VARIABLE_INIT;
     // Chunks are numbered in order; chunk n lives in buffers_[n % depth].

@@ -1,7 +1,6 @@
 // The hardware pass writer and its simulation.
 #include "erase/pass_writer.h"
 
-
 #include <climits>
 #include <cstring>
 
@@ -89,7 +88,7 @@ JobStatus WritePass(DiskIo& disk, const EraseJob& job, const OverwritePass& pass
         written += done;
 
         if (progress) {
-            progress(PassProgress(pass, totalPasses, PassPercent(written, total),
+            progress(PassProgress(job, pass, totalPasses, PassPercent(written, total),
                                   SpeedMBps(written, ::GetTickCount64() - start), pass.label));
         }
         if (written >= total) break;
@@ -102,23 +101,26 @@ JobStatus WritePass(DiskIo& disk, const EraseJob& job, const OverwritePass& pass
 
 JobStatus WritePass(HANDLE disk, const EraseJob& job, const OverwritePass& pass,
                     std::uint32_t totalPasses, const CancelFlag* cancel,
-                    const ProgressCallback& progress, const LogCallback& log) {
+                    const ProgressCallback& progress, const LogCallback& log, PassKeys* keys,
+                    const RandomFill& seed) {
     HandleDiskIo io(disk);
-    // Every pass gets its own keystream with a fresh key and nonce from the system generator.
-    return WritePass(io, job, pass, totalPasses, cancel, progress, log,
-                     MakeKeystreamFill(SystemRandomFill));
+    // Every pass gets its own keystream with fresh keys; without a caller to keep them
+    // they are wiped with this frame.
+    PassKeys own;
+    PassKeys& used = keys != nullptr ? *keys : own;
+    const RandomFill source = seed ? seed : RandomFill(SystemRandomFill);
+    return WritePass(io, job, pass, totalPasses, cancel, progress, log, MakeKeystreamFill(source, used));
 }
 
 JobStatus SimulatePass(const EraseJob& job, const OverwritePass& pass, std::uint32_t totalPasses,
                        const CancelFlag* cancel, const ProgressCallback& progress,
                        const LogCallback& log) {
-    (void)job;
     EmitLog(log, L"[SIMULATION] 開始: " + pass.label);
     for (std::uint32_t step = 1; step <= 25; ++step) {
         if (CancelRequested(cancel)) return JobStatus::Cancelled;
         ::Sleep(30);
         if (progress) {
-            progress(PassProgress(pass, totalPasses, step * 4, (step % 7) * 35.5 + 1250.0,
+            progress(PassProgress(job, pass, totalPasses, step * 4, (step % 7) * 35.5 + 1250.0,
                                   L"[安全シミュレーション] " + pass.label));
         }
     }

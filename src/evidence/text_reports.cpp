@@ -11,6 +11,7 @@
 
 #include "common/product.h"
 #include "erase/standards.h"
+#include "erase/verify.h"
 #include "evidence/certificate_id.h"
 
 namespace morvane {
@@ -147,6 +148,7 @@ std::wstring BuildAuditLog(const EraseResult& r) {
     log.Field(L"  Sanitization Method: ", StandardName(r.job.standard));
     log.Field(L"  Passes Completed   : ", Signed(r.passesCompleted) + L" / " + Signed(r.passesPlanned));
     log.Field(L"  Verification Result: ", r.verificationResult);
+    log.Field(L"  Verification Level : ", VerifyLevelName(r.job.verifyLevel));
     log.Field(L"  Disk Stamp Status  : ", r.diskStampStatus);
     log.Field(L"  SHA-256 Digest     : ", r.sha256Fingerprint);
     log.Line(std::wstring(72, L'-'));

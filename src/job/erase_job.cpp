@@ -8,6 +8,7 @@
 #include "common/win32.h"
 #include "disk/guarded_open.h"
 #include "erase/pass_writer.h"
+#include "erase/progress.h"
 #include "erase/standards.h"
 #include "erase/verify.h"
 #include "evidence/certificate_id.h"
@@ -95,6 +96,12 @@ void RecordUnstampedState(EraseResult& result, const OverwritePass& last, const 
                      L") で全領域を上書きした状態で完了しました (パーティション領域は 0x00)。");
 }
 
+// The overall percent reaches 100 only here, once a job that ran to its end has also
+// stamped and saved; a cancelled job leaves the bars where they stood.
+void ReportFinished(const EraseResult& result, const ProgressCallback& progress) {
+    if (progress && result.status != JobStatus::Cancelled) progress(FinishedProgress(result.verificationResult));
+}
+
 HardwareProfile CollectOnce(const EraseJob& job, const EraseJobEdges& edges) {
     return edges.collectHardware ? edges.collectHardware(job.disk) : CollectHardwareProfile(job.disk);
 }
@@ -124,7 +131,7 @@ EraseResult RunSimulation(EraseResult result, const PassPlan& plan, const JobClo
     }
 
     std::wstring verdict;
-    result.status = VerifyDisk(INVALID_HANDLE_VALUE, job, plan.back(), cancel, progress, log, verdict);
+    result.status = VerifyDisk(INVALID_HANDLE_VALUE, job, WrittenContent{plan.back()}, cancel, progress, log, verdict);
     result.verificationResult = verdict;
     // A dry run writes nothing: bytesWritten stays 0.
     Finish(result, clock);
@@ -141,6 +148,7 @@ EraseResult RunSimulation(EraseResult result, const PassPlan& plan, const JobClo
     }
     SealResult(result, hardware);
     SaveEvidence(result, log);
+    ReportFinished(result, progress);
     return result;
 }
 
@@ -169,9 +177,13 @@ EraseResult RunReal(EraseResult result, const PassPlan& plan, const JobClock& cl
         (void)IssueTrim(disk.get(), job.disk.sizeBytes, log);
     }
 
+    // The keys of the last random pass stay in memory only until verification has used
+    // them; every way out of this function wipes them.
+    PassKeys lastKeys;
     const std::uint32_t total = static_cast<std::uint32_t>(plan.size());
     for (const OverwritePass& pass : plan) {
-        const JobStatus status = WritePass(disk.get(), job, pass, total, cancel, progress, log);
+        const JobStatus status =
+            WritePass(disk.get(), job, pass, total, cancel, progress, log, &lastKeys, edges.keySeed);
         if (status != JobStatus::Completed) {
             disk.reset();
             UnlockAndCloseVolumes(volumes);
@@ -190,10 +202,12 @@ EraseResult RunReal(EraseResult result, const PassPlan& plan, const JobClock& cl
     }
 
     const std::uint32_t sector = SectorSizeOf(job.disk);
-    WipePartitionTables(disk.get(), job.disk.sizeBytes, sector, log);
+    std::vector<ByteRange> zeroed = WipePartitionTables(disk.get(), job.disk.sizeBytes, sector, log);
 
     std::wstring verdict;
-    result.status = VerifyDisk(disk.get(), job, plan.back(), cancel, progress, log, verdict);
+    result.status = VerifyDisk(disk.get(), job, WrittenContent{plan.back(), &lastKeys, std::move(zeroed)}, cancel,
+                               progress, log, verdict);
+    lastKeys.Clear();
     result.verificationResult = verdict;
     result.bytesWritten = static_cast<std::uint64_t>(result.passesCompleted) * job.disk.sizeBytes;
     Finish(result, clock);
@@ -216,6 +230,7 @@ EraseResult RunReal(EraseResult result, const PassPlan& plan, const JobClock& cl
     disk.reset();
     UnlockAndCloseVolumes(volumes);
     SaveEvidence(result, log);
+    ReportFinished(result, progress);
     return result;
 }
 

@@ -11,6 +11,7 @@
 #include "disk/disk_identity.h"
 #include "disk/write_safety.h"
 #include "erase/housekeeping.h"
+#include "erase/pass_keys.h"
 #include "erase/records.h"
 
 namespace morvane {
@@ -28,6 +29,8 @@ struct EraseJobEdges {
     SafetyEnvironmentSource environment;
     // Collects the machine's hardware profile; called once per job that runs.
     std::function<HardwareProfile(const DiskInfo& disk)> collectHardware;
+    // Draws the keys of the random passes (the system generator when empty).
+    RandomFill keySeed;
 };
 
 // Never fails as a call: every outcome is in the returned result.

@@ -164,12 +164,15 @@ TEST(PartitionWipe, ZeroesTheFirstAndLastMebibyte) {
         std::vector<std::wstring> log;
         HandleDiskIo file(image.handle.get());
         RecordingDiskIo io(&file);
-        WipePartitionTables(io, c.size, c.sector, [&](const std::wstring& l) { log.push_back(l); });
+        const auto zeroed = WipePartitionTables(io, c.size, c.sector, [&](const std::wstring& l) { log.push_back(l); });
         image.handle.reset();
         ExpectUnbufferedTransfers(io, c.sector == 0 ? 512 : c.sector);
         std::vector<std::pair<std::uint64_t, std::uint32_t>> writes;
         for (const IoOp& w : io.Of(IoOp::Write)) writes.emplace_back(w.offset, w.size);
         EXPECT_EQ(writes, c.writes);
+        std::vector<std::pair<std::uint64_t, std::uint32_t>> reported;
+        for (const ByteRange& r : zeroed) reported.emplace_back(r.begin, static_cast<std::uint32_t>(r.end - r.begin));
+        EXPECT_EQ(reported, c.writes) << "the zeroed ranges the verifier will expect";
         ASSERT_GE(io.ops.size(), 3u);
         EXPECT_EQ(io.ops.front().code, static_cast<std::uint32_t>(IOCTL_DISK_DELETE_DRIVE_LAYOUT));
         EXPECT_EQ(io.ops[io.ops.size() - 2].kind, IoOp::Flush);
@@ -185,6 +188,10 @@ TEST(PartitionWipe, ZeroesTheFirstAndLastMebibyte) {
             EXPECT_EQ(ReadFileBytes(path, c.size - 1, 1), std::vector<unsigned char>{0});
         }
     }
+    // A zero write the device refuses is not reported as zeroed.
+    RecordingDiskIo failing;
+    failing.failWriteAt = 1;
+    EXPECT_EQ(WipePartitionTables(failing, 8 * MiB, 512, {}), (std::vector<ByteRange>{{0, MiB}}));
 }
 
 }  // namespace

@@ -124,43 +124,79 @@ TEST(PassWriter, TriplePatternRestartsAtEveryChunk) {
     EXPECT_EQ(bytes[4194304], 0x92);  // the second chunk starts over
 }
 
-TEST(PassWriter, ProgressFollowsThePassAndOverallFormulas) {
-    struct Case {
-        std::uint32_t number;
-        std::uint32_t total;
-        std::vector<std::pair<std::uint32_t, std::int32_t>> records;  // pass %, overall %
-    };
-    const Case cases[] = {
-        {1, 3, {{50, 16}, {100, 33}}},
-        {2, 3, {{50, 50}, {100, 66}}},
-        {3, 3, {{50, 83}, {100, 100}}},
-        {1, 1, {{50, 50}, {100, 100}}},
-        {35, 35, {{50, 98}, {100, 100}}},
-    };
-    for (const Case& c : cases) {
+TEST(PassWriter, ProgressReportsEveryChunkOfItsPass) {
+    for (std::uint32_t number : {1u, 2u, 3u}) {
         RecordingDiskIo io;  // no image needed: the seam accepts every write
-        const OverwritePass pass = MakePass(PatternKind::Fixed, {0, 0, 0}, c.number, c.total);
-        const PassRun run = WriteImage(io, JobFor(L"none", 8 * MiB, 512), pass, c.total);
+        const OverwritePass pass = MakePass(PatternKind::Fixed, {0, 0, 0}, number, 3);
+        const EraseJob job = JobFor(L"none", 8 * MiB, 512);
+        const PassRun run = WriteImage(io, job, pass, 3);
         ASSERT_EQ(run.status, JobStatus::Completed);
-        ASSERT_EQ(run.progress.size(), c.records.size());
-        for (std::size_t i = 0; i < c.records.size(); ++i) {
+        ASSERT_EQ(run.progress.size(), 2u);
+        for (std::size_t i = 0; i < 2; ++i) {
             const EraseProgressInfo& p = run.progress[i];
             EXPECT_EQ(p.phase, 1u);
-            EXPECT_EQ(p.passNumber, c.number);
-            EXPECT_EQ(p.totalPasses, c.total);
-            EXPECT_EQ(p.passPercent, c.records[i].first);
-            EXPECT_EQ(p.overallPercent, c.records[i].second) << c.number << "/" << c.total;
+            EXPECT_EQ(p.passNumber, number);
+            EXPECT_EQ(p.totalPasses, 3u);
+            EXPECT_EQ(p.passPercent, 50u * (i + 1));
             EXPECT_GE(p.speedMBps, 0.0);
             EXPECT_EQ(p.label, pass.label);
         }
+        // The overall percent at the end of a pass is where the next pass (or the
+        // verification) starts.
+        const std::int32_t next = number < 3 ? PassProgress(job, MakePass(PatternKind::Fixed, {}, number + 1, 3), 3, 0, 0, L"").overallPercent
+                                             : VerifyProgress(job, 3, 0, 1, 0, L"").overallPercent;
+        EXPECT_EQ(run.progress.back().overallPercent, next);
+        EXPECT_LT(run.progress.front().overallPercent, next);
         EXPECT_EQ(run.log, (std::vector<std::wstring>{L"[HARDWARE WRITE] 開始: " + pass.label,
                                                      L"[HARDWARE WRITE] 完了: " + pass.label}));
     }
-    EXPECT_EQ(OverallPercent(50, 2, 3), 50);
-    EXPECT_EQ(OverallPercent(100, 1, 3), 33);
-    EXPECT_EQ(OverallPercent(100, 1, 0), 100);  // no division by zero
     EXPECT_EQ(PassPercent(3, 1000), 0u);
     EXPECT_EQ(PassPercent(4'000'787'030'016ull, 4'000'787'030'016ull), 100u);
+    EXPECT_EQ(PassPercent(0, 0), 100u);
+}
+
+// Over passes and verification the overall percent only climbs, ends at 99 (the job
+// alone reports 100), and gives each phase a share that fits how long it takes.
+TEST(Progress, OverallClimbsThroughPassesAndVerification) {
+    struct Case {
+        ExecMode mode;
+        VerifyLevel level;
+        std::uint32_t passes;
+        std::int32_t passesEndMin, passesEndMax;
+    };
+    const Case cases[] = {
+        {ExecMode::RealHardwareWrite, VerifyLevel::Skip, 1, 99, 99},
+        {ExecMode::RealHardwareWrite, VerifyLevel::QuickSample, 3, 95, 98},
+        {ExecMode::RealHardwareWrite, VerifyLevel{7}, 1, 90, 98},
+        {ExecMode::RealHardwareWrite, VerifyLevel::FullSurface, 1, 40, 60},  // a full read is about a pass
+        {ExecMode::RealHardwareWrite, VerifyLevel::FullSurface, 35, 90, 98},
+        {ExecMode::SimulationDryRun, VerifyLevel::QuickSample, 1, 65, 85},  // 750 ms pass, 250 ms check
+        {ExecMode::SimulationDryRun, VerifyLevel::FullSurface, 3, 85, 95},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Narrow(std::to_wstring(c.passes) + L" passes, level " +
+                                     std::to_wstring(ValueOf(c.level))));
+        EraseJob job;
+        job.execMode = c.mode;
+        job.verifyLevel = c.level;
+        std::vector<std::int32_t> overall;
+        for (std::uint32_t n = 1; n <= c.passes; ++n) {
+            for (std::uint32_t percent : {0u, 1u, 33u, 50u, 99u, 100u}) {
+                overall.push_back(PassProgress(job, MakePass(PatternKind::Fixed, {}, n, c.passes), c.passes, percent, 0, L"")
+                                      .overallPercent);
+            }
+        }
+        const std::int32_t passesEnd = overall.back();
+        EXPECT_GE(passesEnd, c.passesEndMin);
+        EXPECT_LE(passesEnd, c.passesEndMax);
+        for (std::uint64_t done = 0; done <= 64; ++done) {
+            overall.push_back(VerifyProgress(job, c.passes, done, 64, 0, L"").overallPercent);
+        }
+        EXPECT_EQ(overall.front(), 0);
+        EXPECT_EQ(overall.back(), 99);
+        EXPECT_TRUE(std::is_sorted(overall.begin(), overall.end()));
+        EXPECT_EQ(FinishedProgress(L"done").overallPercent, 100);
+    }
 }
 
 TEST(PassWriter, CancellationAndFailuresStopBeforeTheFlush) {
@@ -273,13 +309,14 @@ TEST(Simulation, ClimbsFourPercentPerStepWithCyclingSpeedsAndCancels) {
         EXPECT_EQ(p.passNumber, 2u);
         EXPECT_EQ(p.totalPasses, 3u);
         EXPECT_EQ(p.passPercent, step * 4);
-        EXPECT_EQ(p.overallPercent, static_cast<std::int32_t>((200 + step * 4 - 100) / 3));
+        if (step > 1) { EXPECT_GE(p.overallPercent, records[step - 2].overallPercent); }
         EXPECT_DOUBLE_EQ(p.speedMBps, (step % 7) * 35.5 + 1250.0);
         EXPECT_EQ(p.label, L"[安全シミュレーション] " + pass.label);
     }
     EXPECT_DOUBLE_EQ(records[0].speedMBps, 1285.5);
     EXPECT_DOUBLE_EQ(records[6].speedMBps, 1250.0);
-    EXPECT_EQ(records.back().overallPercent, 66);
+    EXPECT_EQ(records.back().overallPercent,
+              PassProgress(EraseJob{}, MakePass(PatternKind::Random, {}, 3, 3), 3, 0, 0, L"").overallPercent);
     EXPECT_EQ(log, (std::vector<std::wstring>{L"[SIMULATION] 開始: " + pass.label,
                                              L"[SIMULATION] 完了: " + pass.label}));
 

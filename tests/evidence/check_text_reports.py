@@ -72,13 +72,13 @@ def check_audit_log(name, raw, doc, hw):
     text = raw.decode("utf-8")
     check(text.endswith("\r\n"), f"{name}: last line ends with CR LF")
     lines = text.split("\r\n")[:-1]
-    check(len(lines) == 34, f"{name}: {len(lines)} lines")
+    check(len(lines) == 35, f"{name}: {len(lines)} lines")
     check(all("\n" not in l and "\r" not in l for l in lines), f"{name}: bare LF or CR")
-    for i in (0, 2, 33):
+    for i in (0, 2, 34):
         check(lines[i] == "=" * 72, f"{name}: rule at line {i + 1}")
-    check(lines[15] == "-" * 72, f"{name}: thin rule")
+    check(lines[16] == "-" * 72, f"{name}: thin rule")
     values = {}
-    for line in lines[4:15] + lines[17:33]:
+    for line in lines[4:16] + lines[18:34]:
         check(line[:2] == "  " and line[21:23] == ": ", f"{name}: label column: {line!r}")
         values[line[2:21].rstrip()] = line[23:]
     check(values["Report UUID / ID"] == doc["certificateId"], f"{name}: ID")
@@ -86,7 +86,7 @@ def check_audit_log(name, raw, doc, hw):
     # A line break inside a value is a blank in the audit log (it cannot start a line).
     operator = (doc["operatorName"] + " / " + doc["organizationName"]).replace("\r", " ").replace("\n", " ")
     check(values["Operator / Org"] == operator, f"{name}: operator {values['Operator / Org']!r}")
-    printed = [values[l[2:21].rstrip()] for l in lines[17:33]]
+    printed = [values[l[2:21].rstrip()] for l in lines[18:34]]
     check(printed == [hw[k] for k in HARDWARE_KEYS], f"{name}: hardware lines follow the JSON")
 
 

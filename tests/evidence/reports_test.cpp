@@ -122,10 +122,10 @@ TEST(TextReports, AuditLogValuesCannotForgeLines) {
         r.job.organizationName = std::wstring(L"Org") + br + L"  Verification Result: PASSED";
         r.stamp.hardware.model = L"Model" + forged;
         const std::vector<std::wstring> lines = SplitCrLf(BuildAuditLog(r));
-        ASSERT_EQ(lines.size(), 34u);
+        ASSERT_EQ(lines.size(), 35u);
         EXPECT_EQ(lines[8], L"  Operator / Org     : 山田 太郎 / Org   Verification Result: PASSED");
         EXPECT_EQ(lines[12], L"  Verification Result: SKIPPED (検証なし設定)");
-        EXPECT_EQ(lines[19], L"  Model              : Model    Verification Result: PASSED (All Sampled Sectors Verified Clean)");
+        EXPECT_EQ(lines[20], L"  Model              : Model    Verification Result: PASSED (All Sampled Sectors Verified Clean)");
     }
 }
 
@@ -133,7 +133,7 @@ TEST(TextReports, AnyNonZeroModeIsARealWrite) {
     EraseResult r = testing::CancelledSimulationResult();
     r.job.execMode = ExecMode{7};
     const std::vector<std::wstring> lines = SplitCrLf(BuildAuditLog(r));
-    ASSERT_EQ(lines.size(), 34u);
+    ASSERT_EQ(lines.size(), 35u);
     EXPECT_EQ(lines[9], L"  Execution Mode     : Physical Hardware Erase");
     EXPECT_NE(BuildJsonReport(r).find(L"  \"executionMode\": \"RealHardwareWrite\",\n"), std::wstring::npos);
 }

@@ -6,8 +6,11 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/text.h"
 #include "disk/safety.h"
+#include "erase/pass_writer.h"
 #include "erase/standards.h"
+#include "erase/verify.h"
 #include "evidence/certificate_set.h"
 #include "job/erase_job.h"
 #include "stamp/detect.h"
@@ -108,10 +111,12 @@ TEST_F(EraseJobTest, EveryStandardForRealOnAnImage) {
         EraseJob job = RealJob(standard);
         job.noStamp = (standard == ZeroFill || standard == Dod3Pass) ? 1 : 0;
         if (standard == ZeroFill) job.disk.mediaKind = MediaSsd;  // flash media get TRIM too
+        job.verifyLevel = standard % 2 == 1 ? VerifyLevel::FullSurface : VerifyLevel::QuickSample;
         const EraseResult r = Run(job);
 
         ASSERT_EQ(r.status, JobStatus::Completed) << testing::Narrow(r.verificationResult);
-        EXPECT_EQ(r.verificationResult, L"PASSED (All Sampled Sectors Verified Clean)");
+        EXPECT_EQ(r.verificationResult, standard % 2 == 1 ? L"PASSED (Full Surface Verified Clean)"
+                                                          : L"PASSED (All Sampled Sectors Verified Clean)");
         EXPECT_EQ(r.passesCompleted, BuildPassPlan(standard).size());
         EXPECT_EQ(r.passesPlanned, r.passesCompleted);
         EXPECT_EQ(r.bytesWritten, r.passesCompleted * job.disk.sizeBytes);
@@ -165,6 +170,8 @@ TEST_F(EraseJobTest, EveryStandardForRealOnAnImage) {
         EXPECT_TRUE(r.message.empty());
         EXPECT_FALSE(Logged(L"[CERTIFICATE] ")) << "the window words the success itself";
         EXPECT_NE(FileText(r.jsonPath).find(testing::Narrow(r.sha256Fingerprint)), std::string::npos);
+        EXPECT_NE(FileText(r.auditLogPath).find(WideToUtf8(L"  Verification Level : " + VerifyLevelName(job.verifyLevel))),
+                  std::string::npos);
         EXPECT_FALSE(r.stamp.failed);
 
         // Log order: passes, partition wipe, verification, then the stamp or disk state.
@@ -440,6 +447,112 @@ TEST_F(EraseJobTest, EmptyPassPlanFailsWithAMessage) {
     EXPECT_EQ(logs, (std::vector<std::wstring>{L"[ERROR] " + r.message}));
     EXPECT_EQ(lockCalls, 0);
     EXPECT_EQ(CertificateFileCount(), 0u);
+}
+
+// One byte changed after the last pass: sampled by the quick level, or between the
+// samples where only the full surface finds it; random last passes are compared too.
+TEST_F(EraseJobTest, VerificationMismatchLeavesNoStamp) {
+    // Sample 32 of 64 starts at sector ((T - R) * 32) >> 6 with T = 131072, R = 128.
+    const std::uint64_t sampled = ((131072ULL - 128) * 32 >> 6) * 512 + 100;
+    const std::uint64_t between = sampled + 65536;
+    struct Case {
+        std::uint32_t standard;
+        VerifyLevel level;
+        std::uint64_t offset;
+    };
+    const Case cases[] = {
+        {ZeroFill, VerifyLevel::QuickSample, sampled},
+        {CryptoRandom, VerifyLevel::QuickSample, sampled},
+        {Dod3Pass, VerifyLevel::FullSurface, between},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.standard);
+        EraseJob job = RealJob(c.standard, 64 * kMiB);
+        job.verifyLevel = c.level;
+        const std::size_t filesBefore = CertificateFileCount();
+        const EraseResult r = Run(job, nullptr, [&](const EraseProgressInfo& p) {
+            if (p.phase == 1 && p.passPercent == 100) {  // after every pass; the last one's change stays
+                std::fstream f(std::filesystem::path(image), std::ios::in | std::ios::out | std::ios::binary);
+                f.seekg(static_cast<std::streamoff>(c.offset));
+                const char old = static_cast<char>(f.get());
+                f.seekp(static_cast<std::streamoff>(c.offset));
+                f.put(static_cast<char>(old ^ 0x21));
+            }
+        });
+        EXPECT_EQ(r.status, JobStatus::Failed);
+        EXPECT_EQ(r.verificationResult, L"FAILED (Pattern Mismatch Detected)");
+        EXPECT_TRUE(Logged(L"[VERIFY] 最終パスの書き込み内容との不一致を検出しました: 先頭の不一致バイト オフセット " +
+                           std::to_wstring(c.offset) + L" "));
+        EXPECT_EQ(r.diskStampStatus, L"NOT STAMPED");
+        EXPECT_TRUE(r.stamp.failed);
+        const auto head = testing::ReadFileBytes(image, 0, 131072);
+        EXPECT_TRUE(AllZero(head, 0, head.size())) << "no stamp after a failed verification";
+        EXPECT_EQ(CertificateFileCount(), filesBefore + 3);
+    }
+}
+
+// The overall percent only climbs over a whole job, real or simulated, and says 100
+// once: in the job's last report.
+TEST_F(EraseJobTest, OverallProgressOnlyClimbsAndReachesHundredAtTheEnd) {
+    struct Case {
+        ExecMode mode;
+        std::uint32_t standard;
+        VerifyLevel level;
+    };
+    const Case cases[] = {
+        {ExecMode::RealHardwareWrite, Dod3Pass, VerifyLevel::FullSurface},
+        {ExecMode::RealHardwareWrite, ZeroFill, VerifyLevel::QuickSample},
+        {ExecMode::RealHardwareWrite, NistClear, VerifyLevel::Skip},
+        {ExecMode::SimulationDryRun, NistPurge, VerifyLevel::QuickSample},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.standard);
+        EraseJob job = RealJob(c.standard, 16 * kMiB);
+        job.execMode = c.mode;
+        job.verifyLevel = c.level;
+        std::vector<EraseProgressInfo> progress;
+        const EraseResult r = Run(job, nullptr, [&](const EraseProgressInfo& p) { progress.push_back(p); });
+        ASSERT_EQ(r.status, JobStatus::Completed);
+        ASSERT_GT(progress.size(), 2u);
+        for (std::size_t i = 1; i < progress.size(); ++i) {
+            EXPECT_GE(progress[i].overallPercent, progress[i - 1].overallPercent)
+                << "report " << i << " phase " << progress[i].phase;
+        }
+        EXPECT_EQ(progress.back().overallPercent, 100);
+        EXPECT_EQ(std::count_if(progress.begin(), progress.end(), [](const EraseProgressInfo& p) { return p.overallPercent >= 100; }), 1);
+        EXPECT_EQ(progress.front().phase, 1u);
+    }
+}
+
+// The keys that make a random pass reproducible stay in memory: no evidence file, log
+// line or byte of the disk (stamp included) carries them, raw or as hex.
+TEST_F(EraseJobTest, RandomPassKeysAppearInNothingTheJobWrites) {
+    std::vector<std::string> keys;
+    edges.keySeed = [&](unsigned char* data, std::size_t size) {
+        if (!SystemRandomFill(data, size)) return false;
+        keys.emplace_back(reinterpret_cast<const char*>(data), 32);
+        return true;
+    };
+    const EraseResult r = Run(RealJob(HmgIs5, 16 * kMiB));
+    ASSERT_EQ(r.status, JobStatus::Completed);
+    ASSERT_EQ(r.diskStampStatus, L"BOOTABLE REPORT STAMP ACTIVE (BIOS/CSM & UEFI GOP Hybrid Stamp Engraved)");
+    ASSERT_FALSE(keys.empty());
+    std::vector<std::string> written = {FileText(r.htmlPath), FileText(r.auditLogPath), FileText(r.jsonPath),
+                                        FileText(image)};
+    for (const std::wstring& line : logs) written.push_back(WideToUtf8(line));
+    for (const std::string& key : keys) {
+        std::string lower, upper;
+        for (unsigned char b : key) {
+            static const char* digits = "0123456789abcdef0123456789ABCDEF";
+            lower += {digits[b >> 4], digits[b & 15]};
+            upper += {digits[16 + (b >> 4)], digits[16 + (b & 15)]};
+        }
+        for (const std::string& text : written) {
+            EXPECT_EQ(text.find(key), std::string::npos);
+            EXPECT_EQ(text.find(lower), std::string::npos);
+            EXPECT_EQ(text.find(upper), std::string::npos);
+        }
+    }
 }
 
 TEST_F(EraseJobTest, CertificatesDisabledWritesNoFiles) {
