@@ -85,8 +85,8 @@ def row_problems(pic, row, text, glyphs, ascii_rows):
                 want = INK if rows[r] & (0x8000 >> c) else PAPER
                 got = pic.pixel(224 + x0 + c, y + r)
                 if got != want:
-                    return ["row %d %r: pixel (%d,%d) is #%x, expected #%06x"
-                            % (row, text, 224 + x0 + c, y + r, got, want)]
+                    return ["row %d %r: pixel (%d,%d) is %s, expected #%06x"
+                            % (row, text, 224 + x0 + c, y + r, "#%06x" % got if got >= 0 else "off screen", want)]
     for x in range(224 + end, inner_end):
         for r in range(16):
             if pic.pixel(x, y + r) != PAPER:

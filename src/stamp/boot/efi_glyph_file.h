@@ -16,8 +16,8 @@
      104     ...   the row texts, UTF-16LE, no terminators
      table   36n   one entry per character, any order:
                      2   UTF-16 code unit (0x0080..0xFFFF, never a surrogate)
-                     2   advance in pixels: 8 (half width) or 16 (full width; any
-                         value but 8 is drawn as 16)
+                     2   advance in pixels: 8 (half width) or 16 (full width); the
+                         programs read its first byte and take anything but 8 as 16
                      32  bitmap: 16 rows top down, 2 bytes each; bit 7 of a row's first
                          byte is the leftmost pixel, a set bit is ink
 

@@ -66,13 +66,15 @@ ReportStamp EdgeStamp() {
 }
 
 // A Japanese operator, organisation, standard, disk and device names, one list too
-// long for any panel: the UEFI screen draws them from the glyph file.
+// long for any panel, and an asset tag with a character outside UTF-16's first plane
+// (no glyph: a box): the UEFI screen draws them from the glyph file.
 ReportStamp JapaneseStamp() {
     ReportStamp s = SampleStamp();
     s.operatorName = L"検査 太郎";
     s.organizationName = L"情報システム部";
     s.standardName = L"NIST SP 800-88 Rev.1 Purge (NVMe/SSD最推奨・TRIM解放+暗号乱数+Zero)";
     s.hardware.disk = L"76.60 GB HDD (内蔵ディスク)";
+    s.hardware.assetTag = L"総務-\U00020BB7田-07";
     s.hardware.networkAdapters =
         L"Intel(R) イーサネット コネクション I219-V (52:54:00:12:34:56), Realtek PCIe GbE ファミリー "
         L"コントローラー (52:54:00:AB:CD:EF), Bluetooth デバイス (パーソナル エリア ネットワーク)";
