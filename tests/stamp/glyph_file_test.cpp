@@ -17,7 +17,7 @@ namespace {
 // A glyph whose every byte is the code unit's low byte, so each is recognisable;
 // half-width katakana are 8 wide; U+4E00 is missing from this "face".
 struct FakeFace {
-    std::vector<wchar_t> asked;
+    std::wstring asked;
     GlyphRenderer renderer() {
         return [this](wchar_t c) -> std::optional<Glyph> {
             asked.push_back(c);
@@ -43,43 +43,28 @@ ScreenRowValues AsciiValues() {
     return values;
 }
 
-std::vector<std::uint8_t> SampleFile() {
-    ScreenRowValues values = AsciiValues();
-    values[5] = L"検査 太郎 / 情報システム部";
-    values[15] = L"76.60 GB HDD (ｶﾀ一)";
-    FakeFace face;
-    return BuildGlyphFile(values, face.renderer());
-}
-
 TEST(GlyphFile, RowsAndGlyphsReadBackThroughTheBootParser) {
     ScreenRowValues values = AsciiValues();
-    values[3] = L"NIST (NVMe/SSD最推奨・TRIM解放+暗号乱数+Zero) (1 Passes)";
-    values[5] = L"検査\t太郎\r\n / 情報\u0085システム部";  // control characters are dropped
-    values[12] = L"x\U0001F600y";                              // a pair stays whole and gets no glyph
-    values[15] = L"76.60 GB HDD (ｶﾀ一検)";
-    values[21] = std::wstring(139, L'a') + L"\U0001F600";      // a pair is never cut in half
+    values[3] = L"NIST (SSD最推奨・TRIM解放+暗号) (1 Passes)";
+    values[5] = L"検査\t太郎\r\n / 情報\u0085部";         // control characters are dropped
+    values[12] = L"x\U0001F600y";                          // a pair stays whole and gets no glyph
+    values[15] = L"HDD (ｶﾀ\u4E00検)";                      // U+4E00 is missing from the face
+    values[21] = std::wstring(139, L'a') + L"\U0001F600";  // a pair is never cut in half
     FakeFace face;
     const std::vector<std::uint8_t> bytes = BuildGlyphFile(values, face.renderer());
     EfiGlyphFile file{};
     ASSERT_EQ(EfiParseGlyphFile(bytes.data(), bytes.size(), &file), 1);
 
-    const std::wstring expected[kScreenRowCount] = {
-        L"value 0", L"value 1", L"value 2", values[3], L"value 4", L"検査太郎 / 情報システム部", L"value 6",
-        L"value 7", L"value 8", L"value 9", L"value 10", L"value 11", values[12], L"value 13", L"value 14",
-        values[15], L"value 16", L"value 17", L"value 18", L"value 19", L"value 20", std::wstring(139, L'a')};
+    ScreenRowValues expected = values;
+    expected[5] = L"検査太郎 / 情報部";
+    expected[21] = std::wstring(139, L'a');
     for (std::size_t row = 0; row < kScreenRowCount; ++row) EXPECT_EQ(RowText(file, row), expected[row]) << row;
 
-    // Each character outside ASCII was rendered once, in order of first appearance.
-    std::vector<wchar_t> distinct;
-    for (const std::wstring& row : expected) {
-        for (wchar_t c : row) {
-            const bool seen = std::find(distinct.begin(), distinct.end(), c) != distinct.end();
-            if (c >= 0x80 && (c < 0xD800 || c > 0xDFFF) && !seen) distinct.push_back(c);
-        }
-    }
-    EXPECT_EQ(face.asked, distinct);
-    EXPECT_EQ(file.glyphCount, distinct.size() - 1);  // all but the missing U+4E00
-    for (wchar_t c : distinct) {
+    // Each character outside ASCII is rendered once, in order of first appearance.
+    const std::wstring rendered = L"最推奨・解放暗号検査太郎情報部ｶﾀ\u4E00";
+    EXPECT_EQ(face.asked, rendered);
+    EXPECT_EQ(file.glyphCount, rendered.size() - 1);
+    for (wchar_t c : rendered) {
         const unsigned char* entry = EfiFindGlyph(&file, c);
         if (c == L'\u4E00') {
             EXPECT_EQ(entry, nullptr);
@@ -118,6 +103,13 @@ TEST(GlyphFile, StaysWithinItsLimitWhenEveryCharacterDiffers) {
     // The first characters have glyphs, the last ones fall back to the box.
     EXPECT_NE(EfiFindGlyph(&file, 0x4E01), nullptr);
     EXPECT_EQ(EfiFindGlyph(&file, values[21][139]), nullptr);
+}
+
+std::vector<std::uint8_t> SampleFile() {
+    ScreenRowValues values = AsciiValues();
+    values[5] = L"検査 太郎 / 情報システム部";
+    FakeFace face;
+    return BuildGlyphFile(values, face.renderer());
 }
 
 TEST(GlyphFileParser, RefusesEveryCutAndEveryBadField) {
