@@ -18,9 +18,8 @@ foreach(stage stage1 stage2)
     COMMENT "Assembling the BIOS ${stage}")
 endforeach()
 
-# -Oz: the applications must fit their fixed sizes, and drawing speed does not matter.
 set(stamp_efi_flags
-  -Oz -Wall -Wextra -Werror -ffreestanding -nostdlib -fno-stack-protector -mno-stack-arg-probe
+  -Os -Wall -Wextra -Werror -ffreestanding -nostdlib -fno-stack-protector -mno-stack-arg-probe
   -fshort-wchar -fno-builtin -fno-asynchronous-unwind-tables -fno-tree-loop-distribute-patterns
   -s -Wl,--subsystem,10 -Wl,--no-insert-timestamp -Wl,--fatal-warnings -T ${stamp_boot_src}/efi.ld)
 set(stamp_efi_deps ${stamp_boot_src}/efi_stamp.c ${stamp_boot_src}/efi_types.h

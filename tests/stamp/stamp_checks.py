@@ -180,8 +180,8 @@ def load_font(source):
     path = os.path.join(source, "src", "stamp", "boot", "efi_font.h")
     with open(path) as f:
         rows = re.findall(r"\{([^{}]*)\}, /\* 0x([0-9A-F]{2}) \*/", f.read())
-    for body, code in rows:
-        font[tuple(int(b, 16) for b in body.split(","))] = chr(int(code, 16))
+    for body, code in rows:  # each stored row is drawn twice
+        font[tuple(int(b, 16) for b in body.split(",") for _ in (0, 1))] = chr(int(code, 16))
     return font
 
 

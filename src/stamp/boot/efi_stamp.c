@@ -125,7 +125,7 @@ static void DrawRun(UINTN x, UINTN y, const UINT8* text, UINTN count, int wide, 
         if (c == 0) break;
         const UINT8* bits = kFont8x16['?' - 0x20];
         UINTN advance = 8;
-        UINTN stride = 1;
+        UINTN pitch = 1; /* bytes per two pixel rows: the font repeats each of its rows */
         if (c >= 0x20 && c <= 0x7e) {
             bits = kFont8x16[c - 0x20];
         } else if (wide && c >= 0x80) {
@@ -133,14 +133,14 @@ static void DrawRun(UINTN x, UINTN y, const UINT8* text, UINTN count, int wide, 
             const UINT8* glyph = EfiFindGlyph(&gGlyphs, (unsigned)c);
             bits = glyph ? glyph + 4 : kMissingGlyph;
             advance = glyph && glyph[2] == 8 ? 8 : 16;
-            stride = 2;
+            pitch = 4;
         }
         if (width + advance * scale > maxWidth) break;
         for (UINTN row = 0; row < 16 * scale; ++row) {
             for (UINTN col = 0; col < advance * scale; ++col) {
                 const UINTN bit = col / scale;
                 gTextBuffer[row * TEXT_MAX_PIXELS + width + col] =
-                    bits[row / scale * stride + (bit >> 3)] & (0x80 >> (bit & 7)) ? fg : bg;
+                    bits[(row / scale * pitch >> 1) + (bit >> 3)] & (0x80 >> (bit & 7)) ? fg : bg;
             }
         }
         width += advance * scale;
