@@ -23,7 +23,8 @@ set(stamp_efi_flags
   -fshort-wchar -fno-builtin -fno-asynchronous-unwind-tables -fno-tree-loop-distribute-patterns
   -s -Wl,--subsystem,10 -Wl,--no-insert-timestamp -Wl,--fatal-warnings -T ${stamp_boot_src}/efi.ld)
 set(stamp_efi_deps ${stamp_boot_src}/efi_stamp.c ${stamp_boot_src}/efi_types.h
-    ${stamp_boot_src}/efi_font.h ${stamp_boot_src}/efi_stamp_block.h ${stamp_boot_src}/efi.ld)
+    ${stamp_boot_src}/efi_font.h ${stamp_boot_src}/efi_stamp_block.h ${stamp_boot_src}/efi_glyph_file.h
+    ${stamp_boot_src}/efi.ld)
 # The IA32 entry symbol carries the cdecl underscore; a wrong -e would silently
 # start at the top of .text, which --fatal-warnings turns into a build error.
 add_custom_command(

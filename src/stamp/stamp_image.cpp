@@ -6,6 +6,7 @@
 
 #include "common/product.h"
 #include "common/text.h"
+#include "stamp/boot/efi_glyph_file.h"
 #include "stamp/compose.h"
 #include "stamp/fat16_volume.h"
 
@@ -14,6 +15,12 @@ namespace {
 
 constexpr std::size_t kPacketOffset = 64;
 constexpr std::size_t kPartitionOffset = 446;
+
+// The glyph file's limit is what the data area (LBA 161-255) still holds behind the
+// two directories, both programs and the longest REPORT.TXT, in whole clusters.
+constexpr std::size_t Clusters(std::size_t bytes) { return (bytes + 511) / 512; }
+static_assert(EFI_GLYPH_FILE_MAX_BYTES == 512 * (95 - 2 - Clusters(kEfiX64ImageSize) -
+                                                 Clusters(kEfiIa32ImageSize) - Clusters(kScreenTextMaxBytes)));
 
 // One text field of the record: UTF-8 with the separator and line breaks blanked.
 std::string RecordField(const std::wstring& text) {
@@ -233,13 +240,42 @@ std::string BuildScreenText(const EfiStampBlock& block, const ReportStamp& stamp
     return text;
 }
 
+// Composed as BuildEfiStampBlock composes its rows, before the cut to ASCII.
+ScreenRowValues StampRowValues(const ReportStamp& stamp) {
+    const HardwareProfile& hw = stamp.hardware;
+    return {
+        stamp.certificateId,
+        stamp.sanitizationDate,
+        stamp.productLine.empty() ? ApplicationText() : stamp.productLine,
+        stamp.standardName + L" (" + std::to_wstring(stamp.passesCompleted) + L" Passes)",
+        stamp.verificationResult,
+        stamp.operatorName + L" / " + stamp.organizationName,
+        stamp.sha256Fingerprint,
+        hw.manufacturer,
+        hw.chassisType,
+        hw.model,
+        hw.serial,
+        hw.uuid,
+        hw.assetTag,
+        hw.processor,
+        hw.totalMemory,
+        hw.disk,
+        hw.diskGeometry,
+        hw.graphicsCard,
+        hw.soundCards,
+        hw.networkAdapters,
+        hw.motherboard,
+        hw.biosInformation + L" | " + hw.storageController,
+    };
+}
+
 std::size_t StampImageLength(std::uint32_t sectorSize) {
     const std::size_t s = sectorSize < 512 ? 512 : sectorSize;
     return (kStampImageSize + s - 1) / s * s;
 }
 
 std::vector<std::uint8_t> BuildStampImage(const ReportStamp& stamp, std::uint32_t sectorSize,
-                                          const StampBootPrograms& programs) {
+                                          const StampBootPrograms& programs, const GlyphRenderer& glyphs) {
     std::vector<std::uint8_t> image(StampImageLength(sectorSize), 0);
     const EfiStampBlock block = BuildEfiStampBlock(stamp);
 
@@ -265,6 +301,13 @@ std::vector<std::uint8_t> BuildStampImage(const ReportStamp& stamp, std::uint32_
                    BootDirectoryEntry(volume, 4));
     // Only oversized substitute programs can overflow the volume: no image then.
     if (!added) return {};
+    const std::vector<std::uint8_t> glyphFile = BuildGlyphFile(StampRowValues(stamp), glyphs);
+    // Always fits beside the embedded programs; if substitutes leave no room the file
+    // is left out and the programs draw the ASCII screen.
+    if (!glyphFile.empty()) {
+        (void)AddFatFile(volume, "GLYPHS  BIN", glyphFile.data(), glyphFile.size(),
+                         BootDirectoryEntry(volume, 5));
+    }
     MirrorFat(volume);
     return image;
 }

@@ -11,6 +11,7 @@
 #include "erase/records.h"
 #include "stamp/boot/efi_stamp_block.h"
 #include "stamp/boot_images.h"
+#include "stamp/glyph_file.h"
 
 namespace morvane {
 
@@ -48,6 +49,9 @@ void CopyFixedAscii(char (&field)[N], std::string_view text) {
 // The first 78 bytes of a screen line.
 std::string ClipLine(std::string_view line);
 
+// The values of the block's 7 report rows and 15 hardware rows in full, before
+// BuildEfiStampBlock cuts them to ASCII; the glyph file carries them as they are.
+ScreenRowValues StampRowValues(const ReportStamp& stamp);
 EfiStampBlock BuildEfiStampBlock(const ReportStamp& stamp);
 // "ZOLT_STAMP_V2|...|END", cut to 2047 bytes.
 std::string BuildStampTextRecord(const ReportStamp& stamp);
@@ -57,9 +61,11 @@ std::string BuildFallbackMessage(const ReportStamp& stamp);
 std::string BuildScreenText(const EfiStampBlock& block, const ReportStamp& stamp);
 
 // The whole image, sized to the smallest multiple of the sector size (0 or less than
-// 512 counts as 512) that holds 131072 bytes; bytes past 131072 are zero.
+// 512 counts as 512) that holds 131072 bytes; bytes past 131072 are zero. With a
+// renderer, rows holding text outside ASCII add \EFI\BOOT\GLYPHS.BIN after
+// REPORT.TXT (BOOT entry 5), from which the UEFI programs draw that text.
 std::vector<std::uint8_t> BuildStampImage(const ReportStamp& stamp, std::uint32_t sectorSize,
-                                          const StampBootPrograms& programs);
+                                          const StampBootPrograms& programs, const GlyphRenderer& glyphs = {});
 std::vector<std::uint8_t> BuildStampImage(const ReportStamp& stamp, std::uint32_t sectorSize);
 
 // Image length for a target sector size (see BuildStampImage).

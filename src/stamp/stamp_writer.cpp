@@ -4,13 +4,16 @@
 #include <cstring>
 
 #include "common/unique_handle.h"
+#include "stamp/glyph_gdi.h"
 #include "stamp/stamp_image.h"
 
 namespace morvane {
 
 bool WriteReportStamp(HANDLE disk, std::uint32_t sectorSize, const ReportStamp& stamp, const LogCallback& log) {
     if (disk == nullptr || disk == INVALID_HANDLE_VALUE) return false;
-    const std::vector<std::uint8_t> image = BuildStampImage(stamp, sectorSize);
+    // Text outside ASCII reaches the UEFI screen as glyphs of the program's Japanese face.
+    const std::vector<std::uint8_t> image =
+        BuildStampImage(stamp, sectorSize, EmbeddedBootPrograms(), JapaneseGlyphRenderer());
     if (image.empty()) return false;
 
     // Unbuffered disk handles need a page-aligned buffer whose length is whole sectors.

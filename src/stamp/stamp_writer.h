@@ -9,7 +9,8 @@
 
 namespace morvane {
 
-// Builds the image for `stamp` and writes it at offset 0 in one call: sector-size
+// Builds the image for `stamp` (with the glyphs of the program's Japanese face, when
+// one is installed) and writes it at offset 0 in one call: sector-size
 // rounded (0 or < 512 counts as 512), one page-aligned buffer, then a flush and a
 // best-effort partition refresh. Logs the success line only when every byte was
 // written; returns false silently otherwise.

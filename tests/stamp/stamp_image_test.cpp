@@ -292,6 +292,56 @@ TEST(StampImage, Fat16Volume) {
     }
 }
 
+TEST(StampImage, RowValuesAreTheBlockRowsBeforeTheAsciiCut) {
+    ReportStamp s = SampleReportStamp();
+    s.productLine.clear();
+    s.hardware.processor = L"プロセッサ " + std::wstring(120, L'p');
+    const ScreenRowValues values = StampRowValues(s);
+    const EfiStampBlock block = BuildEfiStampBlock(s);
+    for (std::size_t i = 0; i < kScreenRowCount; ++i) {
+        const char* row = i < 7 ? block.report[i].value : block.hardware[i - 7].value;
+        EXPECT_EQ(row, ToStampAscii(values[i]).substr(0, 91)) << i;
+    }
+    EXPECT_EQ(values[5], L"山田 太郎 / モルヴェイン技研");
+    EXPECT_EQ(values[13], s.hardware.processor);
+}
+
+TEST(StampImage, GlyphFileFollowsReportTxt) {
+    const ReportStamp s = SampleReportStamp();  // Japanese operator and organisation
+    const GlyphRenderer face = [](wchar_t c) -> std::optional<Glyph> {
+        Glyph g;
+        g.rows.fill(static_cast<std::uint8_t>(c));
+        return g;
+    };
+    const auto plain = BuildStampImage(s, 512);
+    EXPECT_EQ(BuildStampImage(s, 512, EmbeddedBootPrograms(), GlyphRenderer{}), plain);
+    const auto img = BuildStampImage(s, 512, EmbeddedBootPrograms(), face);
+    const std::vector<std::uint8_t> file = BuildGlyphFile(StampRowValues(s), face);
+    ASSERT_FALSE(file.empty());
+
+    const std::size_t first = 42 + (CString(img, 2656).size() + 511) / 512;
+    const std::size_t clusters = (file.size() + 511) / 512;
+    const std::size_t entry = 82944 + 5 * 32;
+    EXPECT_EQ(Bytes(img, entry, 12), std::string("GLYPHS  BIN\x20", 12));
+    EXPECT_EQ(Le16(img, entry + 26), first);
+    EXPECT_EQ(Le32(img, entry + 28), file.size());
+    const std::size_t data = 82432 + (first - 2) * 512;
+    EXPECT_EQ(Bytes(img, data, file.size()), std::string(file.begin(), file.end()));
+    const std::size_t fat = 33280;
+    for (std::size_t c = first; c < first + clusters; ++c)
+        EXPECT_EQ(Le16(img, fat + 2 * c), c + 1 < first + clusters ? c + 1 : 0xFFFF) << c;
+    EXPECT_EQ(0, std::memcmp(img.data() + fat, img.data() + 49664, 16384));
+    // Nothing else moves: outside both FATs, the new entry and the new clusters the
+    // image is the one without glyphs.
+    for (std::size_t i = 0; i < 131072; ++i) {
+        const bool fats = i >= fat + 2 * first && i < fat + 2 * (first + clusters);
+        const bool mirror = i >= fat + 16384 + 2 * first && i < fat + 16384 + 2 * (first + clusters);
+        const bool added = (i >= entry && i < entry + 32) || (i >= data && i < data + clusters * 512);
+        if (fats || mirror || added) continue;
+        ASSERT_EQ(img[i], plain[i]) << i;
+    }
+}
+
 TEST(StampImage, SubstituteProgramsAndUnpatchedImages) {
     // Programs without a block are copied unchanged; a block at the very end is found.
     std::vector<std::uint8_t> stage1(63, 0x90), stage2(96, 0xF4);

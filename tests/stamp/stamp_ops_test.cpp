@@ -6,6 +6,7 @@
 
 #include "disk/safety.h"
 #include "stamp/detect.h"
+#include "stamp/glyph_gdi.h"
 #include "stamp/stamp_image.h"
 #include "support/stamp_samples.h"
 #include "support/temp_dir.h"
@@ -89,7 +90,7 @@ TEST(StampOps, StampDetectEraseAndStampAgain) {
     ASSERT_TRUE(StampDiskByOperator(disk, stamp, nullptr));
     ExpectSameRecord(DetectReportStamp(disk, {}), stamp);
     const auto restamped = ReadFileBytes(path, 0, 131072);
-    EXPECT_EQ(restamped, BuildStampImage(stamp, 512));
+    EXPECT_EQ(restamped, BuildStampImage(stamp, 512, EmbeddedBootPrograms(), JapaneseGlyphRenderer()));
 }
 
 TEST(StampOps, EraseExtentFollowsSectorSize) {

@@ -4,6 +4,7 @@
 #include "efi_types.h"
 #include "efi_font.h"
 #include "efi_stamp_block.h"
+#include "efi_glyph_file.h"
 
 /* The writer finds this block by its magic in the file and overwrites it there. It
    must therefore be initialised data that the code reads from memory at run time:
@@ -73,20 +74,15 @@ enum {
 #define TEXT_MAX_CHARS 140
 #define TEXT_MAX_PIXELS 1400
 
+/* Blt reads a pixel as the bytes blue, green, red, reserved: on these little-endian
+   machines that is the 32-bit value 0x00RRGGBB, so colours are used as pixels unchanged. */
+typedef UINT32 Pixel;
+
 static EFI_GRAPHICS_OUTPUT_PROTOCOL* gGop;
 static UINTN gWidth;
 static UINTN gHeight;
 /* Off-screen buffer of one text draw: 1400 pixels wide, 32 rows at scale 2. */
-static EFI_GRAPHICS_OUTPUT_BLT_PIXEL gTextBuffer[TEXT_MAX_PIXELS * 32];
-
-static EFI_GRAPHICS_OUTPUT_BLT_PIXEL Pixel(UINT32 rgb) {
-    EFI_GRAPHICS_OUTPUT_BLT_PIXEL p;
-    p.Blue = (UINT8)rgb;
-    p.Green = (UINT8)(rgb >> 8);
-    p.Red = (UINT8)(rgb >> 16);
-    p.Reserved = 0;
-    return p;
-}
+static Pixel gTextBuffer[TEXT_MAX_PIXELS * 32];
 
 /* Blt rejects rectangles that leave the screen (and then draws nothing), so every
    draw is clipped to the visible area first. Returns 0 when nothing is visible. */
@@ -97,50 +93,82 @@ static int ClipToScreen(UINTN x, UINTN y, UINTN* width, UINTN* height) {
     return 1;
 }
 
-static void FillRect(UINTN x, UINTN y, UINTN width, UINTN height, UINT32 rgb) {
-    EFI_GRAPHICS_OUTPUT_BLT_PIXEL colour = Pixel(rgb);
+static void FillRect(UINTN x, UINTN y, UINTN width, UINTN height, Pixel colour) {
     if (!ClipToScreen(x, y, &width, &height)) return;
-    gGop->Blt(gGop, &colour, EfiBltVideoFill, 0, 0, x, y, width, height, 0);
+    gGop->Blt(gGop, (EFI_GRAPHICS_OUTPUT_BLT_PIXEL*)&colour, EfiBltVideoFill, 0, 0, x, y, width, height, 0);
 }
 
-static void DrawText(UINTN x, UINTN y, const char* text, UINTN scale, UINT32 fg, UINT32 bg) {
-    const UINTN cell = 8 * scale;
-    UINTN count = 0;
-    while (count < TEXT_MAX_CHARS && text[count] != 0) ++count;
-    if (count > TEXT_MAX_PIXELS / cell) count = TEXT_MAX_PIXELS / cell;
-    if (count == 0) return;
-    const UINTN width = count * cell;
-    const UINTN height = 16 * scale;
-    const EFI_GRAPHICS_OUTPUT_BLT_PIXEL back = Pixel(bg);
-    const EFI_GRAPHICS_OUTPUT_BLT_PIXEL fore = Pixel(fg);
-    for (UINTN i = 0; i < width * height; ++i) gTextBuffer[i] = back;
+/* \EFI\BOOT\GLYPHS.BIN as read from the volume this program was started from; one
+   byte more than the largest well-formed file, so a longer one is seen and refused. */
+static UINT8 gGlyphData[EFI_GLYPH_FILE_MAX_BYTES + 1];
+static struct EfiGlyphFile gGlyphs;
+static int gHaveGlyphs;
+
+/* Drawn for a character the glyph file has no glyph for: a box in a full-width cell. */
+static const UINT8 kMissingGlyph[32] = {
+    0, 0, 0x3f, 0xfc, 0x20, 0x04, 0x20, 0x04, 0x20, 0x04, 0x20, 0x04, 0x20, 0x04, 0x20, 0x04,
+    0x20, 0x04, 0x20, 0x04, 0x20, 0x04, 0x20, 0x04, 0x20, 0x04, 0x20, 0x04, 0x3f, 0xfc, 0, 0,
+};
+
+/* Draws up to `count` characters (at most 140, none past a zero) into the off-screen
+   buffer, then copies them to (x, y) in one Blt. ASCII comes from the 8 x 16 font (any
+   other byte of an ASCII string as "?"); UTF-16 text (`wide`) takes the rest from the
+   glyph file at their own advance, or draws the box. The run stops before the first
+   character that would pass `maxWidth` pixels. */
+static void DrawRun(UINTN x, UINTN y, const UINT8* text, UINTN count, int wide, UINTN scale, Pixel fg, Pixel bg,
+                    UINTN maxWidth) {
+    if (count > TEXT_MAX_CHARS) count = TEXT_MAX_CHARS;
+    if (maxWidth > TEXT_MAX_PIXELS) maxWidth = TEXT_MAX_PIXELS;
+    UINTN width = 0;
     for (UINTN i = 0; i < count; ++i) {
-        UINT8 c = (UINT8)text[i];
-        if (c < 0x20 || c > 0x7e) c = '?';
-        const unsigned char* glyph = kFont8x16[c - 0x20];
-        for (UINTN row = 0; row < 16; ++row) {
-            for (UINTN col = 0; col < 8; ++col) {
-                if (!(glyph[row] & (0x80 >> col))) continue;
-                for (UINTN sy = 0; sy < scale; ++sy) {
-                    EFI_GRAPHICS_OUTPUT_BLT_PIXEL* line =
-                        gTextBuffer + (row * scale + sy) * width + i * cell + col * scale;
-                    for (UINTN sx = 0; sx < scale; ++sx) line[sx] = fore;
-                }
+        const UINTN c = wide ? EfiGlyphLe16(text + 2 * i) : text[i];
+        if (c == 0) break;
+        const UINT8* bits = kFont8x16['?' - 0x20];
+        UINTN advance = 8;
+        UINTN pitch = 1; /* bytes per two pixel rows: the font repeats each of its rows */
+        if (c >= 0x20 && c <= 0x7e) {
+            bits = kFont8x16[c - 0x20];
+        } else if (wide && c >= 0x80) {
+            if (c >= 0xdc00 && c < 0xe000) continue; /* a pair's second half: the first drew a box */
+            const UINT8* glyph = EfiFindGlyph(&gGlyphs, (unsigned)c);
+            bits = glyph ? glyph + 4 : kMissingGlyph;
+            advance = glyph && glyph[2] == 8 ? 8 : 16;
+            pitch = 4;
+        }
+        if (width + advance * scale > maxWidth) break;
+        for (UINTN row = 0; row < 16 * scale; ++row) {
+            for (UINTN col = 0; col < advance * scale; ++col) {
+                const UINTN bit = col / scale;
+                gTextBuffer[row * TEXT_MAX_PIXELS + width + col] =
+                    bits[(row / scale * pitch >> 1) + (bit >> 3)] & (0x80 >> (bit & 7)) ? fg : bg;
             }
         }
+        width += advance * scale;
     }
     UINTN visibleWidth = width;
-    UINTN visibleHeight = height;
+    UINTN visibleHeight = 16 * scale;
     if (!ClipToScreen(x, y, &visibleWidth, &visibleHeight)) return;
-    gGop->Blt(gGop, gTextBuffer, EfiBltBufferToVideo, 0, 0, x, y, visibleWidth, visibleHeight,
-              width * sizeof(EFI_GRAPHICS_OUTPUT_BLT_PIXEL));
+    gGop->Blt(gGop, (EFI_GRAPHICS_OUTPUT_BLT_PIXEL*)gTextBuffer, EfiBltBufferToVideo, 0, 0, x, y, visibleWidth,
+              visibleHeight, TEXT_MAX_PIXELS * sizeof(Pixel));
 }
 
-static void DrawRows(const struct EfiStampRow* rows, UINTN count, UINTN firstY) {
-    for (UINTN i = 0; i < count; ++i) {
+static void DrawText(UINTN x, UINTN y, const char* text, UINTN scale, Pixel fg, Pixel bg) {
+    DrawRun(x, y, (const UINT8*)text, TEXT_MAX_CHARS, 0, scale, fg, bg, TEXT_MAX_PIXELS);
+}
+
+/* With the glyph file the values come from its rows (`fileRow` on), cut at the
+   panel's inner edge (`valueWidth` pixels from x = 224); without it from the block. */
+static void DrawRows(const struct EfiStampRow* rows, UINTN count, UINTN firstY, UINTN fileRow,
+                     UINTN valueWidth) {
+    for (UINTN i = 0; i < count; ++i, ++fileRow) {
         const UINTN y = firstY + 19 * i;
         DrawText(38, y, rows[i].label, 1, kLabel, kWhite);
-        DrawText(224, y, rows[i].value, 1, kHeader, kWhite);
+        if (gHaveGlyphs) {
+            DrawRun(224, y, gGlyphs.rowText[fileRow], gGlyphs.rowUnits[fileRow], 1, 1, kHeader, kWhite,
+                    valueWidth);
+        } else {
+            DrawText(224, y, rows[i].value, 1, kHeader, kWhite);
+        }
     }
 }
 
@@ -163,14 +191,15 @@ static void DrawGraphicReport(void) {
         DrawText(w - 216, 27, gStampBlock.status, 1, kHeader, kGreen);
     }
     const UINTN panel = w > 56 ? w - 48 : w;
+    const UINTN valueWidth = panel > 201 ? panel - 201 : 0; /* x = 224 to the panel's inner edge */
     DrawText(24, 82, "Erasure & Certification Report Details", 1, kHeader, kPageBackground);
     FillRect(24, 102, panel, 147, kFrame);
     FillRect(25, 103, panel - 2, 145, kWhite);
-    DrawRows(gStampBlock.report, 7, 109);
+    DrawRows(gStampBlock.report, 7, 109, 0, valueWidth);
     DrawText(24, 259, "Target Machine Hardware Details", 1, kHeader, kPageBackground);
     FillRect(24, 279, panel, 299, kFrame);
     FillRect(25, 280, panel - 2, 297, kWhite);
-    DrawRows(gStampBlock.hardware, 15, 286);
+    DrawRows(gStampBlock.hardware, 15, 286, 7, valueWidth);
     if (h >= 606) {
         FillRect(0, h - 28, w, 28, kHeader);
         DrawText(24, h - 22, gFooterText, 1, kSky, kHeader);
@@ -214,18 +243,42 @@ static void WriteConsoleReport(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL* out) {
     PrintRows(out, gStampBlock.hardware, 15);
 }
 
+/* Protocol arguments the firmware takes as non-const pointers. */
+static EFI_GUID gGopGuid = {0x9042a9de, 0x23dc, 0x4a38, {0x96, 0xfb, 0x7a, 0xde, 0xd0, 0x80, 0x51, 0x6a}};
+static EFI_GUID gLoadedImageGuid = {0x5b1b31a1, 0x9562, 0x11d2, {0x8e, 0x3f, 0x00, 0xa0, 0xc9, 0x69, 0x72, 0x3b}};
+static EFI_GUID gFileSystemGuid = {0x964e5b22, 0x6459, 0x11d2, {0x8e, 0x39, 0x00, 0xa0, 0xc9, 0x69, 0x72, 0x3b}};
+static CHAR16 gGlyphPath[] = L"\\EFI\\BOOT\\GLYPHS.BIN";
+
+/* Reads the glyph file from the volume this program was started from; one Read
+   returns the whole file (up to the buffer's end). A missing, unreadable or
+   malformed file leaves gHaveGlyphs 0 and the report is drawn in ASCII. The handles
+   stay open: the program never returns once it has drawn. */
+static void LoadGlyphFile(EFI_HANDLE image, EFI_BOOT_SERVICES* boot) {
+    EFI_LOADED_IMAGE_PROTOCOL* loaded;
+    EFI_SIMPLE_FILE_SYSTEM_PROTOCOL* volume;
+    EFI_FILE_PROTOCOL* root;
+    EFI_FILE_PROTOCOL* file;
+    UINTN size = sizeof gGlyphData;
+    if (boot->HandleProtocol(image, &gLoadedImageGuid, (void**)&loaded) != EFI_SUCCESS ||
+        boot->HandleProtocol(loaded->DeviceHandle, &gFileSystemGuid, (void**)&volume) != EFI_SUCCESS ||
+        volume->OpenVolume(volume, &root) != EFI_SUCCESS ||
+        root->Open(root, &file, gGlyphPath, EFI_FILE_MODE_READ, 0) != EFI_SUCCESS ||
+        file->Read(file, &size, gGlyphData) != EFI_SUCCESS)
+        return;
+    gHaveGlyphs = EfiParseGlyphFile(gGlyphData, size, &gGlyphs);
+}
+
 EFI_STATUS EFIAPI efi_main(EFI_HANDLE image, EFI_SYSTEM_TABLE* system) {
-    (void)image;
     if (gStampBlock.magic[0] == 0) return EFI_SUCCESS;
     EFI_BOOT_SERVICES* boot = system->BootServices;
     boot->SetWatchdogTimer(0, 0, 0, 0);
-    EFI_GUID gopGuid = {0x9042a9de, 0x23dc, 0x4a38, {0x96, 0xfb, 0x7a, 0xde, 0xd0, 0x80, 0x51, 0x6a}};
     EFI_GRAPHICS_OUTPUT_PROTOCOL* gop = 0;
-    if (boot->LocateProtocol(&gopGuid, 0, (void**)&gop) == EFI_SUCCESS && gop && gop->Mode &&
+    if (boot->LocateProtocol(&gGopGuid, 0, (void**)&gop) == EFI_SUCCESS && gop && gop->Mode &&
         gop->Mode->Info) {
         gGop = gop;
         gWidth = gop->Mode->Info->HorizontalResolution;
         gHeight = gop->Mode->Info->VerticalResolution;
+        LoadGlyphFile(image, boot);
         DrawGraphicReport();
     } else {
         WriteConsoleReport(system->ConOut);

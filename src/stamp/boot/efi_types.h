@@ -68,7 +68,7 @@ typedef struct {
     void* InstallProtocolInterface;
     void* ReinstallProtocolInterface;
     void* UninstallProtocolInterface;
-    void* HandleProtocol;
+    EFI_STATUS(EFIAPI* HandleProtocol)(EFI_HANDLE handle, EFI_GUID* protocol, void** interface);
     void* Reserved;
     void* RegisterProtocolNotify;
     void* LocateHandle;
@@ -143,6 +143,32 @@ struct EFI_GRAPHICS_OUTPUT_PROTOCOL {
                             UINTN operation, UINTN sourceX, UINTN sourceY, UINTN destinationX,
                             UINTN destinationY, UINTN width, UINTN height, UINTN delta);
     EFI_GRAPHICS_OUTPUT_PROTOCOL_MODE* Mode;
+};
+
+/* Only the loaded image's source device is read; later members are left out. */
+typedef struct {
+    UINT32 Revision;
+    EFI_HANDLE ParentHandle;
+    EFI_SYSTEM_TABLE* SystemTable;
+    EFI_HANDLE DeviceHandle;
+} EFI_LOADED_IMAGE_PROTOCOL;
+
+#define EFI_FILE_MODE_READ 1
+
+typedef struct EFI_FILE_PROTOCOL EFI_FILE_PROTOCOL;
+struct EFI_FILE_PROTOCOL {
+    UINT64 Revision;
+    EFI_STATUS(EFIAPI* Open)(EFI_FILE_PROTOCOL* self, EFI_FILE_PROTOCOL** file, CHAR16* name, UINT64 mode,
+                             UINT64 attributes);
+    EFI_STATUS(EFIAPI* Close)(EFI_FILE_PROTOCOL* self);
+    void* Delete;
+    EFI_STATUS(EFIAPI* Read)(EFI_FILE_PROTOCOL* self, UINTN* size, void* buffer);
+};
+
+typedef struct EFI_SIMPLE_FILE_SYSTEM_PROTOCOL EFI_SIMPLE_FILE_SYSTEM_PROTOCOL;
+struct EFI_SIMPLE_FILE_SYSTEM_PROTOCOL {
+    UINT64 Revision;
+    EFI_STATUS(EFIAPI* OpenVolume)(EFI_SIMPLE_FILE_SYSTEM_PROTOCOL* self, EFI_FILE_PROTOCOL** root);
 };
 
 #endif

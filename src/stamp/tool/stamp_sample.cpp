@@ -65,16 +65,34 @@ ReportStamp EdgeStamp() {
     return s;
 }
 
+// A Japanese operator, organisation, standard, disk and device names, one list too
+// long for any panel, and an asset tag with a character outside UTF-16's first plane
+// (no glyph: a box): the UEFI screen draws them from the glyph file.
+ReportStamp JapaneseStamp() {
+    ReportStamp s = SampleStamp();
+    s.operatorName = L"検査 太郎";
+    s.organizationName = L"情報システム部";
+    s.standardName = L"NIST SP 800-88 Rev.1 Purge (NVMe/SSD最推奨・TRIM解放+暗号乱数+Zero)";
+    s.hardware.disk = L"76.60 GB HDD (内蔵ディスク)";
+    s.hardware.assetTag = L"総務-\U00020BB7田-07";
+    s.hardware.networkAdapters =
+        L"Intel(R) イーサネット コネクション I219-V (52:54:00:12:34:56), Realtek PCIe GbE ファミリー "
+        L"コントローラー (52:54:00:AB:CD:EF), Bluetooth デバイス (パーソナル エリア ネットワーク)";
+    return s;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: stamp_sample OUTPUT [SECTOR_SIZE] [sample|edge]\n");
+        std::fprintf(stderr, "usage: stamp_sample OUTPUT [SECTOR_SIZE] [sample|edge|japanese]\n");
         return 2;
     }
     const std::uint32_t sector = argc > 2 ? static_cast<std::uint32_t>(std::wcstoul(argv[2], nullptr, 10)) : 512;
     const std::wstring variant = argc > 3 ? argv[3] : L"sample";
-    const ReportStamp stamp = variant == L"edge" ? EdgeStamp() : SampleStamp();
+    const ReportStamp stamp = variant == L"edge"       ? EdgeStamp()
+                              : variant == L"japanese" ? JapaneseStamp()
+                                                       : SampleStamp();
 
     UniqueFile file(::CreateFileW(argv[1], GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
