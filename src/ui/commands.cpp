@@ -1,0 +1,274 @@
+// The main window's commands. Each gathers the form, asks a pure decision and shows
+// what it says; everything outside the window goes through the services.
+#include "ui/commands.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "settings/output_folder.h"
+#include "ui/guards.h"
+#include "ui/main_refresh.h"
+#include "ui/modal.h"
+#include "ui/outcomes.h"
+#include "ui/workers.h"
+
+namespace morvane {
+namespace {
+
+bool IsDirectory(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool IsFile(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::wstring PickFolder(AppState& state, const std::wstring& initial) {
+    const ModalScope modal(state);
+    return state.services.PickFolder(state.window, initial);
+}
+
+// The disk as the real environment classifies it, whatever the simulation box shows;
+// nothing when that scan no longer lists the same disk at its device path.
+std::optional<DiskInfo> RealClassification(AppState& state, const DiskInfo& disk) {
+    const std::vector<DiskInfo> scan = state.services.ScanDisks(state.isWinPE == 1, IsChecked(state, kIdUnlock));
+    const auto found = std::find_if(scan.begin(), scan.end(), [&](const DiskInfo& d) { return SameDisk(d, disk); });
+    if (found == scan.end()) return std::nullopt;
+    return *found;
+}
+
+// Why `folder` cannot take the evidence now, or false when it can.
+bool OutputFolderProblem(AppState& state, const std::wstring& folder, std::wstring& reason) {
+    if (ValidateOutputPath(folder, reason)) return true;
+    if (state.services.TestFolderWritable(folder)) return false;
+    reason = kFolderNotWritableReason;
+    return true;
+}
+
+// Asks about an unsuitable output folder until the operator keeps it, picks one that
+// is suitable, or cancels (false).
+bool SettleOutputFolder(AppState& state, std::wstring& folder) {
+    std::wstring reason;
+    while (OutputFolderProblem(state, folder, reason)) {
+        const int answer = ShowBox(state, OutputFolderQuestion(folder, reason));
+        if (answer == IDNO) return true;
+        if (answer != IDYES) return false;
+        const std::wstring chosen = PickFolder(state, folder);
+        if (chosen.empty()) return false;
+        ::SetWindowTextW(state.Control(kIdOutputFolder), chosen.c_str());
+        SyncSettingsFromControls(state);
+        folder = chosen;
+    }
+    return true;
+}
+
+void ChooseOutputFolder(AppState& state) {
+    const std::wstring chosen = PickFolder(state, ControlText(state.Control(kIdOutputFolder), kMaxSettingsText));
+    if (chosen.empty()) return;
+    ::SetWindowTextW(state.Control(kIdOutputFolder), chosen.c_str());
+    SyncSettingsFromControls(state);
+    AppendLogLine(state, L"[LOG PATH] 証明書・監査ログ保存先を変更しました: " + chosen);
+}
+
+// The folder is created when missing, then opened only if it is a directory: the text
+// comes from the INI file and must never make the shell run a program.
+void OpenOutputFolder(AppState& state) {
+    const std::wstring path = ControlText(state.Control(kIdOutputFolder), kMaxSettingsText);
+    if (IsDriveAbsolute(path)) {
+        std::error_code ignored;
+        std::filesystem::create_directories(std::filesystem::path(path), ignored);
+    }
+    if (!IsDriveAbsolute(path) || !IsDirectory(path)) {
+        ShowBox(state, FolderNotFoundBox(path));
+        return;
+    }
+    const ModalScope modal(state);
+    state.services.ShellOpen(state.window, path);
+}
+
+void RestartAsAdministrator(AppState& state) {
+    if (const auto refusal = RestartRefusal(state.busy.load() != 0)) {
+        ShowBox(state, *refusal);
+        return;
+    }
+    bool started = false;
+    {
+        const ModalScope modal(state);
+        started = state.services.RestartAsAdministrator(state.window);
+    }
+    if (started) ::PostQuitMessage(0);
+}
+
+void Abort(AppState& state) {
+    if (state.busy.load() == 0) return;
+    state.abortRequested.exchange(1);
+    AppendLogLine(state, kAbortLine);
+}
+
+void OpenCertificate(AppState& state) {
+    const std::wstring html = state.channel.LastResult().htmlPath;
+    if (html.empty() || !IsFile(html)) {
+        ShowBox(state, NoCertificateBox());
+        return;
+    }
+    const ModalScope modal(state);
+    state.services.ShellOpen(state.window, html);
+}
+
+}  // namespace
+
+void StartErasure(AppState& state) {
+    EraseStartForm form;
+    form.busy = state.busy.load() != 0;
+    if (const DiskInfo* disk = SelectedDisk(state)) form.disk = *disk;
+    form.real = ComboSelection(state, kIdMode) == 1;
+    form.isWinPE = state.isWinPE == 1;
+    form.isAdmin = state.isAdmin == 1;
+    form.unlockInternal = IsChecked(state, kIdUnlock);
+    form.code = ControlText(state.Control(kIdCode), 63);
+    form.settings = SettingsFromControls(state);
+    form.notes = ControlText(state.Control(kIdNotes), 511);
+    if (!form.busy && form.disk && form.real) form.realDisk = RealClassification(state, *form.disk);
+
+    const EraseStartDecision decision = DecideEraseStart(form);
+    if (decision.saveSettings) SyncSettingsFromControls(state);
+    if (decision.refusal) {
+        ShowBox(state, *decision.refusal);
+        return;
+    }
+    EraseJob job = decision.job;
+    if (job.certificatesDisabled == 0 && !SettleOutputFolder(state, job.outputFolder)) return;
+    if (ShowBox(state, EraseConfirmation(job)) != IDYES) return;
+
+    if (state.worker.joinable()) state.worker.join();
+    state.abortRequested.exchange(0);
+    const bool winPE = state.isWinPE == 1;
+    AppState* app = &state;
+    if (!LaunchWorker(state, [app, job, winPE] { EraseWorker(app->channel, app->abortRequested, job, winPE); })) return;
+    state.eraseRunning = true;
+    ::EnableWindow(state.Control(kIdEraseStart), FALSE);
+    ::EnableWindow(state.Control(kIdAbort), TRUE);
+    ::SendMessageW(state.Control(kIdPassBar), PBM_SETPOS, 0, 0);
+    ::SendMessageW(state.Control(kIdOverallBar), PBM_SETPOS, 0, 0);
+    // Every further real erasure needs the code typed again.
+    if (form.real) ::SetWindowTextW(state.Control(kIdCode), L"");
+}
+
+void StartAdkInstall(AppState& state) {
+    const AdkStartDecision decision = DecideAdkStart(state.busy.load() != 0, ComboSelection(state, kIdAdkChoice),
+                                                     ControlText(state.Control(kIdOutputFolder), kMaxSettingsText));
+    if (decision.refusal) {
+        ShowBox(state, *decision.refusal);
+        return;
+    }
+    if (ShowBox(state, decision.question) != IDYES) return;
+    WorkerChannel* channel = &state.channel;
+    const int choice = decision.choice;
+    const std::wstring dir = decision.downloadDir;
+    if (!LaunchWorker(state, [channel, choice, dir] { AdkWorker(*channel, choice, dir); })) return;
+    ::EnableWindow(state.Control(kIdAdkStart), FALSE);
+    ::EnableWindow(state.Control(kIdWinPEStart), FALSE);
+}
+
+void StartWinPEBuild(AppState& state) {
+    WinPEStartForm form;
+    form.busy = state.busy.load() != 0;
+    form.isAdmin = state.isAdmin == 1;
+    form.adkStatus = form.busy || !form.isAdmin ? 2 : state.services.QueryAdk().status;
+    form.outputSelection = ComboSelection(state, kIdMedium);
+    form.archSelection = ComboSelection(state, kIdArch);
+    form.bootSelection = ComboSelection(state, kIdBoot);
+    form.usbText = ControlText(state.Control(kIdUsbTarget), 255);
+    WinPEStartDecision decision = DecideWinPEStart(form);
+    if (decision.refusal) {
+        ShowBox(state, *decision.refusal);
+        return;
+    }
+    if (decision.question && ShowBox(state, *decision.question) != IDYES) return;
+    if (!decision.isoProposal.empty()) {
+        const ModalScope modal(state);
+        decision.options.isoPath = state.services.AskIsoSavePath(state.window, decision.isoProposal);
+        if (decision.options.isoPath.empty()) return;
+    }
+    WorkerChannel* channel = &state.channel;
+    const WinPEBuildOptions options = decision.options;
+    if (!LaunchWorker(state, [channel, options] { WinPEWorker(*channel, options); })) return;
+    ::EnableWindow(state.Control(kIdAdkStart), FALSE);
+    ::EnableWindow(state.Control(kIdWinPEStart), FALSE);
+}
+
+void OpenReportScreen(AppState& state) {
+    const EraseResult last = state.channel.LastResult();
+    const DiskInfo* disk = SelectedDisk(state);
+    const ReportPlan plan = DecideReport(state.busy.load() != 0, last, disk);
+    if (plan.refusal) {
+        ShowBox(state, *plan.refusal);
+        return;
+    }
+    ReportRequest request;
+    if (plan.useResult) {
+        request.stamp = last.stamp;
+        request.htmlPath = last.htmlPath;
+        request.result = last;
+    }
+    if (disk) request.disk = *disk;
+    if (request.stamp.failed && disk) {
+        const HardwareProfile hardware = state.services.CollectHardware(*disk);
+        request.stamp = state.services.DetectStamp(*disk, hardware);
+        if (!request.stamp.failed) {
+            AppendLogLine(state, L"[DISK STAMP] Disk " + std::to_wstring(disk->index) +
+                                     L" から実機消去＆ハードウェアレポートスタンプを検出しました！");
+        }
+    }
+    const ModalScope modal(state);
+    state.services.ShowReport(state.window, request);
+}
+
+void OnClose(AppState& state) {
+    if (state.closeWhenIdle) return;  // already waiting for the worker
+    if (state.busy.load() == 0) {
+        SyncSettingsFromControls(state);
+        ::DestroyWindow(state.window);
+        return;
+    }
+    if (ShowBox(state, CloseQuestion()) != IDYES) return;
+    state.abortRequested.exchange(1);
+    SyncSettingsFromControls(state);
+    // The window stays until the worker returns: a WinPE build must unmount its image,
+    // and an erasure stops only at its next abort check.
+    state.closeWhenIdle = true;
+    ::SetWindowTextW(state.Control(kIdStatus), state.eraseRunning ? kClosingAfterEraseStatus : kClosingAfterToolStatus);
+}
+
+void OnCommand(AppState& state, int id, int code) {
+    switch (id) {
+        case kIdRescan:
+        case kIdSimulateWinPE:
+        case kIdUnlock:
+            if (code == BN_CLICKED) RefreshDiskList(state);
+            break;
+        case kIdStandard:
+            if (code == CBN_SELCHANGE) UpdateStandardDescription(state);
+            break;
+        case kIdLogOutput:
+            if (code == BN_CLICKED) {
+                UpdateLogControls(state);
+                SyncSettingsFromControls(state);
+            }
+            break;
+        case kIdChooseFolder: ChooseOutputFolder(state); break;
+        case kIdOpenFolder: OpenOutputFolder(state); break;
+        case kIdRestart: RestartAsAdministrator(state); break;
+        case kIdEraseStart: StartErasure(state); break;
+        case kIdAbort: Abort(state); break;
+        case kIdReport: OpenReportScreen(state); break;
+        case kIdOpenCertificate: OpenCertificate(state); break;
+        case kIdAdkStart: StartAdkInstall(state); break;
+        case kIdWinPEStart: StartWinPEBuild(state); break;
+        default: break;
+    }
+}
+
+}  // namespace morvane

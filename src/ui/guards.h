@@ -1,0 +1,102 @@
+// The main window's decisions as pure functions: each takes a snapshot of the form
+// and returns the first refusal (a message box as a value) or what to do. The window
+// only gathers the snapshot and shows what the decision says.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "disk/disk_info.h"
+#include "erase/records.h"
+#include "settings/settings_store.h"
+#include "ui/message_spec.h"
+#include "winpe/winpe_build.h"
+
+namespace morvane {
+
+inline constexpr wchar_t kBusyText[] = L"現在別の処理が実行中です。";
+inline constexpr wchar_t kConfirmationCode[] = L"ERASE";
+// Reason given when an output folder passes the drive check but cannot be written.
+inline constexpr wchar_t kFolderNotWritableReason[] = L"フォルダを作成できないか、書き込みできません。";
+
+// ---- Erase start ----------------------------------------------------------------
+
+struct EraseStartForm {
+    bool busy = false;
+    std::optional<DiskInfo> disk;  // the selected row; none when no valid row is selected
+    // For a real erase: the same disk as classified for the real environment, whatever
+    // the WinPE simulation box shows; none when that scan no longer lists it.
+    std::optional<DiskInfo> realDisk;
+    bool real = false;
+    bool isWinPE = false;  // the real detection, never the simulation box
+    bool isAdmin = false;
+    bool unlockInternal = false;
+    std::wstring code;      // the confirmation-code edit
+    AppSettings settings;   // as read back from the controls
+    std::wstring notes;
+};
+
+struct EraseStartDecision {
+    std::optional<MessageSpec> refusal;
+    bool saveSettings = false;  // past the selection guard: the settings are saved first
+    EraseJob job;               // filled when there is no refusal
+};
+
+// The guards in order, then the job: the one place an EraseJob is built from the form.
+[[nodiscard]] EraseStartDecision DecideEraseStart(const EraseStartForm& form);
+[[nodiscard]] bool ConfirmationCodeAccepted(const std::wstring& code);
+// Yes/No/Cancel about an unsuitable output folder.
+[[nodiscard]] MessageSpec OutputFolderQuestion(const std::wstring& folder, const std::wstring& reason);
+// The final Yes/No before the worker starts.
+[[nodiscard]] MessageSpec EraseConfirmation(const EraseJob& job);
+
+// ---- ADK and WinPE starts ---------------------------------------------------------
+
+struct AdkStartDecision {
+    std::optional<MessageSpec> refusal;
+    int choice = 0;
+    std::wstring downloadDir;
+    MessageSpec question;
+};
+[[nodiscard]] AdkStartDecision DecideAdkStart(bool busy, int comboSelection, const std::wstring& outputFolderText);
+
+struct WinPEStartForm {
+    bool busy = false;
+    bool isAdmin = false;
+    int adkStatus = 2;
+    int outputSelection = 1;
+    int archSelection = 0;
+    int bootSelection = 0;
+    std::wstring usbText;  // the USB target combo's text
+};
+struct WinPEStartDecision {
+    std::optional<MessageSpec> refusal;
+    WinPEBuildOptions options;
+    std::optional<MessageSpec> question;  // USB stick: the format warning
+    std::wstring isoProposal;             // ISO image: the proposed file name
+};
+[[nodiscard]] WinPEStartDecision DecideWinPEStart(const WinPEStartForm& form);
+
+// ---- Other commands -----------------------------------------------------------------
+
+// Restarting elevated while a job runs would start a second instance on the same disk.
+[[nodiscard]] std::optional<MessageSpec> RestartRefusal(bool busy);
+[[nodiscard]] MessageSpec FolderNotFoundBox(const std::wstring& path);
+[[nodiscard]] MessageSpec NoCertificateBox();
+[[nodiscard]] MessageSpec CloseQuestion();
+inline constexpr wchar_t kAbortLine[] = L"[ABORT] ユーザーにより緊急停止シグナルが送信されました。安全に停止しています...";
+
+// "D:\..." or "D:/...": a folder that does not depend on the current directory.
+[[nodiscard]] bool IsDriveAbsolute(const std::wstring& path);
+
+// Same device path and the same model, serial number and size.
+[[nodiscard]] bool SameDisk(const DiskInfo& a, const DiskInfo& b);
+
+struct ReportPlan {
+    std::optional<MessageSpec> refusal;
+    bool useResult = false;  // show the last result; otherwise read the selected disk
+};
+// The last result belongs to the report only when the selected disk is its disk.
+[[nodiscard]] ReportPlan DecideReport(bool busy, const EraseResult& last, const DiskInfo* selected);
+
+}  // namespace morvane

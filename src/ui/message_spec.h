@@ -1,0 +1,20 @@
+// A message box as a value: what the pure decisions return and the window shows.
+#pragma once
+
+#include <string>
+
+#include "common/win32.h"
+
+namespace morvane {
+
+struct MessageSpec {
+    std::wstring text;
+    std::wstring title;
+    UINT style = MB_OK;  // icon | buttons | default button, as MessageBoxW takes them
+    friend bool operator==(const MessageSpec&, const MessageSpec&) = default;
+};
+
+// The title of every ordinary box of the main window.
+inline constexpr wchar_t kBoxTitle[] = L"Morvane Disk Eraser";
+
+}  // namespace morvane
