@@ -184,9 +184,15 @@ void StampSwitch(HWND window, ReportWindowState& s) {
         return;
     }
     const int answer = Box(window, s, kStampSwitchQuestion, kStampSwitchTitle, MB_YESNOCANCEL | MB_ICONQUESTION);
+    // The guarded open explains a refusal (the disk changed since the scan, say) only
+    // in its "[SAFETY]" log line; the failure box carries it, or it would blame rights.
+    std::wstring refusal;
+    const LogCallback keepRefusal = [&refusal](const std::wstring& line) {
+        if (line.starts_with(L"[SAFETY] ")) refusal = L"\n\n理由: " + line.substr(9);
+    };
     if (answer == IDYES) {
-        if (!EraseStampArea(*s.disk, {})) {
-            Box(window, s, kStampEraseFailedText, kProductTitle, MB_OK | MB_ICONERROR);
+        if (!EraseStampArea(*s.disk, keepRefusal)) {
+            Box(window, s, kStampEraseFailedText + refusal, kProductTitle, MB_OK | MB_ICONERROR);
             return;
         }
         s.stamp.stampStatus = kPureZeroStatus;
@@ -198,8 +204,8 @@ void StampSwitch(HWND window, ReportWindowState& s) {
             s.stamp.sanitizationDate = LocalTimestamp();
             s.stamp.verificationResult = kStampedByOperator;
         }
-        if (!StampDiskByOperator(*s.disk, s.stamp, {})) {
-            Box(window, s, kStampWriteFailedText, kProductTitle, MB_OK | MB_ICONERROR);
+        if (!StampDiskByOperator(*s.disk, s.stamp, keepRefusal)) {
+            Box(window, s, kStampWriteFailedText + refusal, kProductTitle, MB_OK | MB_ICONERROR);
             return;
         }
         s.stamp.failed = false;
