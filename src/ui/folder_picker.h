@@ -3,10 +3,51 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "common/unique_handle.h"
 #include "ui/services.h"
 
 namespace morvane {
+
+// Control identifiers of the picker (OK and Cancel are IDOK and IDCANCEL).
+enum FolderPickerControl : int {
+    kPickerDriveList = 201,
+    kPickerPathEdit = 202,
+    kPickerBrowse = 203,
+};
+
+// Owned by the opening call for the window's whole life.
+struct FolderPickerState {
+    std::wstring path;  // the initial path; the chosen one once accepted
+    bool accepted = false;
+    UniqueFont font;
+    HWND driveList = nullptr;
+    HWND pathEdit = nullptr;
+    std::vector<std::wstring> suggestions;  // one per list entry
+    std::vector<DriveFacts> drives;         // as listed when the window opened
+    UiServices* services = nullptr;
+};
+
+// Disables `owner` for the life of a modal window and on the way out enables it
+// again only if it was enabled before, so modal windows opened over modal windows
+// leave every owner as they found it.
+class ModalOwner {
+public:
+    explicit ModalOwner(HWND owner);
+    ModalOwner(const ModalOwner&) = delete;
+    ModalOwner& operator=(const ModalOwner&) = delete;
+    ~ModalOwner();
+
+private:
+    HWND owner_;
+    bool wasEnabled_;
+};
+
+// Creates the picker over `owner` (not yet modal); `state` must outlive the window.
+HWND CreateFolderPickerWindow(HWND owner, FolderPickerState& state, UiServices& services);
+// Runs the picker modal to `owner` until it is destroyed.
+void RunFolderPickerLoop(HWND owner, HWND picker);
 
 // Modal to `owner`; the chosen folder, or empty when cancelled.
 std::wstring PickOutputFolder(HWND owner, const std::wstring& initialPath, UiServices& services);

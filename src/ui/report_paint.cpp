@@ -1,0 +1,95 @@
+// The report page in GDI: solid fills, outlined panels and single-line text, all
+// with a transparent background, in the fixed layout of the report window.
+#include "ui/report_paint.h"
+
+#include "common/unique_handle.h"
+
+namespace morvane {
+namespace {
+
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kSubtitle = RGB(186, 230, 253);
+constexpr COLORREF kLabel = RGB(51, 65, 85);
+
+UniqueFont MakeFont(int height, int weight, const std::wstring& face) {
+    return UniqueFont(::CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                                    DEFAULT_PITCH | FF_SWISS, face.c_str()));
+}
+
+void Fill(HDC dc, int left, int top, int right, int bottom, COLORREF colour) {
+    const RECT rect{left, top, right, bottom};
+    UniqueBrush brush(::CreateSolidBrush(colour));
+    ::FillRect(dc, &rect, brush.get());
+}
+
+// A white panel with a one-pixel outline.
+void Panel(HDC dc, int left, int top, int right, int bottom) {
+    Fill(dc, left, top, right, bottom, kReportOutline);
+    Fill(dc, left + 1, top + 1, right - 1, bottom - 1, kReportPanel);
+}
+
+void Text(HDC dc, int x, int y, const std::wstring& text, HFONT font, COLORREF colour) {
+    const HGDIOBJ previous = ::SelectObject(dc, font);
+    ::SetTextColor(dc, colour);
+    ::TextOutW(dc, x, y, text.c_str(), static_cast<int>(text.size()));
+    ::SelectObject(dc, previous);
+}
+
+struct Fonts {
+    UniqueFont title, subtitle, heading, label, value;
+};
+
+void Rows(HDC dc, int top, const std::vector<ReportRow>& rows, const Fonts& fonts) {
+    int y = top;
+    for (const ReportRow& row : rows) {
+        Text(dc, 36, y, row.label, fonts.label.get(), kLabel);
+        Text(dc, 207, y, row.value, fonts.value.get(), kReportNavy);
+        y += 20;
+    }
+}
+
+}  // namespace
+
+void PaintReport(HDC dc, SIZE client, const ReportView& view, const std::wstring& face) {
+    const int width = client.cx;
+    const Fonts fonts{MakeFont(24, FW_HEAVY, face), MakeFont(13, FW_NORMAL, face), MakeFont(17, FW_BOLD, face),
+                      MakeFont(14, FW_BOLD, face), MakeFont(14, FW_NORMAL, face)};
+    const int previousMode = ::SetBkMode(dc, TRANSPARENT);
+
+    Fill(dc, 0, 0, width, client.cy, kReportPage);
+    Fill(dc, 0, 0, width, 68, kReportNavy);
+    Fill(dc, 0, 68, width, 72, kReportSky);
+
+    // The emblem: a sky-blue frame around four tiles.
+    Fill(dc, 22, 14, 62, 54, kReportSky);
+    Fill(dc, 26, 18, 58, 50, kReportNavy);
+    Fill(dc, 30, 22, 40, 32, kReportSky);
+    Fill(dc, 44, 22, 54, 32, kReportGreen);
+    Fill(dc, 30, 36, 40, 46, kReportGreen);
+    Fill(dc, 44, 36, 54, 46, kWhite);
+
+    Text(dc, 74, 11, L"MORVANE DISK ERASER  -  実機消去証明＆ハードウェアレポート", fonts.title.get(), kWhite);
+    Text(dc, 76, 40, L"Machine Sanitization & Hardware Verification Report (BIOS/CSM & UEFI Bootable Stamp Suite)",
+         fonts.subtitle.get(), kSubtitle);
+
+    RECT badge{width - 250, 16, width - 22, 52};
+    Fill(dc, badge.left, badge.top, badge.right, badge.bottom, view.failed ? kReportAmber : kReportGreen);
+    const HGDIOBJ previousFont = ::SelectObject(dc, fonts.label.get());
+    ::SetTextColor(dc, kReportNavy);
+    ::DrawTextW(dc, view.badge.c_str(), static_cast<int>(view.badge.size()), &badge,
+                DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    ::SelectObject(dc, previousFont);
+
+    Text(dc, 22, 80, L"Report details (消去証明・レポート詳細)", fonts.heading.get(), kReportNavy);
+    Panel(dc, 22, 102, width - 22, 254);
+    Rows(dc, 108, view.details, fonts);
+
+    Text(dc, 22, 264, L"Hardware details (対象実機ハードウェアプロファイル)", fonts.heading.get(), kReportNavy);
+    Panel(dc, 22, 286, width - 22, 618);
+    Rows(dc, 292, view.hardware, fonts);
+
+    ::SetBkMode(dc, previousMode);
+}
+
+}  // namespace morvane
