@@ -214,6 +214,7 @@ void OpenReportScreen(AppState& state) {
         request.result = last;
     }
     if (disk) request.disk = *disk;
+    request.unlockInternal = IsChecked(state, kIdUnlock);
     if (request.stamp.failed && disk) {
         const HardwareProfile hardware = state.services.CollectHardware(*disk);
         request.stamp = state.services.DetectStamp(*disk, hardware);

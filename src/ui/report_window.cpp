@@ -45,6 +45,7 @@ struct ReportWindowState {
     std::wstring htmlPath;
     std::optional<EraseResult> result;
     std::optional<DiskInfo> disk;
+    std::optional<bool> unlockInternal;
     bool fullScreen = false;
     RECT savedRect{};
     LONG_PTR savedStyle = 0;
@@ -191,7 +192,7 @@ void StampSwitch(HWND window, ReportWindowState& s) {
         if (line.starts_with(L"[SAFETY] ")) refusal = L"\n\n理由: " + line.substr(9);
     };
     if (answer == IDYES) {
-        if (!EraseStampArea(*s.disk, keepRefusal)) {
+        if (!EraseStampArea(*s.disk, keepRefusal, {}, s.unlockInternal)) {
             Box(window, s, kStampEraseFailedText + refusal, kProductTitle, MB_OK | MB_ICONERROR);
             return;
         }
@@ -204,7 +205,7 @@ void StampSwitch(HWND window, ReportWindowState& s) {
             s.stamp.sanitizationDate = LocalTimestamp();
             s.stamp.verificationResult = kStampedByOperator;
         }
-        if (!StampDiskByOperator(*s.disk, s.stamp, keepRefusal)) {
+        if (!StampDiskByOperator(*s.disk, s.stamp, keepRefusal, {}, s.unlockInternal)) {
             Box(window, s, kStampWriteFailedText + refusal, kProductTitle, MB_OK | MB_ICONERROR);
             return;
         }
@@ -310,6 +311,7 @@ HWND CreateReportWindow(HWND owner, const ReportRequest& request, UiServices& se
     state->htmlPath = request.htmlPath;
     state->result = request.result;
     state->disk = request.disk;
+    state->unlockInternal = request.unlockInternal;
     state->services = &services;
     if (state->stamp.hardware.manufacturer.empty()) {
         DiskInfo none;  // number -1, 512-byte sectors

@@ -39,6 +39,9 @@ struct ReportRequest {
     std::wstring htmlPath;
     std::optional<EraseResult> result;
     std::optional<DiskInfo> disk;
+    // The operator's unlock of internal secondary disks, for the stamp switch's guard;
+    // without one the disk counts as unlocked exactly when its record says so.
+    std::optional<bool> unlockInternal;
 };
 
 class UiServices {

@@ -63,6 +63,7 @@ void OnEraseDone(AppState& state) {
         request.htmlPath = result.htmlPath;
         request.result = result;
         request.disk = result.job.disk;
+        request.unlockInternal = result.job.unlockInternal != 0;
         const ModalScope modal(state);
         state.services.ShowReport(state.window, request);
     }

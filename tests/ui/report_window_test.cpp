@@ -49,8 +49,19 @@ protected:
         disk.model = L"Generic Physical Disk";
         disk.serialNumber = L"N/A";
         disk.sizeBytes = kImageBytes;
+        disk.busKind = BusUsb;  // a stick: erasable on the real machine too
+        disk.mediaKind = MediaRemovable;
         disk.safety = safety;
         return disk;
+    }
+
+    // The sample record as a completed real erasure of `disk` carries it.
+    static ReportStamp StampFor(const DiskInfo& disk) {
+        ReportStamp stamp = testing::SampleReportStamp();
+        stamp.diskModel = disk.model;
+        stamp.diskSerial = disk.serialNumber;
+        stamp.diskCapacity = FormatSize(disk.sizeBytes);
+        return stamp;
     }
 
     // A completed run's result for `disk`, sealed as the erase job seals it.
@@ -65,7 +76,7 @@ protected:
         r.passesCompleted = r.passesPlanned = 1;
         r.verificationResult = L"PASSED (All Sampled Sectors Verified Clean)";
         r.sha256Fingerprint = ComputeFingerprint(r);
-        r.stamp = testing::SampleReportStamp();
+        r.stamp = StampFor(disk);
         r.stamp.certificateId = r.certificateId;
         return r;
     }
@@ -85,9 +96,9 @@ protected:
 
 TEST_F(ReportWindowTest, StampSwitchZeroesThenEngravesTheImageAgain) {
     const DiskInfo disk = ImageDisk();
-    const ReportStamp stamp = testing::SampleReportStamp();
+    const ReportStamp stamp = StampFor(disk);
     ASSERT_TRUE(StampDiskByOperator(disk, stamp, {}));
-    Open({stamp, L"", RunResult(disk, ExecMode::RealHardwareWrite), disk});
+    Open({stamp, L"", RunResult(disk, ExecMode::RealHardwareWrite), disk, {}});
 
     services.boxAnswers = {IDYES};
     Click(kReportStampSwitch);
@@ -124,10 +135,10 @@ TEST_F(ReportWindowTest, ReengravedImageForTheBootCheck) {
     const DWORD n = ::GetEnvironmentVariableW(L"MORVANE_REPORT_BOOT_IMAGE", target, MAX_PATH);
     if (n == 0 || n >= MAX_PATH) GTEST_SKIP() << "run by the report boot check only";
     const DiskInfo disk = ImageDisk();
-    ReportStamp stamp = testing::SampleReportStamp();
+    ReportStamp stamp = StampFor(disk);
     stamp.certificateId = MakeCertificateId();
-    ASSERT_TRUE(StampDiskByOperator(disk, testing::SampleReportStamp(), {}));
-    Open({stamp, L"", RunResult(disk, ExecMode::RealHardwareWrite), disk});
+    ASSERT_TRUE(StampDiskByOperator(disk, StampFor(disk), {}));
+    Open({stamp, L"", RunResult(disk, ExecMode::RealHardwareWrite), disk, {}});
     services.boxAnswers = {IDYES, IDOK, IDNO, IDOK};
     Click(kReportStampSwitch);
     ASSERT_TRUE(DetectReportStamp(disk, {}).failed);
@@ -164,7 +175,7 @@ TEST_F(ReportWindowTest, StampSwitchRefusalsAndTheDryRunWarningWriteNothing) {
         SCOPED_TRACE(c.what);
         services.boxes.clear();
         services.boxAnswers = c.answers;
-        Open({testing::SampleReportStamp(), L"", RunResult(ImageDisk(), c.mode), c.disk});
+        Open({StampFor(ImageDisk()), L"", RunResult(ImageDisk(), c.mode), c.disk, {}});
         Click(kReportStampSwitch);
         ASSERT_EQ(services.boxes.size(), c.boxes);
         EXPECT_EQ(services.boxes[0].text.rfind(c.text, 0), 0u);
@@ -179,7 +190,7 @@ TEST_F(ReportWindowTest, StampSwitchRefusalsAndTheDryRunWarningWriteNothing) {
 TEST_F(ReportWindowTest, StampSwitchFailureCarriesTheGuardsReason) {
     DiskInfo changed = ImageDisk();
     changed.sizeBytes += 512;
-    Open({testing::SampleReportStamp(), L"", RunResult(changed, ExecMode::RealHardwareWrite), changed});
+    Open({StampFor(changed), L"", RunResult(changed, ExecMode::RealHardwareWrite), changed, {}});
     for (const int answer : {IDYES, IDNO}) {
         services.boxAnswers = {answer};
         Click(kReportStampSwitch);
@@ -194,7 +205,7 @@ TEST_F(ReportWindowTest, StampSwitchFailureCarriesTheGuardsReason) {
 TEST_F(ReportWindowTest, SaveElsewhereWritesTheRecordedResult) {
     EraseResult result = RunResult(ImageDisk(), ExecMode::RealHardwareWrite);
     result.job.certificatesDisabled = 1;
-    Open({result.stamp, L"", result, ImageDisk()});
+    Open({result.stamp, L"", result, ImageDisk(), {}});
     const std::wstring folder = dir.file(L"usb\\logs");
     services.pickAnswers = {folder};
     Click(kReportSaveElsewhere);
@@ -219,7 +230,7 @@ TEST_F(ReportWindowTest, SaveFromADetectedStampKeepsItsStandardAndSealsIt) {
     ReportStamp detected = testing::SampleReportStamp();
     detected.standardName = StandardName(HmgIs5);
     detected.sha256Fingerprint = L"FROM THE DISK";
-    Open({detected, L"", std::nullopt, ImageDisk()});
+    Open({detected, L"", std::nullopt, ImageDisk(), {}});
     services.pickAnswers = {dir.path().wstring()};
     Click(kReportSaveElsewhere);
     const std::string json = FileText(dir.file(detected.certificateId + L"_Report.json"));
@@ -235,7 +246,7 @@ TEST_F(ReportWindowTest, SaveFromADetectedStampKeepsItsStandardAndSealsIt) {
 
 // Opened with a stamp that carries no hardware profile, so one is collected.
 TEST_F(ReportWindowTest, FailuresAreSaidNotSwallowed) {
-    Open({ReportStamp{}, L"", std::nullopt, std::nullopt});
+    Open({ReportStamp{}, L"", std::nullopt, std::nullopt, {}});
     EXPECT_EQ(services.hardwareCollections, 1);
     ASSERT_TRUE(testing::CreateImageFile(dir.file(L"blocker"), 1));
     services.pickAnswers = {dir.file(L"blocker\\sub")};
@@ -261,7 +272,7 @@ TEST_F(ReportWindowTest, FailuresAreSaidNotSwallowed) {
 // Full screen covers the screen with the buttons on its bottom edge; Escape, sent to
 // whichever button has the focus, returns through the modal loop.
 TEST_F(ReportWindowTest, FullScreenAndBackWithEscape) {
-    Open({testing::SampleReportStamp(), L"", std::nullopt, std::nullopt});
+    Open({testing::SampleReportStamp(), L"", std::nullopt, std::nullopt, {}});
     RECT normal{};
     ::GetWindowRect(window, &normal);
     Click(kReportFullScreen);
@@ -305,7 +316,7 @@ TEST_F(ReportWindowTest, ClosingRestoresTheOwnerAsFound) {
                                          nullptr));
     for (const bool enabled : {true, false}) {
         ::EnableWindow(owner.get(), enabled);
-        window = CreateReportWindow(owner.get(), {testing::SampleReportStamp(), L"", std::nullopt, std::nullopt}, services);
+        window = CreateReportWindow(owner.get(), {testing::SampleReportStamp(), L"", std::nullopt, std::nullopt, {}}, services);
         ::PostMessageW(window, WM_COMMAND, kReportCopy, 0);
         bool disabledMeanwhile = false;
         services.onBox = [&](const testing::RecordedBox&) {
@@ -325,7 +336,7 @@ TEST_F(ReportWindowTest, ShowForScreenshot) {
     if (::GetEnvironmentVariableW(L"MORVANE_REPORT_SCREENSHOT", seconds, 16) == 0) GTEST_SKIP();
     ReportStamp stamp = testing::SampleReportStamp();
     stamp.verificationResult = L"PASSED (全サンプルセクタ検証済)";
-    Open({stamp, L"", std::nullopt, std::nullopt});
+    Open({stamp, L"", std::nullopt, std::nullopt, {}});
     ::SetTimer(window, 1, static_cast<UINT>(_wtoi(seconds)) * 1000, nullptr);
     MSG msg{};
     while (::GetMessageW(&msg, nullptr, 0, 0) > 0 && msg.message != WM_TIMER) ::DispatchMessageW(&msg);
