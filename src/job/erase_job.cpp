@@ -226,6 +226,9 @@ EraseResult RunReal(EraseResult result, const PassPlan& plan, const JobClock& cl
     } else {
         RecordUnstampedState(result, plan.back(), log);
     }
+    // The record was composed before the stamp decision; unless the stamp is now on the
+    // disk, its state is what the disk really holds (skipped, not stamped, last pass).
+    if (result.diskStampStatus != kStampActive) result.stamp.stampStatus = result.diskStampStatus;
 
     disk.reset();
     UnlockAndCloseVolumes(volumes);

@@ -9,9 +9,11 @@
 namespace morvane {
 
 std::wstring StampStatusText(const EraseJob& job) {
+    // A simulation's record says so whatever the stamp choice: nothing was written, and
+    // an operator stamp must be able to tell it from a real run.
+    if (ValueOf(job.execMode) == 0) return kStampStatusSimulation;
     if (job.noStamp == 1) return kStampStatusPureZero;
-    if (ValueOf(job.execMode) != 0) return kStampStatusActive;
-    return kStampStatusSimulation;
+    return kStampStatusActive;
 }
 
 ReportStamp ComposeReportStamp(const EraseResult& result, const HardwareProfile& hardware) {

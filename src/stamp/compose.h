@@ -11,7 +11,8 @@ inline constexpr wchar_t kStampStatusPureZero[] = L"Pure Zero Wiped (スタン�
 inline constexpr wchar_t kStampStatusActive[] = L"Bootable Report Stamp Active (UEFI GOP & BIOS/CSM MBR)";
 inline constexpr wchar_t kStampStatusSimulation[] = L"Simulation / Dry-Run Report Stamp";
 
-// The stamp state text chosen from the job: no stamp wins over the execution mode.
+// The stamp state text chosen from the job: a simulation says so first, then the
+// stamp choice of a real run.
 std::wstring StampStatusText(const EraseJob& job);
 
 // Pure: texts are copied in full; `hardware` is the profile the job collected.

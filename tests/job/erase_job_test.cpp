@@ -156,6 +156,7 @@ TEST_F(EraseJobTest, EveryStandardForRealOnAnImage) {
                                  : L"PURE ZERO WIPED (スタンプなし・全セクタ 0x00 完全未初期化状態)");
             EXPECT_TRUE(AllZero(bytes, 0, 131072));
             EXPECT_TRUE(detected.failed);
+            EXPECT_EQ(r.stamp.stampStatus, r.diskStampStatus) << "the record tells what the disk holds";
             EXPECT_EQ(Logged(L"[DISK STATE] スタンプを記録せず、ディスク全領域を完全消去 (0x00・未初期化) 状態で完了しました。"),
                       !lastRandom);
             EXPECT_EQ(Logged(L"[DISK STATE] スタンプを記録せず、最終パスのデータ (暗号論的乱数) で全領域を上書きした状態"),
@@ -596,6 +597,7 @@ TEST_F(EraseJobTest, FourKSectorDiskGetsNoStamp) {
     const EraseResult r = Run(job);
     EXPECT_EQ(r.status, JobStatus::Completed);
     EXPECT_EQ(r.diskStampStatus, L"STAMP WRITE SKIPPED");
+    EXPECT_EQ(r.stamp.stampStatus, L"STAMP WRITE SKIPPED");
     EXPECT_NE(FileText(r.jsonPath).find("STAMP WRITE SKIPPED"), std::string::npos);
     EXPECT_TRUE(Logged(L"[DISK STAMP] 論理セクタサイズが 4096 バイトのディスクでは"));
     EXPECT_FALSE(Logged(testing::kStampWrittenLine));

@@ -27,11 +27,11 @@ TEST(ComposeReportStamp, StatusTextFromTheJob) {
         const wchar_t* text;
     } cases[] = {
         {1, 1, L"Pure Zero Wiped (スタンプなし・全セクタ完全未初期化状態)"},
-        {1, 0, L"Pure Zero Wiped (スタンプなし・全セクタ完全未初期化状態)"},
+        {1, 0, L"Simulation / Dry-Run Report Stamp"},  // a simulation says so whatever the stamp choice
         {0, 1, L"Bootable Report Stamp Active (UEFI GOP & BIOS/CSM MBR)"},
         {0, 5, L"Bootable Report Stamp Active (UEFI GOP & BIOS/CSM MBR)"},
         {0, 0, L"Simulation / Dry-Run Report Stamp"},
-        {2, 0, L"Simulation / Dry-Run Report Stamp"},  // only 1 means "no stamp"
+        {2, 5, L"Bootable Report Stamp Active (UEFI GOP & BIOS/CSM MBR)"},  // only 1 means "no stamp"
     };
     for (const auto& c : cases) {
         EraseResult r = testing::CompletedRealResult();

@@ -201,7 +201,11 @@ def decode(pic, font, x, y, count, fg, scale=1):
     return text
 
 
-def gop_problems(pic, font):
+def gop_problems(pic, font, status="SANITIZED & VERIFIED"):
+    """Layout, colours and fixed texts; only a verified record gets the green badge and
+    the "permanently sanitized" footer."""
+    verified = status == "SANITIZED & VERIFIED"
+    badge = 0x10b981 if verified else 0xf59e0b
     w, h = pic.width, pic.height
     p = []
     points = [("background", w - 10, 90, 0xf1f5f9), ("header band", w // 2, 5, 0x0f172a),
@@ -209,7 +213,7 @@ def gop_problems(pic, font):
               ("logo square", 50, 28, 0x10b981), ("report panel frame", 24, 150, 0xcbd5e1),
               ("report panel", w - 30, 150, 0xffffff), ("hardware panel", w - 30, 400, 0xffffff)]
     if w >= 780:
-        points.append(("badge", w - 230, 20, 0x10b981))
+        points.append(("badge", w - 230, 20, badge))
     if h >= 606:
         points.append(("footer band", w // 2, h - 3, 0x0f172a))
     for name, x, y, colour in points:
@@ -221,9 +225,10 @@ def gop_problems(pic, font):
              (224, 286 + 19 * 14, "SeaBIOS 1.16.2 (04/01/2014) | Standard SATA AHCI Controller", 0x0f172a, 1),
              (24, 259, "Target Machine Hardware Details", 0x0f172a, 1)]
     if w >= 780:
-        texts.append((w - 216, 27, "SANITIZED & VERIFIED", 0x0f172a, 1))
+        texts.append((w - 216, 27, status, 0x0f172a, 1))
     if h >= 606:
-        texts.append((24, h - 22, "Status: Disk Permanently Sanitized", 0xbae6fd, 1))
+        footer = "Status: Disk Permanently Sanitized" if verified else "Status: Bootable Report Stamp Active"
+        texts.append((24, h - 22, footer, 0xbae6fd, 1))
     for x, y, want, fg, scale in texts:
         got = decode(pic, font, x, y, len(want), fg, scale)
         if got != want:
@@ -287,9 +292,14 @@ def boot_blank(arch, path):
         return ["firmware did not continue after the blank application:\n" + m.serial_text()[-800:]]
 
 
-def faulty_glyph_file(image, fault):
-    """The image with its glyph file cut short or gone."""
+def faulty_glyph_file(image, fault, status):
+    """The image with its glyph file cut short or gone, and `status` in both programs'
+    report blocks (as a record of an unverified run carries it)."""
     bad = bytearray(image)
+    at = 32768
+    while (at := bad.find(b"ZOLT_EFI_STAMP_V2_MAGIC\0", at)) >= 0:
+        bad[at + 120:at + 152] = status.encode("ascii").ljust(32, b"\0")
+        at += 1
     size = glyph_screen.glyph_file_extent(image)[1]
     entry = glyph_screen.GLYPH_ENTRY
     if fault == "cut short":          # the directory keeps all but the last 40 bytes
@@ -314,8 +324,10 @@ def check_uefi(args, work, arch):
     # Without a usable glyph file the values are the block's ASCII, as before glyphs.
     values = glyph_screen.block_values(image)
 
+    unverified = "SANITIZED, UNVERIFIED"
+
     def in_ascii(pic):
-        return gop_problems(pic, font) + [
+        return gop_problems(pic, font, unverified) + [
             "row %d reads %r, expected %r" % (row, got, values[row]) for row in JAPANESE_ROWS
             for got in [decode(pic, font, 224, glyph_screen.row_y(row), len(values[row]), 0x0f172a)]
             if got != values[row]]
@@ -329,7 +341,7 @@ def check_uefi(args, work, arch):
     for fault in {"uefi-x64": ["cut short"], "uefi-ia32": ["gone"]}[arch]:
         bad_path = os.path.join(work, "bad.img")
         with open(bad_path, "wb") as f:
-            f.write(faulty_glyph_file(image, fault))
+            f.write(faulty_glyph_file(image, fault, unverified))
         for p in boot_gop(arch, bad_path, in_ascii, work):
             check(False, "%s glyph file %s: %s" % (arch, fault, p))
     if arch == "uefi-x64":

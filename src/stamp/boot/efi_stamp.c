@@ -45,6 +45,9 @@ __attribute__((used, section(".data.stamp"))) struct EfiStampBlock gStampBlock =
    entry, which some firmware wants before it loads an image at another address. */
 __attribute__((used)) const char* gFooterText =
     "Status: Disk Permanently Sanitized (Bootable Report Stamp Active). No OS Installed.";
+/* The footer of a record that does not say "SANITIZED & VERIFIED" (a skipped
+   verification, a simulation, a run that did not complete): it claims nothing. */
+static const char gPlainFooterText[] = "Status: Bootable Report Stamp Active. No OS Installed. See Verification above.";
 
 /* The compiler may emit calls to these for structure copies and fills. */
 void* memset(void* dest, int value, UINTN count) {
@@ -65,6 +68,7 @@ enum {
     kHeader = 0x0f172a,
     kAccent = 0x0ea5e9,
     kGreen = 0x10b981,
+    kAmber = 0xf59e0b,
     kWhite = 0xffffff,
     kSky = 0xbae6fd,
     kFrame = 0xcbd5e1,
@@ -172,9 +176,21 @@ static void DrawRows(const struct EfiStampRow* rows, UINTN count, UINTN firstY, 
     }
 }
 
+/* Only a record whose status is exactly "SANITIZED & VERIFIED" gets the green badge
+   and the "permanently sanitized" footer. */
+static int StatusIsVerified(void) {
+    static const char kVerified[] = "SANITIZED & VERIFIED";
+    for (UINTN i = 0; i < sizeof kVerified; ++i) {
+        if (gStampBlock.status[i] != kVerified[i]) return 0;
+    }
+    return 1;
+}
+
 static void DrawGraphicReport(void) {
     const UINTN w = gWidth;
     const UINTN h = gHeight;
+    const int verified = StatusIsVerified();
+    const Pixel badge = verified ? kGreen : kAmber;
     FillRect(0, 0, w, h, kPageBackground);
     FillRect(0, 0, w, 68, kHeader);
     FillRect(0, 68, w, 4, kAccent);
@@ -187,8 +203,8 @@ static void DrawGraphicReport(void) {
     DrawText(78, 12, "MORVANE DISK ERASER", 2, kWhite, kHeader);
     DrawText(80, 46, gStampBlock.title, 1, kSky, kHeader);
     if (w >= 780) {
-        FillRect(w - 234, 18, 210, 34, kGreen);
-        DrawText(w - 216, 27, gStampBlock.status, 1, kHeader, kGreen);
+        FillRect(w - 234, 18, 210, 34, badge);
+        DrawText(w - 216, 27, gStampBlock.status, 1, kHeader, badge);
     }
     const UINTN panel = w > 56 ? w - 48 : w;
     const UINTN valueWidth = panel > 201 ? panel - 201 : 0; /* x = 224 to the panel's inner edge */
@@ -202,7 +218,7 @@ static void DrawGraphicReport(void) {
     DrawRows(gStampBlock.hardware, 15, 286, 7, valueWidth);
     if (h >= 606) {
         FillRect(0, h - 28, w, 28, kHeader);
-        DrawText(24, h - 22, gFooterText, 1, kSky, kHeader);
+        DrawText(24, h - 22, verified ? gFooterText : gPlainFooterText, 1, kSky, kHeader);
     }
 }
 
