@@ -129,10 +129,10 @@ TEST_F(ReportWindowTest, StampSwitchZeroesThenEngravesTheImageAgain) {
 }
 
 // Leaves an image zeroed and engraved again by the stamp switch where the boot check
-// asks for it (MORVANE_REPORT_BOOT_IMAGE), with the stamp's certificate ID beside it.
+// asks for it (MORVANE_BOOT_IMAGE), with the stamp's certificate ID beside it.
 TEST_F(ReportWindowTest, ReengravedImageForTheBootCheck) {
     wchar_t target[MAX_PATH] = {};
-    const DWORD n = ::GetEnvironmentVariableW(L"MORVANE_REPORT_BOOT_IMAGE", target, MAX_PATH);
+    const DWORD n = ::GetEnvironmentVariableW(L"MORVANE_BOOT_IMAGE", target, MAX_PATH);
     if (n == 0 || n >= MAX_PATH) GTEST_SKIP() << "run by the report boot check only";
     const DiskInfo disk = ImageDisk();
     ReportStamp stamp = StampFor(disk);
