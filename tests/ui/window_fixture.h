@@ -83,10 +83,7 @@ protected:
     void SelectRow(int row) { ListView_SetItemState(Ctl(kIdDiskList), row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED); }
     // A quick run: zero fill, no verification, no stamp.
     void PrepareQuickRun(bool real) {
-        Choose(kIdStandard, ZeroFill);
-        Choose(kIdVerify, 0);
-        Choose(kIdStamp, 1);
-        Choose(kIdMode, real ? 1 : 0);
+        Choose(kIdStandard, ZeroFill), Choose(kIdVerify, 0), Choose(kIdStamp, 1), Choose(kIdMode, real ? 1 : 0);
     }
     void PumpUntilIdle() { PumpUntil([&] { return state->busy.load() == 0; }); }
     std::vector<std::wstring> ConsoleLines() const {
@@ -111,11 +108,9 @@ protected:
         r.certificateId = L"ZOLT-20310102-030405-0A0B0C0D";
         r.startTime = r.endTime = L"2031-01-02 03:04:05";
         r.job.disk = disk, r.job.execMode = mode, r.status = JobStatus::Completed;
-        r.passesCompleted = r.passesPlanned = 1;
-        r.verificationResult = L"PASSED";
+        r.passesCompleted = r.passesPlanned = 1, r.verificationResult = L"PASSED";
         r.sha256Fingerprint = ComputeFingerprint(r);
-        r.stamp = StampFor(disk);
-        r.stamp.certificateId = r.certificateId;
+        r.stamp = StampFor(disk), r.stamp.certificateId = r.certificateId;
         return r;
     }
     void OpenReport(const ReportRequest& request) {
