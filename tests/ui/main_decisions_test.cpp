@@ -1,0 +1,186 @@
+// The main window's decisions without a window: the erase guards in order, the job
+// and confirmation, the tool starts, report pairing, completion outcomes and the
+// layout factor.
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "ui/guards.h"
+#include "ui/layout.h"
+#include "ui/main_texts.h"
+#include "ui/outcomes.h"
+
+namespace morvane {
+namespace {
+
+constexpr UINT kWarnOk = MB_OK | MB_ICONWARNING;
+const std::wstring kTitle = L"Morvane Disk Eraser", kSafety = L"Morvane Safety Guard",
+                   kOsGuard = L"Morvane Safety Guard - OS起動ディスク保護", kCodeTitle = L"確認コード未入力";
+
+bool Has(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
+
+DiskInfo UsbDisk() {
+    DiskInfo disk;
+    disk.index = 3, disk.model = L"USB Stick", disk.serialNumber = L"S-1", disk.sizeBytes = 16ull << 30;
+    disk.devicePath = L"\\\\.\\PhysicalDrive3", disk.driveLetters = L"E:", disk.safety = 0;
+    return disk;
+}
+
+// A real erase that passes every guard.
+EraseStartForm RealForm() {
+    EraseStartForm form;
+    form.disk = form.realDisk = UsbDisk();
+    form.real = form.isAdmin = true;
+    form.code = L"ERASE";
+    return form;
+}
+
+TEST(EraseStartGuards, FirstRefusalInOrderWithItsBox) {
+    const struct {
+        const char* name;
+        std::function<void(EraseStartForm&)> change;
+        std::wstring title;  // empty: no refusal
+        std::wstring textStart;
+        UINT style;
+    } rows[] = {
+        {"passes", [](EraseStartForm&) {}, L"", L"", 0},
+        {"busy before everything", [](EraseStartForm& f) { f.busy = true; f.disk.reset(); }, kTitle, L"現在別の処理が実行中", kWarnOk},
+        {"no selection", [](EraseStartForm& f) { f.disk.reset(); f.code.clear(); }, kTitle, L"消去対象のディスクを", kWarnOk},
+        {"OS disk outside WinPE", [](EraseStartForm& f) { f.disk->driveLetters = L"D:, C:"; f.isAdmin = false; }, kOsGuard,
+         L"【絶対安全保護ロック】", MB_OK | MB_ICONERROR},
+        {"lower-case c: too", [](EraseStartForm& f) { f.disk->driveLetters = L"c:"; }, kOsGuard, L"", MB_OK | MB_ICONERROR},
+        {"OS disk under real WinPE", [](EraseStartForm& f) { f.disk->driveLetters = L"C:"; f.isWinPE = true; }, L"", L"", 0},
+        {"protected in the real environment, erasable in the list",
+         [](EraseStartForm& f) { f.realDisk->safety = 3; f.realDisk->safetyDescription = L"内蔵です。"; f.isAdmin = false; },
+         kSafety, L"【安全保護ロック中】\n内蔵です。\n", kWarnOk},
+        {"gone from the real scan", [](EraseStartForm& f) { f.realDisk.reset(); }, kSafety, L"【安全保護ロック中】", kWarnOk},
+        {"undefined safety value", [](EraseStartForm& f) { f.realDisk->safety = 9; }, kSafety, L"", kWarnOk},
+        {"unlocked internal disk passes", [](EraseStartForm& f) { f.realDisk->safety = 4; }, L"", L"", 0},
+        {"not administrator", [](EraseStartForm& f) { f.isAdmin = false; f.code.clear(); }, kTitle, L"実機物理セクタ消去を行うには管理者権限", kWarnOk},
+        {"empty code", [](EraseStartForm& f) { f.code.clear(); }, kCodeTitle, L"安全確認コード欄に「ERASE」", kWarnOk},
+        {"code with a blank", [](EraseStartForm& f) { f.code = L"ERASE "; }, kCodeTitle, L"", kWarnOk},
+        {"code in lower case", [](EraseStartForm& f) { f.code = L"erase"; }, L"", L"", 0},
+        {"simulation skips the real-mode guards",
+         [](EraseStartForm& f) { f.real = false; f.disk->driveLetters = L"C:"; f.realDisk.reset(); f.isAdmin = false; }, L"", L"", 0},
+        {"simulation still needs the code", [](EraseStartForm& f) { f.real = false; f.code = L"ERAS"; }, kCodeTitle, L"", kWarnOk},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        EraseStartForm form = RealForm();
+        row.change(form);
+        const EraseStartDecision decision = DecideEraseStart(form);
+        EXPECT_EQ(decision.saveSettings, !form.busy && form.disk.has_value());
+        if (row.title.empty()) {
+            EXPECT_FALSE(decision.refusal);
+            continue;
+        }
+        ASSERT_TRUE(decision.refusal);
+        EXPECT_EQ(decision.refusal->title, row.title);
+        EXPECT_EQ(decision.refusal->text.rfind(row.textStart, 0), 0u) << ::testing::PrintToString(decision.refusal->text);
+        EXPECT_EQ(decision.refusal->style, row.style);
+    }
+}
+
+TEST(EraseStartGuards, JobAndConfirmationFromTheForm) {
+    EraseStartForm form = RealForm();
+    form.settings.defaultStandard = 4, form.settings.defaultVerify = 2;
+    form.settings.writeDiskStamp = form.settings.enableLogOutput = 1;
+    form.settings.operatorName = L"Op", form.settings.organizationName = L"Org", form.settings.certOutputDir = L"D:\\Logs";
+    form.notes = L"note", form.unlockInternal = true;
+    EraseJob job = DecideEraseStart(form).job;
+    EXPECT_EQ(job.disk.devicePath, form.disk->devicePath);
+    EXPECT_TRUE(job.standard == 4u && job.verifyLevel == VerifyLevel::FullSurface && job.execMode == ExecMode::RealHardwareWrite);
+    EXPECT_EQ(job.noStamp + job.certificatesDisabled, 2u) << "the settings' 1 means off";
+    EXPECT_EQ(job.unlockInternal, 1u) << "the engine's guard needs the operator's unlock choice";
+    EXPECT_EQ(job.operatorName + job.organizationName + job.notes + job.outputFolder, L"OpOrgnoteD:\\Logs");
+
+    form.real = false;
+    job = DecideEraseStart(form).job;
+    EXPECT_EQ(job.execMode, ExecMode::SimulationDryRun);
+    const MessageSpec simulation = EraseConfirmation(job);
+    EXPECT_TRUE(Has(simulation.text, L"Disk 3 (USB Stick)\n・容量 / ドライブ: 16.00 GB / E:\n"));
+    EXPECT_TRUE(Has(simulation.text, L"スタンプなし)\n・ログ/証明書保存: 無効") && Has(simulation.text, L"【安全シミュレーション"));
+    EXPECT_EQ(simulation.style, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1));
+    job.execMode = ExecMode::RealHardwareWrite;
+    job.noStamp = job.certificatesDisabled = 0;
+    const MessageSpec real = EraseConfirmation(job);
+    EXPECT_TRUE(Has(real.text, L"スタンプ) を記録\n・ログ/証明書保存: 有効 (保存先: D:\\Logs)") && Has(real.text, L"【警告: 実機"));
+    EXPECT_EQ(real.style, static_cast<UINT>(MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2)) << "No is the default";
+}
+
+TEST(ToolStartGuards, AdkAndWinPE) {
+    EXPECT_EQ(DecideAdkStart(false, 2, L"D:\\Kits").downloadDir, L"D:\\Kits\\ADK_Installers");
+    // An empty or relative folder would resolve against the current drive or directory.
+    EXPECT_TRUE(DecideAdkStart(true, 0, L"D:\\x").refusal && DecideAdkStart(false, 2, L"").refusal &&
+                DecideAdkStart(false, 2, L"Kits").refusal);
+
+    WinPEStartForm form{false, true, 0, 0, 1, 1, L"F: [DATA - 14.90 GB]"};
+    const WinPEStartDecision usb = DecideWinPEStart(form);
+    EXPECT_EQ(usb.options.usbDrive + std::to_wstring(usb.options.x86 * 10 + usb.options.uefiOnly), L"F:11");
+    EXPECT_TRUE(Has(usb.question->text, L"(F:) をフォーマット") && Has(usb.question->text, L"(x86_32bit / UEFI+CSM"));
+    form.usbText = kNoUsbEntry;
+    EXPECT_TRUE(Has(DecideWinPEStart(form).refusal->text, L"有効なリムーバブルUSBドライブ"));
+    form.adkStatus = 1;
+    EXPECT_TRUE(Has(DecideWinPEStart(form).refusal->text, L"Windows ADK または WinPE Add-on"));
+    form.isAdmin = false;
+    EXPECT_TRUE(Has(DecideWinPEStart(form).refusal->text, L"には管理者権限"));
+    form.busy = true;
+    EXPECT_EQ(DecideWinPEStart(form).refusal->text, kBusyText);
+}
+
+TEST(ReportPairing, TheLastResultOnlyGoesWithItsOwnDisk) {
+    EraseResult last;
+    last.status = JobStatus::Completed;
+    last.job.disk = UsbDisk();
+    DiskInfo same = UsbDisk(), replaced = UsbDisk(), other = UsbDisk();
+    replaced.serialNumber = L"S-2";  // another stick at the same device path
+    other.devicePath = L"\\\\.\\PhysicalDrive4";
+    EXPECT_TRUE(DecideReport(false, last, &same).useResult);
+    EXPECT_FALSE(DecideReport(false, last, &replaced).useResult || DecideReport(false, last, &other).useResult ||
+                 DecideReport(false, last, nullptr).useResult);
+    EXPECT_TRUE(DecideReport(true, last, &same).refusal);
+    last.status = JobStatus::Cancelled;
+    EXPECT_FALSE(DecideReport(false, last, &same).useResult);
+}
+
+TEST(CompletionOutcomes, ToldAsTheResultSays) {
+    EraseResult result;
+    result.status = JobStatus::Completed;
+    result.sha256Fingerprint = L"AB";
+    result.htmlPath = L"D:\\c.html";
+    EraseDoneView view = DescribeEraseDone(result);
+    EXPECT_TRUE(Has(view.statusLine, L"発行しました") && view.showReport && view.fillBars && !view.box);
+    EXPECT_EQ(view.consoleLines, (std::vector<std::wstring>{L"[CERTIFICATE] 証明書・監査ログ保存完了: D:\\c.html", L"[SHA-256] AB"}));
+    result.htmlPath.clear();
+    result.message = L"書き込めません";  // wanted, but not written
+    view = DescribeEraseDone(result);
+    EXPECT_FALSE(Has(view.statusLine, L"発行しました"));
+    EXPECT_EQ(view.consoleLines.front(), L"[ERROR] 証明書・監査ログを保存できませんでした: 書き込めません");
+    result.job.certificatesDisabled = 1;  // not wanted: the screen report is the outcome
+    EXPECT_TRUE(Has(DescribeEraseDone(result).statusLine, L"発行しました"));
+
+    result.status = JobStatus::Cancelled;
+    EXPECT_TRUE(Has(DescribeEraseDone(result).box->text, L"中断ログは保存されていません"));
+    result.auditLogPath = L"D:\\a.txt";
+    view = DescribeEraseDone(result);
+    EXPECT_TRUE(Has(view.box->text, L"中断ログが保存されました") && !view.showReport && !view.fillBars);
+    result.status = JobStatus::Failed;
+    result.message = L"WRITE ERROR";
+    EXPECT_EQ(*DescribeEraseDone(result).box, (MessageSpec{L"消去処理中にエラーが発生しました:\nWRITE ERROR", kTitle, MB_OK | MB_ICONERROR}));
+    // A failing kit installation shows the WinPE error box, not the kit's success.
+    EXPECT_EQ(ToolDoneBox(1, 1), ToolDoneBox(-1, 2));
+    EXPECT_EQ(ToolDoneBox(1, 1).style, static_cast<UINT>(MB_OK | MB_ICONERROR));
+}
+
+TEST(LayoutFactor, ScalesByDensityAndFitsTheWorkArea) {
+    EXPECT_EQ(LayoutFactor(96, 1920, 1040) + LayoutFactor(192, 3840, 2100) + LayoutFactor(144, 2560, 1400), 4.5);
+    for (const auto& [dpi, width, height] : {std::array{96, 1024, 768}, {192, 1920, 1040}, {120, 1280, 720}, {96, 800, 600}}) {
+        const double f = LayoutFactor(dpi, width, height);
+        EXPECT_LT(f, dpi / 96.0);
+        EXPECT_TRUE(Scaled(kDesignWindowWidth, f) <= width && Scaled(kDesignWindowHeight, f) <= height) << width;
+    }
+    EXPECT_EQ(Scaled(15, 1.25), 19);
+}
+
+}  // namespace
+}  // namespace morvane

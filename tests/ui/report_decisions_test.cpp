@@ -1,0 +1,143 @@
+// The report window's and folder picker's decisions without a window: painted rows
+// and their fallbacks, the clipboard text, the result re-issued from a stamp, the
+// picker's drive entries and its OK check.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+
+#include "erase/standards.h"
+#include "support/stamp_samples.h"
+#include "ui/folder_picker_model.h"
+#include "ui/report_text.h"
+
+namespace morvane {
+namespace {
+
+bool Has(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
+
+// An empty stamp is a preview: placeholders where the record is empty, the hardware
+// rows left empty; a record's own values replace every placeholder.
+TEST(ReportText, PaintedRowsFallBackOnlyWhereEmpty) {
+    const ReportView preview = BuildReportView(ReportStamp{}, L"2031-01-02 03:04:05");
+    EXPECT_TRUE(preview.failed && Has(preview.details[0].value, L"未発行") && preview.details[1].value == L"2031-01-02 03:04:05");
+    for (const ReportRow& row : preview.hardware) EXPECT_EQ(row.value, L"");
+    const ReportStamp s = testing::SampleReportStamp();
+    const ReportView filled = BuildReportView(s, L"unused");
+    EXPECT_TRUE(!filled.failed && filled.badge != preview.badge);
+    EXPECT_EQ(filled.details[0].value + filled.details[1].value + filled.details[6].value,
+              s.certificateId + s.sanitizationDate + s.sha256Fingerprint);
+    EXPECT_EQ(filled.details[3].value, L"DoD 5220.22-M (3 Pass) (3 Passes)");
+}
+
+TEST(ReportText, ClipboardTextKeepsEmptyFieldsBetweenRules) {
+    ReportStamp s;
+    s.standardName = L"Zero Fill";
+    s.passesCompleted = 1;
+    s.hardware.manufacturer = L"Contoso";
+    s.hardware.storageController = L"NVMe";
+    const std::wstring text = ReportClipboardText(s), rule(72, L'=');
+    EXPECT_EQ(text.rfind(rule + L"\r\n  MORVANE DISK ERASER - SANITIZATION & HARDWARE VERIFICATION REPORT\r\n" + rule +
+                             L"\r\n[Report details]\r\n  Report UUID / ID : \r\n",
+                         0),
+              0u);
+    EXPECT_TRUE(Has(text, L"\r\n  Erasure standard : Zero Fill (1 Passes)\r\n"));
+    EXPECT_TRUE(Has(text, L"\r\n  SHA-256 digest   : \r\n\r\n[Hardware details]\r\n  Manufacturer     : Contoso\r\n"));
+    EXPECT_EQ(text.substr(text.rfind(L"\r\n  Storage")), L"\r\n  Storage control  : NVMe\r\n");
+    EXPECT_EQ(std::count(text.begin(), text.end(), L'\n'), 29);
+}
+
+TEST(ReportText, ResultFromStampKeepsStandardAndMode) {
+    for (std::uint32_t standard = 0; standard < kStandardCount; ++standard) {
+        ReportStamp detected = testing::SampleReportStamp();
+        detected.standardName = StandardName(standard);
+        const EraseResult r = ResultFromStamp(detected, std::nullopt, L"NEW-ID", L"now");
+        EXPECT_EQ(r.job.standard, standard);
+        EXPECT_EQ(r.job.execMode, ExecMode::RealHardwareWrite) << "a stamp read from a disk is a real run";
+    }
+    ReportStamp s;  // a preview: printed as the default standard, not as a real run
+    EXPECT_EQ(ResultFromStamp(s, std::nullopt, L"NEW-ID", L"now").job.execMode, ExecMode::SimulationDryRun);
+    s.failed = false;
+    s.standardName = L"Homemade 9-pass";
+    s.stampStatus = L"x";
+    EraseResult r = ResultFromStamp(s, std::nullopt, L"NEW-ID", L"2031-01-02 03:04:05");
+    EXPECT_EQ(StandardName(r.job.standard) + L" " + r.certificateId + L" " + r.startTime,
+              L"Unknown Standard NEW-ID 2031-01-02 03:04:05");
+    s.stampStatus = L"Simulation / Dry-Run Report Stamp";
+    EXPECT_EQ(ResultFromStamp(s, std::nullopt, L"", L"").job.execMode, ExecMode::SimulationDryRun);
+    DiskInfo disk;
+    disk.sizeBytes = 4096;
+    const EraseResult withDisk = ResultFromStamp(testing::SampleReportStamp(), disk, L"unused", L"unused");
+    EXPECT_EQ(withDisk.certificateId, testing::SampleReportStamp().certificateId);
+    EXPECT_EQ(withDisk.job.disk.sizeBytes, 4096u);
+    EXPECT_EQ(withDisk.stamp.hardware.model, L"Contoso Book 14") << "the reports print the stamp's hardware";
+    const EraseResult noDisk = ResultFromStamp(testing::SampleReportStamp(), std::nullopt, L"", L"");
+    EXPECT_EQ(noDisk.job.disk.model + L"|" + noDisk.job.disk.serialNumber, L"WDC WD10EZEX-08WN4A0|WD-WCC6Y0000001");
+}
+
+TEST(FolderPickerModel, EntriesShowKindLabelFileSystemFreeSpaceAndProposal) {
+    const std::vector<DriveFacts> drives = {
+        {L"C:\\", DRIVE_FIXED, L"Windows", L"NTFS", 0},        {L"D:\\", DRIVE_CDROM, L"", L"", 0},
+        {L"E:\\", DRIVE_REMOVABLE, L"DATA", L"FAT32", 15999001600ull}, {L"x:\\", DRIVE_FIXED, L"Boot", L"NTFS", 1048576},
+        {L"N:\\", DRIVE_REMOTE, L"share", L"NTFS", 0},         {L"Q", DRIVE_FIXED, L"", L"", 0},  // not a root: skipped
+    };
+    const std::vector<std::wstring> expected = {
+        L"C:\\  [ローカル/外付け固定", L"D:\\  [CD/DVD/ISO 読取専用", L"E:\\  ★推奨 [USB/リムーバブル - 書込可能]  Label: DATA (FAT32, 空き: 14.90 GB)",
+        L"x:\\  [WinPE RAMディスク", L"N:\\  [ネットワークドライブ"};
+    const std::vector<DriveEntry> entries = MakeDriveEntries(drives);
+    ASSERT_EQ(entries.size(), expected.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const std::wstring folder = drives[i].root + L"Morvane_Erasure_Logs";
+        EXPECT_EQ(entries[i].text.rfind(expected[i], 0), 0u) << ::testing::PrintToString(entries[i].text);
+        EXPECT_EQ(entries[i].text.substr(entries[i].text.size() - folder.size() - 6), L"  ->  " + folder);
+        EXPECT_EQ(entries[i].suggestion, folder);
+    }
+    EXPECT_TRUE(Has(entries[1].text, L"Label: (なし) (RAW, 空き: 0 B)"));
+}
+
+TEST(FolderPickerModel, OkRefusesFoldersThatCannotKeepEvidence) {
+    const std::vector<DriveFacts> drives = {
+        {L"C:\\", DRIVE_FIXED, L"", L"", 0}, {L"Q:\\", DRIVE_CDROM, L"", L"", 0}, {L"X:\\", DRIVE_FIXED, L"", L"", 0}};
+    // 212 characters: a folder this long still holds the longest certificate file name.
+    const std::wstring longest = L"C:\\" + std::wstring(209, L'a');
+    EXPECT_EQ((longest + L"\\" + std::wstring(29, L'Z') + L"_Certificate.html").size(), std::size_t{MAX_PATH - 1});
+    const std::wstring kRelative = L"相対パスまたは無効なパスです。";
+    const struct {
+        std::wstring typed;
+        bool winPE;
+        std::wstring accepted;  // the accepted path; empty: refused with a warning
+        std::wstring part;      // a part of the refusal's text
+    } cases[] = {
+        {L" \t\r\n", false, L"", kEmptyPathText},
+        {L"Certificates", false, L"", kRelative},
+        {L"C:Certificates", false, L"", kRelative},
+        {L"\\\\server\\share\\logs", false, L"", kRelative},
+        {L"q:\\logs", false, L"", L"理由: Q:\\ は CD/DVD/ISO 読み取り専用ドライブ"},
+        {L"X:\\logs", true, L"", L"理由: X:\\ は WinPE の一時RAMディスク"},
+        {L"X:\\logs", false, L"X:\\logs", L""},
+        {longest + L"b", false, L"", L"212文字以内"},
+        {longest, false, longest, L""},
+        {L"  C:\\Logs\t\r\n", false, L"C:\\Logs", L""},
+        {L"C:\\readonly", false, L"", kNotWritableText},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.typed));
+        std::vector<std::wstring> probed;
+        const FolderVerdict v = CheckChosenFolder(c.typed, drives, c.winPE, [&probed](const std::wstring& folder) {
+            probed.push_back(folder);
+            return folder != L"C:\\readonly";
+        });
+        const bool writeRefusal = c.part == kNotWritableText;
+        EXPECT_EQ(v.accepted, !c.accepted.empty());
+        EXPECT_EQ(v.path, c.accepted);
+        EXPECT_EQ(probed.size(), c.accepted.empty() && !writeRefusal ? 0u : 1u)
+            << "the write test runs only after the path checks passed";
+        EXPECT_TRUE(Has(v.text, c.part)) << ::testing::PrintToString(v.text);
+        if (v.accepted) continue;
+        EXPECT_EQ(v.title, writeRefusal ? std::wstring(kNotWritableTitle) : L"Morvane Disk Eraser");
+        EXPECT_EQ(v.style, static_cast<UINT>(MB_OK | (writeRefusal ? MB_ICONERROR : MB_ICONWARNING)));
+    }
+}
+
+}  // namespace
+}  // namespace morvane
