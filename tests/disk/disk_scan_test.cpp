@@ -1,7 +1,6 @@
-// The scan's decisions from a fake fact source (numbering, descriptor parsing, record
-// defaults, media kinds, drive letters, volume extents), wrong-disk identity, the real
-// Win32 scan under Wine (disks opened with no access rights), the safety classification
-// and the last check before a real write.
+// The scan's decisions on fake facts, wrong-disk identity, the real Win32 scan under Wine
+// (disks opened with no access rights only), the safety classification and the last
+// check before a real write.
 #include <gtest/gtest.h>
 
 #include <algorithm>

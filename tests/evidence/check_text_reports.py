@@ -28,7 +28,6 @@ def problems(golden, stem):
     operator = f"{doc['operatorName']} / {doc['organizationName']}".replace("\r", " ").replace("\n", " ")
     checks = {
         "JSON with LF line ends and a final LF": b"\r" not in raw and raw.endswith(b"}\n"),
-        "JSON numbers": isinstance(doc["elapsedSeconds"], float | int) and type(san["passesPlanned"]) is int,
         f"fingerprint {doc['sha256Fingerprint']} != {digest}": doc["sha256Fingerprint"] == digest,
         "35 log lines, each ending in CR LF, no bare CR or LF":
             len(lines) == 36 and lines[-1] == "" and not any("\n" in l or "\r" in l for l in lines),
