@@ -1,12 +1,17 @@
-// The scan's decisions, driven by a fake fact source: disk numbering, descriptor
-// parsing, model/serial defaults, media-kind rules and drive-letter joining.
+// The scan's decisions on fake facts, wrong-disk identity, the real Win32 scan under Wine
+// (disks opened with no access rights only), the safety classification and the last
+// check before a real write.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 
+#include "disk/disk_identity.h"
 #include "disk/disk_scan.h"
 #include "disk/safety.h"
+#include "disk/write_safety.h"
+#include "support/temp_dir.h"
 
 namespace morvane {
 namespace {
@@ -14,11 +19,9 @@ namespace {
 class FakeSource : public DiskFactSource {
 public:
     SystemDisks system{{0}, true};
-    int bootDisk = -1;
-    int bootQueries = 0;
+    int bootDisk = -1, bootQueries = 0, queries = 0;
     std::map<int, DiskQueryFacts> disks;
     std::vector<VolumeExtents> volumes;
-    std::vector<int> queried;
 
     SystemDisks SystemDiskNumbers() override { return system; }
     int WinPEBootDiskNumber() override {
@@ -26,114 +29,83 @@ public:
         return bootDisk;
     }
     std::optional<DiskQueryFacts> QueryDisk(int number) override {
-        queried.push_back(number);
-        auto it = disks.find(number);
-        if (it == disks.end()) return std::nullopt;
-        return it->second;
+        ++queries;
+        return disks.contains(number) ? std::optional(disks[number]) : std::nullopt;
     }
     std::vector<VolumeExtents> QueryVolumes() override { return volumes; }
 };
 
-DiskQueryFacts SataDisk(std::uint64_t size, bool seekPenalty = true) {
+DiskQueryFacts Facts(std::uint64_t size, std::uint32_t busType = 11) {
     DiskQueryFacts f;
-    f.descriptorOk = true;
-    f.storageBusType = 11;
-    f.vendor = "ATA";
-    f.product = "ST2000DM008";
-    f.revision = "0001";
-    f.serial = "ZFL1ABCD";
-    f.geometryOk = true;
+    f.descriptorOk = f.geometryOk = f.seekPenaltyOk = f.incursSeekPenalty = true;
+    f.storageBusType = busType;
+    f.vendor = "SanDisk ";
+    f.product = "Ultra";
+    f.serial = " 4C53000 ";
     f.diskSize = size;
-    f.bytesPerSector = 512;
-    f.seekPenaltyOk = true;
-    f.incursSeekPenalty = seekPenalty;
     return f;
 }
 
 TEST(DiskScan, ScansNumbers0To31SkippingGapsAndEmptyDisks) {
     FakeSource source;
-    source.disks[0] = SataDisk(1000);
-    source.disks[2] = SataDisk(2000);
-    source.disks[3] = SataDisk(0);  // geometry said 0 bytes: not listed
-    DiskQueryFacts noGeometry = SataDisk(5000);
-    noGeometry.geometryOk = false;  // failed geometry query: size stays 0, not listed
-    source.disks[4] = noGeometry;
-    source.disks[31] = SataDisk(3100);
-    source.disks[32] = SataDisk(3200);  // beyond the scanned range
-
+    source.disks = {{0, Facts(1000)}, {2, Facts(2000)}, {3, Facts(0)}, {4, Facts(5000)}, {31, Facts(1)}, {32, Facts(1)}};
+    source.disks[4].geometryOk = false;  // no geometry: size unknown, not listed
     const auto disks = EnumeratePhysicalDisks(source, false, false);
     ASSERT_EQ(disks.size(), 3u);
-    EXPECT_EQ(disks[0].index, 0);
-    EXPECT_EQ(disks[1].index, 2);
-    EXPECT_EQ(disks[2].index, 31);
     EXPECT_EQ(disks[1].devicePath, L"\\\\.\\PhysicalDrive2");
-    EXPECT_EQ(source.queried.size(), 32u);
-    EXPECT_EQ(source.queried.back(), 31);
+    EXPECT_EQ(disks[2].index, 31);
+    EXPECT_EQ(source.queries, 32);
     EXPECT_EQ(source.bootQueries, 0) << "the boot-medium search runs only under WinPE";
 }
 
-TEST(DiskScan, RecordFromDescriptor) {
-    DiskQueryFacts f = SataDisk(500107862016ULL);
-    const DiskInfo d = BuildDiskRecord(1, f);
-    EXPECT_EQ(d.firmwareRevision, L"0001");
-    EXPECT_EQ(d.busKind, BusSata);
-    EXPECT_EQ(d.mediaKind, MediaHdd);
-    EXPECT_EQ(d.sizeBytes, 500107862016ULL);
-    EXPECT_EQ(d.safety, 1u) << "an unclassified record stays protected";
-
-    struct Case { const char* vendor; const char* product; const char* serial; const wchar_t* model; const wchar_t* sn; };
-    const Case cases[] = {
-        {"  Samsung ", " SSD 870 EVO 1TB ", "ZFL1ABCD", L"Samsung SSD 870 EVO 1TB", L"ZFL1ABCD"},
-        {"", "SSD 870 EVO 1TB", " S1 ", L"SSD 870 EVO 1TB", L"S1"},
-        {"WDC", "", "S1", L"WDC ", L"S1"},  // a trailing blank stays with an empty product
-        {" ", "\t", "   ", L"Generic Physical Disk", L"N/A"},
-    };
-    for (const Case& c : cases) {
-        f.vendor = c.vendor;
-        f.product = c.product;
-        f.serial = c.serial;
-        const DiskInfo r = BuildDiskRecord(1, f);
-        EXPECT_EQ(r.model, c.model) << c.vendor << "|" << c.product;
-        EXPECT_EQ(r.serialNumber, c.sn) << c.serial;
+// A descriptor laid out as Windows returns it, with a distinct string at each offset.
+TEST(DiskScan, ParseDeviceDescriptorReadsEachFieldFromItsOffset) {
+    unsigned char buffer[256] = {};
+    buffer[10] = 1;  // RemovableMedia
+    const char* strings[] = {"Kingston", "DataTraveler", "PMAP", "60A44C413A1C"};
+    for (std::uint32_t i = 0, at = 100; i < 4; ++i, at += 20) {  // vendor, product, revision, serial
+        std::memcpy(buffer + 12 + 4 * i, &at, 4);
+        std::memcpy(buffer + at, strings[i], std::strlen(strings[i]) + 1);
     }
+    buffer[28] = 7;  // USB
+    const DiskQueryFacts f = ParseDeviceDescriptor(buffer, sizeof buffer);
+    EXPECT_TRUE(f.descriptorOk && f.removableMedia);
+    EXPECT_EQ(f.storageBusType, 7u);
+    EXPECT_EQ(f.vendor, "Kingston");
+    EXPECT_EQ(f.product, "DataTraveler");
+    EXPECT_EQ(f.revision, "PMAP");
+    EXPECT_EQ(f.serial, "60A44C413A1C");
+    const DiskInfo d = BuildDiskRecord(1, f);
+    EXPECT_EQ(d.model, L"Kingston DataTraveler");
+    EXPECT_EQ(d.firmwareRevision, L"PMAP");
+    EXPECT_EQ(d.serialNumber, L"60A44C413A1C");
+    // Nothing is read past the returned bytes, and under 40 bytes the descriptor does not count.
+    const DiskQueryFacts cut = ParseDeviceDescriptor(buffer, 125);
+    EXPECT_EQ(cut.product, "DataT");
+    EXPECT_EQ(cut.serial, "");
+    EXPECT_FALSE(ParseDeviceDescriptor(buffer, 39).descriptorOk);
+}
 
-    DiskQueryFacts failed;  // the descriptor query failed
+TEST(DiskScan, RecordDefaultsAndMediaKinds) {
+    DiskQueryFacts failed;  // the descriptor query failed; a geometry sector size of 0 means 512
     failed.geometryOk = true;
     failed.diskSize = 1 << 20;
-    failed.bytesPerSector = 0;  // 0 from the geometry means 512
-    failed.seekPenaltyOk = true;
     const DiskInfo g = BuildDiskRecord(0, failed);
     EXPECT_EQ(g.model, L"Generic Physical Disk");
     EXPECT_EQ(g.serialNumber, L"N/A");
-    EXPECT_EQ(g.busKind, BusUnknown);
     EXPECT_EQ(g.bytesPerSector, 512u);
-    EXPECT_EQ(g.mediaKind, MediaSsd) << "media kind comes from the seek-penalty query";
-}
 
-TEST(DiskScan, MediaKindRules) {
-    struct Case {
-        std::uint32_t busType;
-        bool removable;
-        bool penaltyOk;
-        bool penalty;
-        std::uint32_t media;
-        const char* why;
-    };
+    struct Case { std::uint32_t busType; bool removable, penaltyOk, penalty; std::uint32_t media; const char* why; };
     const Case cases[] = {
         {17, true, true, true, MediaNvmeSsd, "NVMe is NVMe SSD even when removable"},
-        {17, false, false, false, MediaNvmeSsd, "NVMe without seek penalty answer"},
         {11, true, true, false, MediaRemovable, "removable flag wins over seek penalty"},
         {12, false, true, true, MediaRemovable, "SD card"},
-        {13, false, true, false, MediaRemovable, "MMC"},
-        {7, false, false, false, MediaRemovable, "USB without seek-penalty property"},
+        {7, false, false, false, MediaRemovable, "USB without seek-penalty answer"},
         {7, false, true, false, MediaSsd, "USB SSD answering the query"},
-        {11, false, false, false, MediaHdd, "SATA without seek-penalty property"},
-        {11, false, true, true, MediaHdd, "spinning SATA"},
-        {11, false, true, false, MediaSsd, "SATA SSD"},
+        {11, false, false, false, MediaHdd, "SATA without seek-penalty answer"},
     };
     for (const Case& c : cases) {
-        DiskQueryFacts f = SataDisk(1 << 30);
-        f.storageBusType = c.busType;
+        DiskQueryFacts f = Facts(1 << 30, c.busType);
         f.removableMedia = c.removable;
         f.seekPenaltyOk = c.penaltyOk;
         f.incursSeekPenalty = c.penalty;
@@ -141,113 +113,43 @@ TEST(DiskScan, MediaKindRules) {
     }
 }
 
-TEST(DiskScan, ParseDeviceDescriptorStaysInsideReturnedBytes) {
-    unsigned char buffer[1024] = {};
-    auto put32 = [&](std::size_t at, std::uint32_t v) { std::memcpy(buffer + at, &v, 4); };
-    buffer[10] = 1;       // RemovableMedia
-    put32(12, 100);       // vendor
-    put32(16, 110);       // product
-    put32(20, 0);         // no revision
-    put32(24, 200);       // serial beyond the returned bytes
-    put32(28, 7);         // USB
-    std::memcpy(buffer + 100, "Kingston", 9);
-    std::memcpy(buffer + 110, "DataTraveler", 13);
-    std::memcpy(buffer + 200, "SERIAL", 7);
-
-    DiskQueryFacts f = ParseDeviceDescriptor(buffer, 150);
-    EXPECT_TRUE(f.descriptorOk);
-    EXPECT_TRUE(f.removableMedia);
-    EXPECT_EQ(f.storageBusType, 7u);
-    EXPECT_EQ(f.vendor, "Kingston");
-    EXPECT_EQ(f.product, "DataTraveler");
-    EXPECT_EQ(f.revision, "");
-    EXPECT_EQ(f.serial, "");
-
-    // A string without terminator inside the returned bytes is cut at their end.
-    EXPECT_EQ(ParseDeviceDescriptor(buffer, 115).product, "DataT");
-    // Fewer than 40 bytes: the descriptor does not count.
-    EXPECT_FALSE(ParseDeviceDescriptor(buffer, 39).descriptorOk);
-}
-
-TEST(DiskScan, DriveLettersJoinedPerExtent) {
+TEST(DiskScan, DriveLettersJoinedPerExtentAndWinPEBootMedium) {
     FakeSource source;
-    source.system = {{5}, true};
-    source.disks[0] = SataDisk(1000);
-    source.disks[1] = SataDisk(2000);
-    source.disks[2] = SataDisk(3000);
-    source.disks[3] = SataDisk(4000);  // no volume at all
-    source.volumes = {
-        {L"C:\\", {0}},
-        {L"D:\\", {0}},
-        {L"E:\\", {1, 1}},  // two extents on one disk: appended twice
-        {L"F:\\", {1, 2}},  // a volume spanning two disks
-        {L"G:\\", {9}},     // a disk that is not listed
-    };
-    const auto disks = EnumeratePhysicalDisks(source, false, false);
+    source.bootDisk = 1;
+    for (int n = 0; n < 4; ++n) source.disks[n] = Facts(1000, n == 1 ? 7 : 11);
+    source.volumes = {{L"C:\\", {0}}, {L"D:\\", {0}}, {L"E:\\", {1, 1}}, {L"F:\\", {1, 2}}, {L"G:\\", {9}}};
+    const auto disks = EnumeratePhysicalDisks(source, true, false);
     ASSERT_EQ(disks.size(), 4u);
     EXPECT_EQ(disks[0].driveLetters, L"C:, D:");
     EXPECT_EQ(disks[1].driveLetters, L"E:, E:, F:");
     EXPECT_EQ(disks[2].driveLetters, L"F:");
     EXPECT_EQ(disks[3].driveLetters, L"(未割当/マウントなし)");
-    EXPECT_EQ(disks[3].safety, InternalLocked) << "the placeholder is not a C: drive";
-}
-
-TEST(DiskScan, WinPEScanAsksForBootMedium) {
-    FakeSource source;
-    source.bootDisk = 1;
-    source.disks[0] = SataDisk(1000);
-    source.disks[1] = SataDisk(2000);
-    source.disks[1].storageBusType = 7;
-    source.volumes = {{L"C:\\", {0}}, {L"X:\\", {1}}};
-    const auto disks = EnumeratePhysicalDisks(source, true, false);
-    ASSERT_EQ(disks.size(), 2u);
-    EXPECT_EQ(source.bootQueries, 1);
     EXPECT_EQ(disks[0].safety, Erasable) << "under WinPE the installed Windows disk is erasable";
     EXPECT_EQ(disks[1].safety, WinPEBootMedium);
 }
 
 TEST(DiskScan, VolumeExtentsQueryGrowsUntilEveryExtentFits) {
-    // A VOLUME_DISK_EXTENTS answer for a volume on disks 0, 2 and 7.
-    std::vector<unsigned char> answer(8 + 3 * 24, 0);
-    const std::uint32_t numbers[] = {0, 2, 7};
-    answer[0] = 3;
-    for (int i = 0; i < 3; ++i) std::memcpy(answer.data() + 8 + i * 24, &numbers[i], 4);
+    std::vector<unsigned char> answer(8 + 3 * 24, 0);  // VOLUME_DISK_EXTENTS on disks 0, 2, 7
     const std::vector<std::uint32_t> all{0, 2, 7};
-    EXPECT_EQ(ParseDiskExtentNumbers(answer.data(), answer.size()), all);
+    answer[0] = 3;
+    for (int i = 0; i < 3; ++i) answer[8 + i * 24] = static_cast<unsigned char>(all[i]);
     EXPECT_FALSE(ParseDiskExtentNumbers(answer.data(), answer.size() - 1)) << "last extent cut short";
-    EXPECT_FALSE(ParseDiskExtentNumbers(answer.data(), 7));
-
-    // Like Windows: a buffer too small fails with "more data" and the count in its header.
+    // Like Windows: a buffer too small fails with "more data", with or without the count.
     std::vector<std::size_t> sizes;
-    bool announceCount = true;
-    const ExtentsIoctl spanned = [&](unsigned char* buffer, std::size_t size, std::size_t& returned, bool& moreData) {
+    bool announceCount = true, fits = true;
+    const ExtentsIoctl ioctl = [&](unsigned char* buffer, std::size_t size, std::size_t& returned, bool& moreData) {
         sizes.push_back(size);
-        if (size < answer.size()) {
-            if (announceCount) std::memcpy(buffer, answer.data(), 4);
-            moreData = true;
-            return false;
-        }
-        std::memcpy(buffer, answer.data(), answer.size());
-        returned = answer.size();
-        return true;
+        moreData = !fits || size < answer.size();
+        returned = moreData ? 0 : answer.size();
+        std::memcpy(buffer, answer.data(), moreData ? (announceCount ? 4 : 0) : answer.size());
+        return !moreData;
     };
-    EXPECT_EQ(QueryVolumeExtents(spanned), all);
+    EXPECT_EQ(QueryVolumeExtents(ioctl), all);
     EXPECT_EQ(sizes, (std::vector<std::size_t>{32, 80}));
-    sizes.clear();
-    announceCount = false;  // without a count the buffer still grows
-    EXPECT_EQ(QueryVolumeExtents(spanned), all);
-    EXPECT_EQ(sizes, (std::vector<std::size_t>{32, 64, 128}));
-
-    const ExtentsIoctl failing = [](unsigned char*, std::size_t, std::size_t&, bool& moreData) {
-        moreData = false;
-        return false;
-    };
-    const ExtentsIoctl neverFits = [](unsigned char*, std::size_t, std::size_t&, bool& moreData) {
-        moreData = true;
-        return false;
-    };
-    EXPECT_FALSE(QueryVolumeExtents(failing));
-    EXPECT_FALSE(QueryVolumeExtents(neverFits)) << "the growth is bounded";
+    announceCount = false;  // without the count the buffer still grows
+    EXPECT_EQ(QueryVolumeExtents(ioctl), all);
+    fits = false;
+    EXPECT_FALSE(QueryVolumeExtents(ioctl)) << "the growth is bounded";
 }
 
 // A system volume spanning disks protects every one of them; when the system volumes
@@ -255,33 +157,149 @@ TEST(DiskScan, VolumeExtentsQueryGrowsUntilEveryExtentFits) {
 TEST(DiskScan, SpannedOrUnreadableSystemVolume) {
     using Answer = std::optional<std::vector<std::uint32_t>>;
     const Answer spanned{{0, 2}}, windowsDir{{2, 3}}, failed, none{std::vector<std::uint32_t>{}};
-    const SystemDisks both = SystemDisksFrom(std::vector<Answer>{spanned, windowsDir});
-    EXPECT_TRUE(both.resolved);
-    EXPECT_EQ(both.numbers, (std::vector<std::uint32_t>{0, 2, 3}));
+    EXPECT_EQ(SystemDisksFrom(std::vector<Answer>{spanned, windowsDir}).numbers, (std::vector<std::uint32_t>{0, 2, 3}));
     for (const auto& answers : {std::vector<Answer>{spanned, failed}, std::vector<Answer>{none}, std::vector<Answer>{}}) {
         const SystemDisks unknown = SystemDisksFrom(answers);
         EXPECT_FALSE(unknown.resolved);
         EXPECT_EQ(unknown.numbers, std::vector<std::uint32_t>{0});
     }
-
     FakeSource source;
-    for (int n = 0; n < 4; ++n) source.disks[n] = SataDisk(1000);
-    source.disks[4] = SataDisk(1000);
-    source.disks[4].storageBusType = 7;  // a USB stick
-    const auto statuses = [&] {
+    for (int n = 0; n < 5; ++n) source.disks[n] = Facts(1000, n == 4 ? 7 : 11);  // disk 4: a USB stick
+    const auto statuses = [&](const Answer& answer) {
+        source.system = SystemDisksFrom(std::vector<Answer>{answer});
         std::vector<std::uint32_t> out;
         for (const DiskInfo& d : EnumeratePhysicalDisks(source, false, true)) out.push_back(d.safety);
         return out;
     };
-    source.system = SystemDisksFrom(std::vector<Answer>{spanned});
-    EXPECT_EQ(statuses(), (std::vector<std::uint32_t>{SystemDisk, InternalUnlocked, SystemDisk, InternalUnlocked, Erasable}));
-    source.system = SystemDisksFrom(std::vector<Answer>{failed});
-    EXPECT_EQ(statuses(), (std::vector<std::uint32_t>{SystemDisk, InternalLocked, InternalLocked, InternalLocked, Erasable}));
+    EXPECT_EQ(statuses(spanned), (std::vector<std::uint32_t>{SystemDisk, InternalUnlocked, SystemDisk, InternalUnlocked, Erasable}));
+    EXPECT_EQ(statuses(failed), (std::vector<std::uint32_t>{SystemDisk, InternalLocked, InternalLocked, InternalLocked, Erasable}));
 }
 
-TEST(DiskScan, RemovableDriveEntry) {
-    EXPECT_EQ(FormatRemovableDriveEntry(L"E:\\", L"DATA", 16000000000ULL), L"E: [DATA - 14.90 GB]");
-    EXPECT_EQ(FormatRemovableDriveEntry(L"F:\\", L"", 0), L"F: [USB Drive - 0 B]");
+TEST(DiskIdentity, EveryFieldMustMatchExactly) {
+    const DiskQueryFacts facts = Facts(15931539456ULL, 7);
+    const auto identity = IdentityFromFacts(facts, 42);
+    ASSERT_TRUE(identity.has_value());
+    EXPECT_TRUE(SameDiskIdentity(IdentityOfRecord(BuildDiskRecord(3, facts)), *identity));
+    EXPECT_EQ(identity->sizeBytes, 15931539456ULL) << "a device's geometry wins over a file size";
+    const DiskIdentity chosen{L"SanDisk Ultra", L"4C53000", 15931539456ULL};
+    EXPECT_TRUE(SameDiskIdentity(chosen, *identity));
+    EXPECT_FALSE(SameDiskIdentity(chosen, {L"SanDisk Ultra Fit", L"4C53000", 15931539456ULL}));
+    EXPECT_FALSE(SameDiskIdentity(chosen, {L"SanDisk Ultra", L"4C53001", 15931539456ULL}));
+    EXPECT_FALSE(SameDiskIdentity(chosen, {L"SanDisk Ultra", L"4C53000", 15931539457ULL}));
+    EXPECT_FALSE(SameDiskIdentity(chosen, {L"sandisk ultra", L"4C53000", 15931539456ULL}));
+}
+
+TEST(DiskIdentity, RealQueryOfAnImageFile) {
+    testing::TempDir dir;
+    DiskInfo record;
+    record.devicePath = dir.file(L"disk.img");
+    record.model = L"Generic Physical Disk";
+    record.serialNumber = L"N/A";
+    record.sizeBytes = 3 * 1048576;
+    ASSERT_TRUE(testing::CreateImageFile(record.devicePath, record.sizeBytes));
+    EXPECT_TRUE(DiskIdentityUnchanged(record, nullptr));
+    ASSERT_TRUE(testing::CreateImageFile(record.devicePath, 4 * 1048576));
+    EXPECT_FALSE(DiskIdentityUnchanged(record, nullptr)) << "the file grew since the record was made";
+    EXPECT_FALSE(QueryDiskIdentity(dir.file(L"missing.img")).has_value());
+    EXPECT_FALSE(QueryDiskIdentity(dir.path().wstring()).has_value()) << "a folder is no disk";
+}
+
+// Wine may list no disk at all, so what is checked must hold on any machine: C: is a
+// drive, the system-disk lookup never comes back empty (that would unlock every
+// internal disk), and a listed disk holding C: is protected.
+TEST(LiveScan, MachineAnswersAreUsable) {
+    EXPECT_FALSE(IsWinPE()) << "under Wine the system directory is on C:";
+    const auto roots = LogicalDriveRoots();
+    EXPECT_NE(std::find(roots.begin(), roots.end(), L"C:\\"), roots.end());
+    EXPECT_FALSE(QuerySystemDisks().numbers.empty());
+    for (const DiskInfo& d : EnumeratePhysicalDisks(false, false)) {
+        EXPECT_NE(d.sizeBytes, 0u);
+        EXPECT_TRUE(d.driveLetters.find(L"C:") == std::wstring::npos || d.safety == SystemDisk) << d.index;
+    }
+}
+
+DiskInfo Disk(int index, std::uint32_t bus, std::uint32_t media, const wchar_t* letters) {
+    DiskInfo d;
+    d.index = index;
+    d.busKind = bus;
+    d.mediaKind = media;
+    d.driveLetters = letters;
+    return d;
+}
+
+TEST(ClassifyDisks, Table) {
+    struct Row { const char* name; DiskInfo disk; bool winPE, unlock; int bootDisk; std::uint32_t status; };
+    const Row rows[] = {
+        {"system disk by number, unlocked", Disk(0, BusSata, MediaSsd, L""), false, true, -1, SystemDisk},
+        {"USB disk holding C:", Disk(3, BusUsb, MediaRemovable, L"C:"), false, false, -1, SystemDisk},
+        {"lower-case c: anywhere in the list", Disk(2, BusSata, MediaHdd, L"D:, c:"), false, true, -1, SystemDisk},
+        {"unresolved system volume: disk 0 even on USB", Disk(0, BusUsb, MediaRemovable, L"E:"), false, false, -1, SystemDisk},
+        {"internal NVMe locked", Disk(1, BusNvme, MediaNvmeSsd, L"D:"), false, false, -1, InternalLocked},
+        {"internal NVMe unlocked", Disk(1, BusNvme, MediaNvmeSsd, L"D:"), false, true, -1, InternalUnlocked},
+        {"NVMe in a USB enclosure", Disk(1, BusUsb, MediaNvmeSsd, L"E:"), false, false, -1, Erasable},
+        {"SD card", Disk(1, BusSdCard, MediaSsd, L""), false, false, -1, Erasable},
+        {"SATA with removable media", Disk(1, BusSata, MediaRemovable, L""), false, false, -1, Erasable},
+        {"unknown bus is internal", Disk(1, BusUnknown, MediaHdd, L""), false, true, -1, InternalUnlocked},
+        {"WinPE: boot medium", Disk(1, BusUsb, MediaRemovable, L"X:"), true, false, 1, WinPEBootMedium},
+        {"WinPE: installed Windows disk", Disk(0, BusSata, MediaSsd, L"C:"), true, false, 1, Erasable},
+        {"WinPE: internal disk, unlock ignored", Disk(2, BusNvme, MediaNvmeSsd, L"D:"), true, true, 1, Erasable},
+        {"WinPE without boot medium: C: disk", Disk(0, BusSata, MediaSsd, L"C:"), true, false, -1, Erasable},
+    };
+    for (const Row& row : rows) {
+        std::vector<DiskInfo> disks{row.disk};
+        ClassifyDisks(disks, row.winPE, row.unlock, 0, row.bootDisk);
+        EXPECT_EQ(disks[0].safety, row.status) << row.name;
+        EXPECT_FALSE(disks[0].safetyDescription.empty()) << row.name;
+    }
+    // Empty letters get their placeholder before the C: check, which it must not match.
+    std::vector<DiskInfo> disks{Disk(1, BusSata, MediaHdd, L"")};
+    ClassifyDisks(disks, false, false, 0, -1);
+    EXPECT_EQ(disks[0].driveLetters, L"(未割当/マウントなし)");
+    EXPECT_EQ(disks[0].safety, InternalLocked);
+    for (std::uint32_t s = 0; s < 8; ++s) EXPECT_EQ(IsErasableForRealWrite(s), s == Erasable || s == InternalUnlocked) << s;
+    EXPECT_FALSE(IsErasableForRealWrite(DiskInfo{}.safety)) << "a fresh record must be protected";
+}
+
+// The decision inside the guarded open: the record must allow the write, and so must
+// the disk classified against the running machine with the operator's unlock.
+TEST(RealWriteAllowed, RecordAndRealMachineMustBothAllow) {
+    SafetyEnvironment windows;
+    windows.systemDisks = {{0}, true};
+    windows.volumes = {{L"C:\\", {0, 3}}, {L"D:\\", {1}}};  // C: is mirrored onto disk 3
+    SafetyEnvironment unknown = windows;
+    unknown.systemDisks.resolved = false;
+    SafetyEnvironment winPE = windows;
+    winPE.winPE = true;
+    winPE.bootMediumDisk = 4;
+    const auto record = [](const wchar_t* path, int index, std::uint32_t bus, std::uint32_t safety, const wchar_t* letters = L"") {
+        DiskInfo d = Disk(index, bus, bus == BusUsb ? MediaRemovable : MediaHdd, letters);
+        d.devicePath = path;
+        d.safety = safety;
+        return d;
+    };
+    const wchar_t* image = L"C:\\images\\disk.img";
+    struct Case { const char* what; DiskInfo disk; const SafetyEnvironment* environment; bool unlock, allowed; };
+    const Case cases[] = {
+        {"unlocked internal disk", record(L"\\\\.\\PhysicalDrive1", 1, BusSata, InternalUnlocked), &windows, true, true},
+        {"record unlocked, operator did not", record(L"\\\\.\\PhysicalDrive1", 1, BusSata, InternalUnlocked), &windows, false, false},
+        {"record from the WinPE simulation: system disk", record(L"\\\\.\\PhysicalDrive0", 0, BusUsb, Erasable), &windows, true, false},
+        {"real letters put C: on disk 3", record(L"\\\\.\\PhysicalDrive3", 3, BusUsb, Erasable), &windows, true, false},
+        {"record number and path disagree", record(L"\\\\.\\PhysicalDrive2", 1, BusUsb, Erasable), &windows, true, false},
+        {"verbatim form, lower case", record(L"\\\\?\\physicaldrive2", 2, BusUsb, Erasable), &windows, false, true},
+        {"forward slashes", record(L"//./PhysicalDrive0", 0, BusUsb, Erasable), &windows, true, false},
+        {"a volume path", record(L"\\\\.\\D:", 5, BusUsb, Erasable), &windows, true, false},
+        {"stricter record wins", record(L"\\\\.\\PhysicalDrive2", 2, BusUsb, InternalLocked), &windows, true, false},
+        {"image numbered like the system disk", record(image, 0, BusUsb, Erasable), &windows, true, false},
+        {"unnumbered USB image", record(image, -1, BusUsb, Erasable), &windows, false, true},
+        {"image holding C:", record(image, -1, BusUsb, Erasable, L"C:"), &windows, true, false},
+        {"internal image, locked", record(image, -1, BusSata, Erasable), &windows, false, false},
+        {"internal image, unlocked", record(image, -1, BusSata, InternalUnlocked), &windows, true, true},
+        {"unknown system disks lock internal disks", record(L"\\\\.\\PhysicalDrive1", 1, BusSata, InternalUnlocked), &unknown, true, false},
+        {"unknown system disks leave USB alone", record(L"\\\\.\\PhysicalDrive2", 2, BusUsb, Erasable), &unknown, false, true},
+        {"WinPE: installed system disk", record(L"\\\\.\\PhysicalDrive0", 0, BusSata, Erasable), &winPE, false, true},
+        {"WinPE: its boot stick", record(L"\\\\.\\PhysicalDrive4", 4, BusUsb, Erasable), &winPE, false, false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(RealWriteAllowed(c.disk, *c.environment, c.unlock), c.allowed) << c.what;
 }
 
 }  // namespace

@@ -19,12 +19,10 @@ public:
         wchar_t base[MAX_PATH] = {};
         ::GetTempPathW(MAX_PATH, base);
         static unsigned counter = 0;
-        for (;;) {
-            path_ = std::filesystem::path(base) /
-                    (L"morvane_test_" + std::to_wstring(::GetCurrentProcessId()) + L"_" +
-                     std::to_wstring(++counter));
-            if (std::filesystem::create_directories(path_)) break;
-        }
+        do {
+            path_ = std::filesystem::path(base) / (L"morvane_test_" + std::to_wstring(::GetCurrentProcessId()) +
+                                                   L"_" + std::to_wstring(++counter));
+        } while (!std::filesystem::create_directories(path_));
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -41,8 +39,8 @@ private:
 
 // Creates (or truncates) a file of `size` bytes, sparse where the filesystem allows.
 inline bool CreateImageFile(const std::wstring& path, std::uint64_t size) {
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     DWORD ignored = 0;
     ::DeviceIoControl(file.get(), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
@@ -51,29 +49,23 @@ inline bool CreateImageFile(const std::wstring& path, std::uint64_t size) {
     return ::SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) && ::SetEndOfFile(file.get());
 }
 
+// Up to `count` bytes from `offset`; empty when the file cannot be read or is shorter.
 inline std::vector<unsigned char> ReadFileBytes(const std::wstring& path, std::uint64_t offset = 0,
                                                 std::size_t count = SIZE_MAX) {
-    std::ifstream in(std::filesystem::path(path), std::ios::binary);
-    std::vector<unsigned char> bytes;
-    if (!in) return bytes;
-    in.seekg(0, std::ios::end);
-    const std::uint64_t size = static_cast<std::uint64_t>(in.tellg());
-    if (offset >= size) return bytes;
-    const std::uint64_t available = size - offset;
-    const std::size_t n = count < available ? count : static_cast<std::size_t>(available);
-    bytes.resize(n);
+    std::ifstream in(std::filesystem::path(path), std::ios::binary | std::ios::ate);
+    const std::uint64_t size = in ? static_cast<std::uint64_t>(in.tellg()) : 0;
+    if (offset >= size) return {};
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(count < size - offset ? count : size - offset));
     in.seekg(static_cast<std::streamoff>(offset));
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(n));
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return bytes;
 }
 
+// UTF-8 of the whole text, for test messages.
 inline std::string Narrow(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                        nullptr, 0, nullptr, nullptr);
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<std::size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                          nullptr, nullptr);
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
     return out;
 }
 

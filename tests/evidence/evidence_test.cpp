@@ -1,0 +1,184 @@
+// The evidence: three fixed results saved and compared with files and digests made by
+// hand (the files are copied beside the test executable at configure time); file names,
+// failure paths, what those files do not pin (other badges, control characters, forged
+// audit-log lines), and certificate IDs.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <limits>
+#include <string>
+
+#include "common/win32.h"
+#include "evidence/certificate_id.h"
+#include "evidence/certificate_set.h"
+#include "evidence/html_certificate.h"
+#include "evidence/report_fixtures.h"
+#include "evidence/text_reports.h"
+#include "support/temp_dir.h"
+
+namespace morvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string FileText(const std::wstring& path) {
+    const std::vector<unsigned char> bytes = testing::ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+std::ptrdiff_t FileCount(const fs::path& folder) {
+    std::error_code ec;
+    return std::distance(fs::directory_iterator(folder, ec), fs::directory_iterator());
+}
+
+// Saving writes the result as recorded (ID and digest untouched, folders created) in
+// the three expected files; saving again rewrites the same bytes.
+TEST(GoldenReports, SavedFilesMatchHandWrittenFiles) {
+    wchar_t exe[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    const fs::path golden = fs::path(exe).parent_path() / L"golden" / L"evidence";
+    const struct { const wchar_t* stem; EraseResult (*make)(); const wchar_t* digest; } cases[] = {
+        {L"completed_real", &testing::CompletedRealResult, testing::kCompletedRealDigest},
+        {L"cancelled_sim", &testing::CancelledSimulationResult, testing::kCancelledSimDigest},
+        {L"skipped_real", &testing::SkippedVerificationRealResult, testing::kSkippedRealDigest},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Narrow(c.stem));
+        testing::TempDir dir;
+        EraseResult result = c.make();
+        EXPECT_EQ(ComputeFingerprint(result), c.digest);
+        result.job.outputFolder = dir.file(L"nested\\deeper");
+        for (int round = 0; round < 2; ++round) {
+            ASSERT_TRUE(SaveCertificateSet(result, {}));
+            const std::pair<const std::wstring*, const wchar_t*> files[] = {
+                {&result.htmlPath, L"_Certificate.html"}, {&result.auditLogPath, L"_AuditLog.txt"},
+                {&result.jsonPath, L"_Report.json"}};
+            for (const auto& [path, suffix] : files) {
+                const std::string expected = FileText((golden / (std::wstring(c.stem) + suffix)).wstring());
+                EXPECT_EQ(expected, FileText(*path)) << testing::Narrow(*path);  // gtest prints a line diff
+            }
+        }
+    }
+}
+
+TEST(CertificateSet, FileNamesCannotLeaveTheFolder) {
+    EXPECT_EQ(CertificateFileStem(L"a/b:c*d?e\"f<g>h|i\tj"), L"a_b_c_d_e_f_g_h_i_j");
+    testing::TempDir dir;  // a tampered ID
+    EraseResult r = testing::CancelledSimulationResult();
+    r.certificateId = L"..\\escaped";
+    r.job.outputFolder = dir.file(L"out");
+    ASSERT_TRUE(SaveCertificateSet(r, {}));
+    EXPECT_EQ(r.htmlPath, dir.file(L"out") + L"\\.._escaped_Certificate.html");
+    EXPECT_EQ(FileCount(dir.path()), 1);
+}
+
+// Disabled: nothing written, no paths. Unwritable folders: every file tried and logged,
+// no paths, false.
+TEST(CertificateSet, DisabledOrUnwritable) {
+    testing::TempDir dir;
+    ASSERT_TRUE(testing::CreateImageFile(dir.file(L"plain.bin"), 16));
+    for (const std::wstring& folder : {dir.path().wstring(), dir.file(L"plain.bin\\sub"), dir.file(L"bad<name>|folder")}) {
+        SCOPED_TRACE(testing::Narrow(folder));
+        const bool disabled = folder == dir.path().wstring();
+        EraseResult r = testing::CompletedRealResult();
+        r.htmlPath = L"stale";
+        r.job.certificatesDisabled = disabled ? 1 : 0;
+        r.job.outputFolder = folder;
+        std::vector<std::wstring> log;
+        EXPECT_EQ(SaveCertificateSet(r, [&log](const std::wstring& line) { log.push_back(line); }), disabled);
+        EXPECT_TRUE(r.htmlPath.empty() && r.auditLogPath.empty() && r.jsonPath.empty());
+        EXPECT_EQ(log.size(), disabled ? 0u : 3u);
+        EXPECT_EQ(FileCount(dir.path()), 1) << "only plain.bin";
+    }
+}
+
+// The whole text replaces the file; an embedded NUL neither cuts the file short nor
+// ends the digest's input early (the status is the last field it covers).
+TEST(WriteUtf8File, WholeTextOrFailure) {
+    testing::TempDir dir;
+    const std::wstring path = dir.file(L"out.txt");
+    ASSERT_TRUE(WriteUtf8File(path, L"long previous content that must not survive"));
+    ASSERT_TRUE(WriteUtf8File(path, std::wstring(L"ab\0c秒\0", 6)));
+    EXPECT_EQ(FileText(path), std::string("ab\0c\xE7\xA7\x92\0", 8));
+    EXPECT_FALSE(WriteUtf8File(dir.file(L"missing\\out.txt"), L"x"));
+    EraseResult completed = testing::CompletedRealResult();
+    completed.job.disk.model = std::wstring(L"Disk\0Hidden", 11);
+    EraseResult failed = completed;
+    failed.status = JobStatus::Failed;
+    EXPECT_NE(ComputeFingerprint(completed), ComputeFingerprint(failed));
+}
+
+std::size_t Count(const std::wstring& text, const std::wstring& needle) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(needle); at != std::wstring::npos; at = text.find(needle, at + 1)) ++n;
+    return n;
+}
+
+// "VERIFIED" only for a real write whose read-back passed; a dry run says it erased
+// nothing. The badge colour lives only in its style rule.
+TEST(HtmlCertificate, BadgeByOutcome) {
+    const struct { JobStatus status; ExecMode mode; const wchar_t* text; const wchar_t* colour; } cases[] = {
+        {JobStatus::Completed, ExecMode{7}, L"COMPLETED & VERIFIED (完全消去済)", L"#10b981"},
+        {JobStatus::Completed, ExecMode::SimulationDryRun, L"SIMULATION ONLY - NOT ERASED (シミュレーション・未消去)", L"#94a3b8"},
+        {JobStatus{99}, ExecMode::RealHardwareWrite, L"FAILED (エラー終了)", L"#ef4444"},
+    };
+    for (const auto& c : cases) {
+        EraseResult r = testing::CompletedRealResult();
+        r.status = c.status;
+        r.job.execMode = c.mode;
+        const std::wstring page = BuildHtmlCertificate(r);
+        EXPECT_EQ(Count(page, std::wstring(L"<div class=\"badge\">") + c.text + L"</div>"), 1u) << ValueOf(c.status);
+        EXPECT_EQ(Count(page, std::wstring(L".badge { background: ") + c.colour + L";"), 1u) << ValueOf(c.status);
+        EXPECT_EQ(Count(page, c.colour), 1u) << ValueOf(c.status);
+    }
+}
+
+TEST(TextReports, JsonControlCharactersAndOddNumbers) {
+    EXPECT_EQ(EscapeJson(L"a\tb\bc\fd\x01y\x1fz/\x7f"), L"a\\tb\\bc\\fd\\u0001y\\u001fz/\x7f");
+    EXPECT_EQ(FormatJsonNumber(std::numeric_limits<double>::quiet_NaN()), L"0") << "would break the document";
+    EXPECT_EQ(FormatJsonNumber(std::numeric_limits<double>::infinity()), L"0");
+}
+
+// A line break inside any value cannot start a line of its own in the audit log, and
+// any non-zero mode is a real write.
+TEST(TextReports, AuditLogLinesCannotBeForged) {
+    for (const wchar_t* br : {L"\r", L"\n", L"\x2028", L"\x85", L"\v"}) {
+        EraseResult r = testing::CompletedRealResult();
+        r.verificationResult = L"SKIPPED (検証なし設定)";
+        r.job.organizationName = std::wstring(L"Org") + br + L"  Verification Result: PASSED";
+        r.job.execMode = ExecMode{7};
+        const std::wstring log = BuildAuditLog(r);
+        EXPECT_EQ(Count(log, L"\r\n"), 35u);
+        EXPECT_EQ(Count(log, L"\n") + Count(log, L"\r"), 70u) << "no bare CR or LF";
+        EXPECT_EQ(Count(log, L"\r\n  Operator / Org     : 山田 太郎 / Org   Verification Result: PASSED\r\n"), 1u);
+        EXPECT_EQ(Count(log, L"\r\n  Verification Result: SKIPPED (検証なし設定)\r\n"), 1u);
+        EXPECT_EQ(Count(log, L"\r\n  Execution Mode     : Physical Hardware Erase\r\n"), 1u);
+    }
+}
+
+TEST(CertificateId, FormatsAreZeroPadded) {
+    EXPECT_EQ(FormatCertificateId({2025, 3, 7, 9, 5, 2}, {0x0A, 0xB0, 0x00, 0xFF}), L"ZOLT-20250307-090502-0AB000FF");
+    EXPECT_EQ(FormatTimestamp({2025, 3, 7, 9, 5, 2}), L"2025-03-07 09:05:02");
+    EXPECT_EQ(FormatCertificateId({987, 12, 31, 23, 59, 58}, {}), L"ZOLT-09871231-235958-00000000");
+}
+
+// A new ID carries the digits of the local timestamp taken with it and four random bytes.
+TEST(CertificateId, NewIdsDifferInTheRandomPart) {
+    std::wstring stamp, first, second;
+    for (int attempt = 0; attempt < 5 && (stamp.empty() || stamp != LocalTimestamp()); ++attempt) {
+        stamp = LocalTimestamp();  // retried across a second boundary
+        first = MakeCertificateId();
+        second = MakeCertificateId();
+    }
+    std::wstring digits = stamp;
+    std::erase_if(digits, [](wchar_t c) { return c < L'0' || c > L'9'; });
+    EXPECT_EQ(first.substr(0, 21), L"ZOLT-" + digits.substr(0, 8) + L"-" + digits.substr(8) + L"-");
+    ASSERT_EQ(second.size(), 29u);
+    EXPECT_EQ(second.find_first_not_of(L"0123456789ABCDEF", 21), std::wstring::npos);
+    // Equal random parts happen once in 2^32; all-zero means the generator failed.
+    EXPECT_NE(first.substr(21), second.substr(21));
+    EXPECT_NE(second.substr(21), L"00000000");
+}
+
+}  // namespace
+}  // namespace morvane
