@@ -1,5 +1,5 @@
 // The erase job end to end on image-file "disks": every standard for real, and every
-// refusal, interruption and special case with its verdict, stamp state and evidence.
+// refusal, interruption and other outcome with its verdict, stamp state and evidence.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -171,7 +171,7 @@ TEST_F(EraseJobTest, ProtectedOrChangedDisksAreRefusedBeforeAnythingIsTouched) {
         const EraseResult r = Run(job);
         EXPECT_TRUE(r.status == JobStatus::Failed && r.diskStampStatus == L"NOT STAMPED" && r.elapsedSeconds == 0.0);
         EXPECT_EQ(r.verificationResult, c.identity ? L"BLOCKED: DISK IDENTITY CHANGED" : L"BLOCKED BY SAFETY GUARD");
-        EXPECT_EQ(r.message, c.identity ? kDiskIdentityChangedMessage : L"安全保護ロックされているディスクのため、実機消去をブロックしました。");
+        EXPECT_TRUE(c.identity ? r.message == kDiskIdentityChangedMessage : r.message.find(L"安全保護ロック") != std::wstring::npos);
         EXPECT_EQ(logs, (std::vector<std::wstring>{L"[CRITICAL SAFETY] " + r.message}));
         EXPECT_TRUE(testing::ReadFileBytes(image) == before && lockCalls == 0 && collections == 0 && CertificateFileCount() == 0);
     }
@@ -243,8 +243,8 @@ TEST_F(EraseJobTest, UnwritableOrDisabledEvidenceAndAnEmptyPlan) {
     EraseResult r = Run(ImageJob(ZeroFill));
     EXPECT_EQ(r.status, JobStatus::Completed) << "the disk itself was erased";
     EXPECT_TRUE(r.htmlPath.empty() && r.auditLogPath.empty() && r.jsonPath.empty());  // no paths, and the message says so
-    EXPECT_EQ(r.message, L"消去証明書・監査ログ・JSONレポートを保存できませんでした。出力先フォルダを確認してください: " + certs);
-    EXPECT_TRUE(Logged(L"[ERROR] 証明書ファイルの書き込みに失敗しました: " + certs + L"\\" + r.certificateId + L"_Certificate.html"));
+    EXPECT_TRUE(r.message.find(L"保存できませんでした") != std::wstring::npos && r.message.ends_with(L": " + certs));
+    EXPECT_TRUE(Logged(L"書き込みに失敗しました: " + certs + L"\\" + r.certificateId + L"_Certificate.html"));
     ::DeleteFileW(certs.c_str());
     EraseJob job = ImageJob(ZeroFill);
     job.certificatesDisabled = 1;
