@@ -1,82 +1,65 @@
-// The headless self-test run in-process: its pipeline, its virtual disk record,
-// its command-line match and the exit code for an unwritable output folder.
+// The headless self-test run in-process: command line, virtual disk record, evidence and
+// exit codes. Each case has its own documents folder (the shell's answer is redirected)
+// and temp folder (TMP): no case touches the user's folders or another run's files.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 
-#include "common/win32.h"
-
-#include "job/self_test.h"
 #include "disk/safety.h"
-#include "settings/output_folder.h"
-#include "support/temp_dir.h"
+#include "job/self_test.h"
+#include "support/engine_disk.h"
 
 namespace morvane {
 namespace {
 
-TEST(SelfTest, CommandLineMatchIsAPlainSubstring) {
-    EXPECT_TRUE(WantsSelfTest(L"--self-test"));
-    EXPECT_TRUE(WantsSelfTest(L"/quiet --self-test"));
-    EXPECT_TRUE(WantsSelfTest(L"x--self-testy"));
-    EXPECT_FALSE(WantsSelfTest(L"--SELF-TEST"));
-    EXPECT_FALSE(WantsSelfTest(L"--self test"));
-    EXPECT_FALSE(WantsSelfTest(L""));
-    EXPECT_FALSE(WantsSelfTest(nullptr));
+namespace fs = std::filesystem;
+
+class SelfTest : public ::testing::Test {
+protected:
+    static inline std::wstring documents;
+    static inline decltype(::SHGetFolderPathW)* shell = nullptr;
+    static HRESULT WINAPI FolderPath(HWND window, int folder, HANDLE token, DWORD flags, LPWSTR path) {
+        if ((folder & 0xFF) != CSIDL_PERSONAL) return shell(window, folder, token, flags, path);
+        ::lstrcpynW(path, documents.c_str(), MAX_PATH);
+        return S_OK;
+    }
+
+    testing::TempDir home;
+    testing::ImportRedirect<decltype(::SHGetFolderPathW)> redirect{__imp_SHGetFolderPathW, &FolderPath};
+    fs::path temp = home.path() / L"Temp", certificates = home.path() / L"Documents" / L"Morvane Disk Eraser Certificates";
+    wchar_t savedTmp[MAX_PATH] = {};
+
+    void SetUp() override {
+        shell = redirect.original();
+        documents = (home.path() / L"Documents").wstring();
+        fs::create_directories(documents);
+        fs::create_directories(temp);
+        ::GetEnvironmentVariableW(L"TMP", savedTmp, MAX_PATH);
+        ::SetEnvironmentVariableW(L"TMP", (temp.wstring() + L"\\").c_str());
+    }
+    void TearDown() override { ::SetEnvironmentVariableW(L"TMP", savedTmp[0] ? savedTmp : nullptr); }
+};
+
+TEST_F(SelfTest, PassesAndFilesItsEvidenceInTheDocumentsFolder) {
+    EXPECT_EQ(SelfTestVirtualDisk().safety, SystemDisk) << "the virtual disk is protected like a system disk";
+    ASSERT_EQ(RunSelfTest(), 0);
+    std::vector<std::wstring> names;
+    for (const auto& entry : fs::directory_iterator(certificates)) names.push_back(entry.path().filename().wstring());
+    std::sort(names.begin(), names.end());
+    ASSERT_EQ(names.size(), 3u) << "one HTML certificate, one audit log and one JSON report";
+    const std::wstring id = names[0].substr(0, names[0].find(L'_'));
+    EXPECT_EQ(names, (std::vector<std::wstring>{id + L"_AuditLog.txt", id + L"_Certificate.html", id + L"_Report.json"}));
+    EXPECT_TRUE(fs::is_empty(temp)) << "the temporary stamp image is deleted";
 }
 
-TEST(SelfTest, VirtualDiskRecordIsProtected) {
-    const DiskInfo d = SelfTestVirtualDisk();
-    EXPECT_EQ(d.index, 99);
-    EXPECT_EQ(d.devicePath, L"\\\\.\\PhysicalDrive99");
-    EXPECT_EQ(d.sizeBytes, 549755813888ULL);
-    EXPECT_EQ(FormatSize(d.sizeBytes), L"512.00 GB");
-    EXPECT_EQ(d.mediaKind, MediaNvmeSsd);
-    EXPECT_EQ(d.busKind, BusNvme);
-    EXPECT_EQ(d.safety, SystemDisk);
-    EXPECT_TRUE(d.driveLetters.empty());
-}
-
-TEST(SelfTest, PassesAndWritesItsCertificate) {
-    const std::filesystem::path folder = DefaultOutputFolder();
-    const auto before = std::filesystem::exists(folder)
-                            ? std::distance(std::filesystem::directory_iterator(folder),
-                                            std::filesystem::directory_iterator())
-                            : 0;
-    EXPECT_EQ(RunSelfTest(), 0);
-    const auto after = std::distance(std::filesystem::directory_iterator(folder),
-                                     std::filesystem::directory_iterator());
-    EXPECT_EQ(after, before + 3) << "one HTML, one audit log and one JSON report";
-
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(temp) / L"zolt_stamp_selftest.bin"))
-        << "the temporary stamp image is deleted";
-}
-
-TEST(SelfTest, UnwritableOutputFolderGivesExitCode3) {
-    // Put a plain file where the default certificate folder should be.
-    const std::filesystem::path folder = DefaultOutputFolder();
-    const std::filesystem::path aside = folder.wstring() + L".aside";
-    std::filesystem::remove_all(aside);
-    std::filesystem::rename(folder, aside);
-    { std::ofstream blocker(folder); }
-    const int code = RunSelfTest();
-    std::filesystem::remove(folder);
-    std::filesystem::rename(aside, folder);
-    EXPECT_EQ(code, 3);
-}
-
-// A folder in the image's place makes the image impossible to create: the stamp writer
-// is then untested, which must not read as a pass.
-TEST(SelfTest, UncreatableTemporaryImageGivesExitCode6) {
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    const std::filesystem::path image = std::filesystem::path(temp) / L"zolt_stamp_selftest.bin";
-    ASSERT_TRUE(std::filesystem::create_directory(image));
-    const int code = RunSelfTest();
-    std::filesystem::remove(image);
-    EXPECT_EQ(code, 6);
+TEST_F(SelfTest, ExitCodesForAnUnwritableFolderAndAnUncreatableImage) {
+    std::ofstream(certificates).put('x');  // a plain file where the certificate folder goes
+    EXPECT_EQ(RunSelfTest(), 3);
+    fs::remove(certificates);
+    // A folder in the image's place: the stamp writer would go untested, which is no pass.
+    ASSERT_TRUE(fs::create_directory(temp / L"zolt_stamp_selftest.bin"));
+    EXPECT_EQ(RunSelfTest(), 6);
 }
 
 }  // namespace
