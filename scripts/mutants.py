@@ -97,8 +97,13 @@ MUTANTS = [
      "        case DRIVE_REMOVABLE: return L\"★推奨 [USB/リムーバブル - 書込可能]\";\n", "", "test_ui"),
     ("ui-clipboard-rule", "clipboard rule one '=' short", "src/ui/report_text.cpp",
      "const std::wstring rule(72, L'=');", "const std::wstring rule(71, L'=');", "test_ui"),
+    # Unreachable as it stands (a failed stamp record means the job did not complete, which
+    # returns 1 first): kept to show that no test can catch it.
     ("app-selftest-stamp", "self-test ignores a failed stamp record", "src/job/self_test.cpp",
      "    if (result.stamp.failed) return 2;\n", "", "test_job|selftest_exe"),
+    ("app-selftest-certificate", "self-test passes without its HTML certificate", "src/job/self_test.cpp",
+     "    if (::GetFileAttributesW(result.htmlPath.c_str()) == INVALID_FILE_ATTRIBUTES) return 3;\n", "",
+     "test_job|selftest_exe"),
 ]
 
 
