@@ -1,6 +1,5 @@
 // Test helpers for the SMBIOS walk: a builder of raw firmware-table buffers and a
-// read-only copy of bytes fenced by inaccessible pages, so any read outside the
-// bytes faults instead of passing unnoticed.
+// read-only copy of bytes fenced by no-access pages, so a read outside them faults.
 #pragma once
 
 #include <cstdint>
@@ -29,9 +28,7 @@ struct SmbiosStructure {
         return *this;
     }
     SmbiosStructure& Word(std::size_t offset, std::uint16_t value) {
-        formatted.at(offset) = static_cast<std::uint8_t>(value);
-        formatted.at(offset + 1) = static_cast<std::uint8_t>(value >> 8);
-        return *this;
+        return Byte(offset, static_cast<std::uint8_t>(value)).Byte(offset + 1, static_cast<std::uint8_t>(value >> 8));
     }
     // Adds a string and stores its 1-based number at `offset`; empty text stores 0.
     SmbiosStructure& Str(std::size_t offset, const std::string& text) {
@@ -41,8 +38,7 @@ struct SmbiosStructure {
     }
 };
 
-// The structure table: formatted areas, each string zero-terminated, and a final
-// zero (two zeros when a structure has no strings).
+// Formatted areas, each string zero-terminated, a final zero (two without strings).
 inline std::vector<std::uint8_t> SmbiosTable(const std::vector<SmbiosStructure>& structures) {
     std::vector<std::uint8_t> table;
     for (const SmbiosStructure& s : structures) {
@@ -57,12 +53,10 @@ inline std::vector<std::uint8_t> SmbiosTable(const std::vector<SmbiosStructure>&
     return table;
 }
 
-// The raw buffer as the firmware-table service returns it: 8-byte header
-// (flag, major, minor, revision, table length little-endian) and the table.
-inline std::vector<std::uint8_t> RawSmbios(const std::vector<std::uint8_t>& table,
-                                           std::uint32_t declaredLength) {
+// As the firmware-table service returns it: an 8-byte header (table length at 4) and the table.
+inline std::vector<std::uint8_t> RawSmbios(const std::vector<std::uint8_t>& table, std::uint32_t declared) {
     std::vector<std::uint8_t> raw = {0, 3, 4, 0};
-    for (int i = 0; i < 4; ++i) raw.push_back(static_cast<std::uint8_t>(declaredLength >> (8 * i)));
+    for (int i = 0; i < 4; ++i) raw.push_back(static_cast<std::uint8_t>(declared >> (8 * i)));
     raw.insert(raw.end(), table.begin(), table.end());
     return raw;
 }
@@ -72,21 +66,18 @@ inline std::vector<std::uint8_t> RawSmbios(const std::vector<SmbiosStructure>& s
     return RawSmbios(table, static_cast<std::uint32_t>(table.size()));
 }
 
-// A read past a fence must end the test run at once with a message: left unhandled,
-// Wine would start its debugger and the run would hang until the CTest timeout.
+// A read past a fence ends the run at once: left unhandled, Wine would start its
+// debugger and the run would hang until the CTest timeout.
 inline LONG WINAPI ExitOnFault(EXCEPTION_POINTERS* info) {
-    const EXCEPTION_RECORD* record = info->ExceptionRecord;
-    std::printf("FATAL: exception %08lx at %p (address %p)\n", record->ExceptionCode,
-                record->ExceptionAddress,
-                record->NumberParameters >= 2 ? reinterpret_cast<void*>(record->ExceptionInformation[1])
-                                              : nullptr);
+    std::printf("FATAL: exception %08lx at %p\n", info->ExceptionRecord->ExceptionCode,
+                info->ExceptionRecord->ExceptionAddress);
     std::fflush(stdout);
     ::TerminateProcess(::GetCurrentProcess(), 3);
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
-// A read-only copy of some bytes between two no-access pages, placed flush against
-// the page after it (catches overruns) or the page before it (catches underruns).
+// A read-only copy flush against the no-access page after it (overruns fault) or
+// before it (underruns fault).
 class FencedBytes {
 public:
     enum class Flush { End, Start };
@@ -96,32 +87,24 @@ public:
         (void)installed;
         SYSTEM_INFO info = {};
         ::GetSystemInfo(&info);
-        page_ = info.dwPageSize;
-        const std::size_t dataPages = bytes.empty() ? 1 : (bytes.size() + page_ - 1) / page_;
-        block_ = PageBuffer((dataPages + 2) * page_);
+        const std::size_t page = info.dwPageSize;
+        const std::size_t pages = bytes.empty() ? 1 : (bytes.size() + page - 1) / page;
+        block_ = PageBuffer((pages + 2) * page);
         if (!block_) return;
-        unsigned char* area = block_.data() + page_;
-        unsigned char* start =
-            flush == Flush::End ? area + dataPages * page_ - bytes.size() : area;
+        unsigned char* area = block_.data() + page;
+        unsigned char* start = flush == Flush::End ? area + pages * page - bytes.size() : area;
         if (!bytes.empty()) std::memcpy(start, bytes.data(), bytes.size());
         DWORD old = 0;
-        ok_ = ::VirtualProtect(block_.data(), page_, PAGE_NOACCESS, &old) &&
-              ::VirtualProtect(area + dataPages * page_, page_, PAGE_NOACCESS, &old) &&
-              ::VirtualProtect(area, dataPages * page_, PAGE_READONLY, &old);
+        ok_ = ::VirtualProtect(block_.data(), page, PAGE_NOACCESS, &old) &&
+              ::VirtualProtect(area + pages * page, page, PAGE_NOACCESS, &old) &&
+              ::VirtualProtect(area, pages * page, PAGE_READONLY, &old);
         bytes_ = std::span<const std::uint8_t>(start, bytes.size());
     }
 
     [[nodiscard]] bool ok() const { return ok_; }
     [[nodiscard]] std::span<const std::uint8_t> bytes() const { return bytes_; }
-    // The protection of the page holding `address` (for checking the fences).
-    static DWORD Protection(const void* address) {
-        MEMORY_BASIC_INFORMATION mbi = {};
-        if (::VirtualQuery(address, &mbi, sizeof mbi) != sizeof mbi) return 0;
-        return mbi.Protect;
-    }
 
 private:
-    std::size_t page_ = 4096;
     PageBuffer block_;
     std::span<const std::uint8_t> bytes_;
     bool ok_ = false;
