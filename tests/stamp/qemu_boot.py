@@ -1,10 +1,7 @@
-"""Boots a disk image file in QEMU (SeaBIOS, OVMF x64, OVMF ia32) and reads back what
-the machine shows: the 80x25 text screen (bios_screen), GOP screenshots and the serial log.
-
-Safety: the image is copied into a private temporary folder (padded there with a sparse
-tail so firmware sees the whole EFI partition) and QEMU opens the copy with snapshot=on.
-QEMU dies with this process (parent-death signal) and is always stopped by its PID.
-"""
+"""Boots a disk image file in QEMU (SeaBIOS, OVMF x64, OVMF ia32) and reads back what the
+machine shows: the 80x25 text screen (bios_screen), GOP screenshots and the serial log.
+Safety: QEMU opens, with snapshot=on, a copy in a private temporary folder (padded there so
+firmware sees the whole EFI partition); it dies with this process and is stopped by its PID."""
 import ctypes
 import json
 import os
@@ -17,10 +14,11 @@ import time
 
 MIN_IMAGE_BYTES = 4227072  # LBA 64 + 8192 sectors: OVMF mounts the volume only when covered
 OVMF = "/usr/share/OVMF/"
-
-
-def _die_with_parent():
-    ctypes.CDLL("libc.so.6").prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
+# Per firmware: the QEMU command and the OVMF code and variable store images.
+MACHINES = {"bios": (["qemu-system-x86_64", "-machine", "pc"], None, None),
+            "uefi-x64": (["qemu-system-x86_64", "-machine", "q35"], "OVMF_CODE_4M.fd", "OVMF_VARS_4M.fd"),
+            "uefi-ia32": (["qemu-system-i386", "-machine", "q35,smm=on", "-global",
+                           "driver=cfi.pflash01,property=secure,value=on"], "OVMF32_CODE_4M.secboot.fd", "OVMF32_VARS_4M.fd")}
 
 
 class Machine:
@@ -29,56 +27,40 @@ class Machine:
     def __init__(self, image, firmware="bios", gop=True, pad=True, timeout=60):
         self.dir = tempfile.mkdtemp(prefix="qb")  # short: unix sockets allow 108 bytes
         self.timeout, self.serial, self.qmp = timeout, os.path.join(self.dir, "serial.log"), None
-        disk = os.path.join(self.dir, "disk.img")
+        disk, sock = os.path.join(self.dir, "disk.img"), os.path.join(self.dir, "q")
         shutil.copyfile(image, disk)
         if pad and os.path.getsize(disk) < MIN_IMAGE_BYTES:
             os.truncate(disk, MIN_IMAGE_BYTES)
-        sock = os.path.join(self.dir, "q")
-        cmd = {"bios": ["qemu-system-x86_64", "-machine", "pc"],
-               "uefi-x64": ["qemu-system-x86_64", "-machine", "q35"],
-               "uefi-ia32": ["qemu-system-i386", "-machine", "q35,smm=on",
-                             "-global", "driver=cfi.pflash01,property=secure,value=on"]}[firmware]
-        if firmware != "bios":
-            code, vars_ = {"uefi-x64": ("OVMF_CODE_4M.fd", "OVMF_VARS_4M.fd"),
-                           "uefi-ia32": ("OVMF32_CODE_4M.secboot.fd", "OVMF32_VARS_4M.fd")}[firmware]
+        cmd, code, vars_ = MACHINES[firmware]
+        if code:
             shutil.copyfile(OVMF + vars_, os.path.join(self.dir, "vars.fd"))
-            cmd += ["-drive", "if=pflash,format=raw,readonly=on,file=" + OVMF + code,
-                    "-drive", "if=pflash,format=raw,file=" + os.path.join(self.dir, "vars.fd")]
-        cmd += ["-drive", "file=%s,format=raw,if=ide,snapshot=on" % disk, "-nodefaults", "-display", "none",
-                "-nic", "none", "-no-reboot", "-qmp", "unix:%s,server=on,wait=off" % sock,
-                "-serial", "file:" + self.serial, "-m", "256", "-vga", "std" if gop else "none"]
-        self.proc = subprocess.Popen(cmd, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                     stderr=subprocess.PIPE, preexec_fn=_die_with_parent)
+            cmd = cmd + ["-drive", "if=pflash,format=raw,readonly=on,file=" + OVMF + code,
+                         "-drive", "if=pflash,format=raw,file=" + os.path.join(self.dir, "vars.fd")]
+        cmd = cmd + ["-drive", "file=%s,format=raw,if=ide,snapshot=on" % disk, "-nodefaults", "-display", "none",
+                     "-nic", "none", "-no-reboot", "-qmp", "unix:%s,server=on,wait=off" % sock,
+                     "-serial", "file:" + self.serial, "-m", "256", "-vga", "std" if gop else "none"]
+        self.proc = subprocess.Popen(cmd, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                     preexec_fn=lambda: ctypes.CDLL("libc.so.6").prctl(1, signal.SIGKILL))  # PDEATHSIG
         self.start = time.time()
         try:
-            self._connect(sock)
-        except Exception:
-            self.close()
-            raise
-
-    def _connect(self, path):
-        while True:
             self.sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-            try:
-                self.sock.connect(path)
-                break
-            except OSError:
-                self.sock.close()
+            while self.sock.connect_ex(sock) != 0:  # until QEMU listens
                 if self.elapsed() > 15:
                     raise RuntimeError("QMP socket never came up")
                 time.sleep(0.05)
-        self.sock.settimeout(10)
-        self.qmp = self.sock.makefile("rwb")
-        self.command("qmp_capabilities")
+            self.sock.settimeout(10)
+            self.qmp = self.sock.makefile("rwb")
+            self.command("qmp_capabilities")
+        except Exception:
+            self.close()
+            raise
 
     def command(self, name, **arguments):
         self.qmp.write(json.dumps({"execute": name, "arguments": arguments}).encode() + b"\n")
         self.qmp.flush()
         while True:  # skips the greeting and events
             line = self.qmp.readline()
-            if not line:
-                raise RuntimeError("QMP connection closed")
-            msg = json.loads(line)
+            msg = json.loads(line) if line else {"error": "QMP connection closed"}
             if "error" in msg:
                 raise RuntimeError("QMP error: %s" % msg["error"])
             if "return" in msg:
@@ -104,9 +86,8 @@ class Machine:
             return ""
 
     def read_memory(self, address, size):
-        path = os.path.join(self.dir, "mem.bin")
-        self.command("pmemsave", val=address, size=size, filename=path)
-        with open(path, "rb") as f:
+        self.command("pmemsave", val=address, size=size, filename=os.path.join(self.dir, "mem.bin"))
+        with open(os.path.join(self.dir, "mem.bin"), "rb") as f:
             return f.read()
 
     def screendump(self, path):
@@ -114,20 +95,15 @@ class Machine:
         self.command("screendump", filename=path)
         with open(path, "rb") as f:
             data = f.read()
-        width, height = (int(v) for v in data.split(None, 3)[1:3])
-        return Picture(width, height, data[len(data) - width * height * 3:])
+        return Picture(*(int(v) for v in data.split(None, 3)[1:3]), data)
 
     def close(self):
+        if self.proc.poll() is None:
+            os.kill(self.proc.pid, signal.SIGKILL)  # by its PID; the copy is thrown away anyway
+        self.proc.wait()
         if self.qmp:
-            try:
-                self.command("quit")
-            except Exception:
-                pass
             self.sock.close()
             self.qmp = None
-        if self.proc.poll() is None:
-            os.kill(self.proc.pid, signal.SIGKILL)
-        self.proc.wait()
         shutil.rmtree(self.dir, ignore_errors=True)
 
 
@@ -152,12 +128,11 @@ def bios_screen(image, until, timeout=20, pad=True):
 
 
 class Picture:
-    def __init__(self, width, height, rgb):
-        self.width, self.height, self.rgb = width, height, rgb
+    def __init__(self, width, height, ppm):
+        self.width, self.height, self.rgb = width, height, ppm[len(ppm) - width * height * 3:]
 
     def pixel(self, x, y):
         """0xRRGGBB, or -1 outside the picture (early frames are smaller)."""
         if not (0 <= x < self.width and 0 <= y < self.height):
             return -1
-        i = (y * self.width + x) * 3
-        return int.from_bytes(self.rgb[i:i + 3], "big")
+        return int.from_bytes(self.rgb[(y * self.width + x) * 3:(y * self.width + x) * 3 + 3], "big")
