@@ -231,7 +231,7 @@ def check_uefi(args, work, arch):
     (cut to 91 bytes) and the amber badge."""
     path = os.path.join(work, "ja.img")
     image, font = write_stamp(args, path, "japanese"), load_font(args.source)
-    glyphs = glyph_file("%s@@32768" % path)
+    glyphs = glyph_file(check_volume(path, image, [("REPORT", "TXT", None), ("GLYPHS", "BIN", None)]))
     wanted = {ch for text in JAPANESE_ROWS.values() for ch in text if 0x80 <= ord(ch) < 0x10000}  # a pair gets none
     check(set(glyphs) == wanted and all(any(bits) for _, bits in glyphs.values()), "glyphs for %s" % sorted(glyphs))
     if arch == "uefi-x64":

@@ -1,6 +1,6 @@
 // Stamp detection over read bytes (each copy flush against a no-access page, so that a
-// read past it faults), then operator stamping, the writer, detection and the stamp
-// erase on image files: the round trip, the extent per sector size, refusals that write nothing.
+// read past it faults); then stamping, reading back and erasing on image files: the round
+// trip, the extent written per sector size, and refusals that write nothing.
 #include "stamp/stamp_ops.h"
 
 #include <gtest/gtest.h>
