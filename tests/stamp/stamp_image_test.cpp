@@ -37,7 +37,7 @@ TEST(ComposeReportStamp, FailedAndStatusFollowTheJob) {
     }
 }
 
-TEST(StampImage, TextRecordAsciiFieldsAndCuts) {
+TEST(StampImage, TextRecordAndItsCuts) {
     ReportStamp s = testing::SampleReportStamp();
     s.certificateId = L"MDE|A\r\nB";  // separators and line breaks become blanks
     EXPECT_EQ(BuildStampTextRecord(s),
