@@ -1,13 +1,19 @@
-// Operator stamping and stamp erase on image files: the round trip through
-// detection, the exact erase extent per sector size, and the safety refusals.
+// Stamp detection over read bytes (each copy flush against a no-access page, so that a
+// read past it faults); then stamping, reading back and erasing on image files: the round
+// trip, the extent written per sector size, and refusals that write nothing.
 #include "stamp/stamp_ops.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "disk/safety.h"
+#include "stamp/compose.h"
 #include "stamp/detect.h"
 #include "stamp/glyph_gdi.h"
 #include "stamp/stamp_image.h"
+#include "stamp/stamp_writer.h"
+#include "support/hwinfo_smbios.h"  // FencedBytes
 #include "support/stamp_samples.h"
 #include "support/temp_dir.h"
 
@@ -16,222 +22,191 @@ namespace {
 
 using testing::LogRecorder;
 using testing::ReadFileBytes;
-using testing::SampleReportStamp;
 using testing::TempDir;
 
+// Read bytes as a 512-byte-sector disk returns them: 2560 bytes, record at 512.
+std::vector<std::uint8_t> Sectors(const std::string& record, std::size_t size = 2560) {
+    std::vector<std::uint8_t> bytes(size, 0);
+    std::memcpy(bytes.data() + 512, record.data(), std::min(record.size(), size - 512));
+    return bytes;
+}
+
+// marker, then fields "f1".."fN" with the pass count as field 11.
+std::string Record(const std::string& marker, int fields, const std::string& passes = "3") {
+    std::string r = marker;
+    for (int i = 1; i <= fields; ++i) r += (i > 1 ? "|" : "") + (i == 11 ? passes : 'f' + std::to_string(i));
+    return r;
+}
+
+TEST(StampDetect, RecordsByMarkerFieldCountAndCuts) {  // a blank disk: see StampDetectEraseAndStampAgain
+    DiskInfo disk;
+    disk.model = L"Image Disk";
+    HardwareProfile here;
+    here.manufacturer = L"This Machine";
+    const std::string v2 = "ZOLT_STAMP_V2|", unended = Record(v2, 27) + std::string(4000, 'q');
+    const std::wstring none = L"failed||Image Disk||0|This Machine|", full = L"|f1|f5|f9|3|f12|f27";
+    const auto cutAt = [&](std::size_t end) { return full + std::wstring(end - Record(v2, 27).size(), L'q'); };
+    const struct {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        std::wstring expected;  // failed, certificate ID, disk model, organisation, passes, manufacturer, storage
+        std::size_t readSize = 2560;
+    } cases[] = {
+        {"marker later in the text", Sectors("XX" + Record(v2, 28)), none},
+        {"V2 with 11 parts", Sectors(Record(v2, 10)), none},
+        {"V2 with exactly 12 parts", Sectors(Record(v2, 11)), L"|f1|f5|f9|3|This Machine|"},
+        {"V2 with 28 parts", Sectors(Record(v2, 27)), full},
+        {"V1 record", Sectors(Record("ZOLT_STAMP_V1|", 28) + "|END"), full},
+        {"V3 record", Sectors(Record("ZOLT_STAMP_V3|", 28)), none},
+        {"non-numeric passes", Sectors(Record(v2, 28, "many")), L"|f1|f5|f9|0|f12|f27"},
+        {"invalid UTF-8", Sectors(v2 + "A\xff\xfe" "B" + Record("", 27).substr(2)), L"|A\uFFFD\uFFFDB|f5|f9|3|f12|f27"},
+        {"short read", std::vector<std::uint8_t>(1023, 'Z'), none},
+        // No zero: the text ends one byte before the asked size, or where the bytes end.
+        {"cut at 2047", Sectors(unended), cutAt(2047)},
+        {"cut at 3583", Sectors(unended, 4096), cutAt(3583), 4096},
+        {"cut where the read ended", Sectors(unended, 3000), cutAt(3000 - 512), 4096},
+    };
+    for (const auto& c : cases) {
+        const testing::FencedBytes fenced(c.bytes);
+        ASSERT_TRUE(fenced.ok());
+        const ReportStamp s = ParseReportStamp(fenced.bytes(), c.readSize, PrefilledReportStamp(disk, here));
+        EXPECT_EQ((s.failed ? L"failed|" : L"|") + s.certificateId + L"|" + s.diskModel + L"|" + s.organizationName + L"|" +
+                      std::to_wstring(s.passesCompleted) + L"|" + s.hardware.manufacturer + L"|" + s.hardware.storageController,
+                  c.expected)
+            << c.name;
+    }
+}
+
 constexpr std::size_t kImageBytes = 1 << 20;
+const std::vector<std::uint8_t> kPattern(kImageBytes, 0xEE);  // every byte written shows
 
-const std::wstring kEraseLine =
-    L"[DISK STAMP] ディスク先頭領域 (LBA 0..255) の実機レポートスタンプを消去し、"
-    L"完全未初期化状態 (全0x00) に切り替えました。";
-
-// An image file filled with 0xEE, so that every byte an operation writes shows.
-std::wstring PatternImage(const TempDir& dir, const std::wstring& name) {
-    const std::wstring path = dir.file(name);
-    UniqueFile f(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    const std::vector<std::uint8_t> fill(kImageBytes, 0xEE);
-    DWORD written = 0;
-    ::WriteFile(f.get(), fill.data(), static_cast<DWORD>(fill.size()), &written, nullptr);
+std::wstring PatternImage(const std::wstring& path) {
+    std::ofstream(std::filesystem::path(path), std::ios::binary)
+        .write(reinterpret_cast<const char*>(kPattern.data()), kImageBytes);
     return path;
 }
 
-DiskInfo ImageDisk(const std::wstring& path, std::uint32_t safety = Erasable, std::uint32_t sector = 512) {
-    DiskInfo disk;
-    disk.devicePath = path;
-    // What a scan records for a plain file: no descriptor, so the default model and serial.
-    disk.model = L"Generic Physical Disk";
-    disk.serialNumber = L"N/A";
-    disk.sizeBytes = kImageBytes;
-    disk.bytesPerSector = sector;
-    // An external disk: erasable under any Windows whatever the unlock.
-    disk.busKind = BusUsb;
-    disk.mediaKind = MediaRemovable;
-    disk.safety = safety;
-    return disk;
+// A plain file as a scan records it (no descriptor: the default model and serial), external.
+DiskInfo ImageDisk(const std::wstring& path, std::uint32_t sector = 512) {
+    DiskInfo d;
+    std::tie(d.devicePath, d.model, d.serialNumber, d.sizeBytes, d.bytesPerSector, d.busKind, d.mediaKind, d.safety) =
+        std::tuple(path, L"Generic Physical Disk", L"N/A", kImageBytes, sector, BusUsb, MediaRemovable, Erasable);
+    return d;
 }
 
 // A record of a completed real erasure of `disk`.
 ReportStamp StampFor(const DiskInfo& disk) {
-    ReportStamp stamp = SampleReportStamp();
+    ReportStamp stamp = testing::SampleReportStamp();
     stamp.diskModel = disk.model;
     stamp.diskSerial = disk.serialNumber;
     stamp.diskCapacity = FormatSize(disk.sizeBytes);
     return stamp;
 }
 
-void ExpectSameRecord(const ReportStamp& got, const ReportStamp& want) {
-    EXPECT_FALSE(got.failed);
-    EXPECT_EQ(testing::StampFields(got), testing::StampFields(want));
-}
-
 TEST(StampOps, StampDetectEraseAndStampAgain) {
     TempDir dir;
-    const std::wstring path = PatternImage(dir, L"disk.img");
-    const DiskInfo disk = ImageDisk(path);
-    const ReportStamp stamp = StampFor(disk);
-
+    const DiskInfo disk = ImageDisk(PatternImage(dir.file(L"disk.img")), 0);  // no sector size: 512
+    ReportStamp stamp = StampFor(disk);
+    // Erased in the report window: still a real erasure's record, so it is engraved.
+    stamp.stampStatus = L"Pure Zero Wiped (スタンプ消去済・全セクタ完全未初期化 0x00)";
     LogRecorder log;
     ASSERT_TRUE(StampDiskByOperator(disk, stamp, log.callback()));
-    ASSERT_EQ(log.lines, std::vector<std::wstring>{testing::kStampWrittenLine});
-    ExpectSameRecord(DetectReportStamp(disk, {}), stamp);
+    const ReportStamp found = DetectReportStamp(disk, {});
+    EXPECT_FALSE(found.failed);
+    EXPECT_EQ(BuildStampTextRecord(found), BuildStampTextRecord(stamp));
+    EXPECT_EQ(found.stampStatus, L"Bootable Report Stamp Active (UEFI GOP & BIOS/CSM MBR)");
+    EXPECT_EQ(BuildStampTextRecord(DetectReportStamp(ImageDisk(disk.devicePath, 4096), {})), BuildStampTextRecord(stamp));
 
-    log.lines.clear();
     ASSERT_TRUE(EraseStampArea(disk, log.callback()));
-    EXPECT_EQ(log.lines, std::vector<std::wstring>{kEraseLine});
-    const auto bytes = ReadFileBytes(path);
-    ASSERT_EQ(bytes.size(), kImageBytes);
-    for (std::size_t i = 0; i < 131072; ++i) ASSERT_EQ(bytes[i], 0) << i;
-    for (std::size_t i = 131072; i < kImageBytes; ++i) ASSERT_EQ(bytes[i], 0xEE) << i;
+    ASSERT_EQ(log.lines.size(), 2u);
+    EXPECT_EQ(log.lines[0], testing::kStampWrittenLine);
+    EXPECT_EQ(log.lines[1].rfind(L"[DISK STAMP] ディスク先頭領域 (LBA 0..255) の実機レポートスタンプを消去", 0), 0u);
     const ReportStamp gone = DetectReportStamp(disk, {});
     EXPECT_TRUE(gone.failed);
-    EXPECT_TRUE(gone.certificateId.empty());
-    EXPECT_EQ(gone.diskModel, L"Generic Physical Disk") << "pre-filled from the disk record";
-
+    EXPECT_EQ(gone.diskModel + L"|" + gone.diskCapacity, L"Generic Physical Disk|1.0 MB") << "pre-filled from the disk record";
+    // A real run's record without a stamp is engraved too.
+    stamp.stampStatus = L"Pure Zero Wiped (スタンプなし・全セクタ完全未初期化状態)";
+    stamp.certificateId = L"MDE-SECOND";
     ASSERT_TRUE(StampDiskByOperator(disk, stamp, nullptr));
-    ExpectSameRecord(DetectReportStamp(disk, {}), stamp);
-    const auto restamped = ReadFileBytes(path, 0, 131072);
-    EXPECT_EQ(restamped, BuildStampImage(stamp, 512, EmbeddedBootPrograms(), JapaneseGlyphRenderer()));
+    EXPECT_EQ(DetectReportStamp(disk, {}).certificateId, L"MDE-SECOND");
+    EXPECT_TRUE(DetectReportStamp(ImageDisk(dir.file(L"absent.img")), {}).failed);
 }
 
-TEST(StampOps, EraseExtentFollowsSectorSize) {
+// The writer puts the image at offset 0 whatever the file position; the erase zeroes
+// the same extent: 128 KiB rounded up to whole sectors, nothing beyond.
+TEST(StampOps, WriteAndEraseCover128KiBInWholeSectors) {
     TempDir dir;
-    const struct {
-        std::uint32_t sector;
-        std::size_t zeroed;
-    } cases[] = {{512, 131072}, {4096, 131072}, {0, 131072}, {520, 131560}};
-    for (const auto& c : cases) {
-        const std::wstring path = PatternImage(dir, L"erase" + std::to_wstring(c.sector) + L".img");
-        ASSERT_TRUE(EraseStampArea(ImageDisk(path, InternalUnlocked, c.sector), nullptr));
-        const auto bytes = ReadFileBytes(path);
-        for (std::size_t i = 0; i < c.zeroed; ++i) ASSERT_EQ(bytes[i], 0) << c.sector << " at " << i;
-        for (std::size_t i = c.zeroed; i < kImageBytes; ++i) ASSERT_EQ(bytes[i], 0xEE) << c.sector << " at " << i;
-    }
-}
-
-TEST(StampOps, DiskThatIsGoneIsRefusedUnopened) {
-    TempDir dir;
-    LogRecorder log;
-    const DiskInfo absent = ImageDisk(dir.file(L"absent.img"));
-    EXPECT_FALSE(EraseStampArea(absent, log.callback()));
-    EXPECT_FALSE(StampDiskByOperator(absent, StampFor(absent), log.callback()));
-    const std::wstring refusal = std::wstring(L"[SAFETY] ") + kDiskIdentityChangedMessage;
-    EXPECT_EQ(log.lines, (std::vector<std::wstring>{refusal, refusal}));
-    EXPECT_FALSE(std::filesystem::exists(dir.path() / L"absent.img"));
-}
-
-TEST(StampOps, ChangedDiskIsRefusedAndLeftAlone) {
-    TempDir dir;
-    const std::wstring path = PatternImage(dir, L"changed.img");
-    const auto original = ReadFileBytes(path);
-    struct Case {
-        const char* what;
-        DiskInfo record;
-        DiskIdentitySource identity;
-    };
-    DiskInfo smaller = ImageDisk(path);
-    smaller.sizeBytes -= 512;  // the record describes a disk of another size
-    const DiskIdentitySource otherModel = [&](const std::wstring&) {
-        return std::optional<DiskIdentity>(DiskIdentity{L"Other Stick", L"N/A", kImageBytes});
-    };
-    const DiskIdentitySource otherSerial = [&](const std::wstring&) {
-        return std::optional<DiskIdentity>(DiskIdentity{L"Generic Physical Disk", L"XYZ", kImageBytes});
-    };
-    const DiskIdentitySource unqueryable = [](const std::wstring&) { return std::optional<DiskIdentity>(); };
-    const Case cases[] = {
-        {"size", smaller, {}},
-        {"model", ImageDisk(path), otherModel},
-        {"serial", ImageDisk(path), otherSerial},
-        {"unqueryable", ImageDisk(path), unqueryable},
-    };
-    for (const Case& c : cases) {
-        LogRecorder log;
-        EXPECT_FALSE(StampDiskByOperator(c.record, StampFor(c.record), log.callback(), c.identity)) << c.what;
-        EXPECT_FALSE(EraseStampArea(c.record, log.callback(), c.identity)) << c.what;
-        ASSERT_EQ(log.lines.size(), 2u) << c.what;
-        EXPECT_EQ(log.lines[0], std::wstring(L"[SAFETY] ") + kDiskIdentityChangedMessage) << c.what;
-    }
-    EXPECT_EQ(ReadFileBytes(path), original) << "a refused operation must not write";
-    // The unchanged disk still works.
-    EXPECT_TRUE(EraseStampArea(ImageDisk(path), nullptr));
-}
-
-TEST(StampOps, ProtectedDisksAreRefusedUnopened) {
-    TempDir dir;
-    const std::wstring path = PatternImage(dir, L"protected.img");
-    const auto modified = [&path] {
-        FILETIME t{};
-        UniqueFile f(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-        EXPECT_TRUE(::GetFileTime(f.get(), nullptr, nullptr, &t));
-        return (std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime;
-    };
-    const std::uint64_t before = modified();
-    ::Sleep(20);
-    for (std::uint32_t safety : {static_cast<std::uint32_t>(SystemDisk), static_cast<std::uint32_t>(WinPEBootMedium),
-                                 static_cast<std::uint32_t>(InternalLocked), 5u, 0xFFFFFFFFu}) {
-        LogRecorder log;
-        EXPECT_FALSE(StampDiskByOperator(ImageDisk(path, safety), StampFor(ImageDisk(path)), log.callback())) << safety;
-        EXPECT_FALSE(EraseStampArea(ImageDisk(path, safety), log.callback())) << safety;
-        EXPECT_EQ(log.lines, (std::vector<std::wstring>{L"[SAFETY] 保護ロック中のディスクにはスタンプを書き込めません。",
-                                                        L"[SAFETY] 保護ロック中のディスクは操作できません。"}))
-            << safety;
-    }
-    EXPECT_EQ(modified(), before);
-    EXPECT_EQ(ReadFileBytes(path), std::vector<std::uint8_t>(kImageBytes, 0xEE));
-}
-
-// Only a record of a completed real erasure of this very disk is engraved: the report
-// window also holds previews, simulations and records read from other disks.
-TEST(StampOps, OperatorStampNeedsARealErasureRecordOfThisDisk) {
-    TempDir dir;
-    const std::wstring path = PatternImage(dir, L"records.img");
-    const auto original = ReadFileBytes(path);
-    const DiskInfo disk = ImageDisk(path);
-    const std::wstring kNotCompleted = L"[SAFETY] 完了した実機消去の記録ではないため";
-    const std::wstring kSimulated = L"[SAFETY] シミュレーション(Dry-Run)の記録は";
-    const std::wstring kOtherDisk = L"[SAFETY] 別のディスクの消去記録のため";
-    const std::wstring kSectors = L"[DISK STAMP] 論理セクタサイズが 4096 バイトのディスクでは";
-    struct Case {
-        const char* what;
-        std::function<void(ReportStamp&, DiskInfo&)> change;
-        std::wstring refusal;  // empty: written
-    };
-    const Case cases[] = {
-        {"failed run", [](ReportStamp& s, DiskInfo&) { s.failed = true; }, kNotCompleted},
-        {"preview of the window", [](ReportStamp& s, DiskInfo&) { s = ReportStamp{}; }, kNotCompleted},
-        {"simulation with stamp", [](ReportStamp& s, DiskInfo&) { s.stampStatus = L"Simulation / Dry-Run Report Stamp"; }, kSimulated},
-        {"simulation without stamp",
-         [](ReportStamp& s, DiskInfo&) {
-             s.stampStatus = L"Pure Zero Wiped (スタンプなし・全セクタ完全未初期化状態)";
-             s.verificationResult = L"PASSED (Simulation 100% Verified)";
-         },
-         kSimulated},
-        {"other model", [](ReportStamp& s, DiskInfo&) { s.diskModel = L"Other Stick"; }, kOtherDisk},
-        {"other serial", [](ReportStamp& s, DiskInfo&) { s.diskSerial = L"S-2"; }, kOtherDisk},
-        {"other capacity", [](ReportStamp&, DiskInfo& d) { d.sizeBytes *= 2; }, kOtherDisk},
-        {"4096-byte sectors", [](ReportStamp&, DiskInfo& d) { d.bytesPerSector = 4096; }, kSectors},
-        {"stamp erased in the window", [](ReportStamp& s, DiskInfo&) { s.stampStatus = L"Pure Zero Wiped (スタンプ消去済・全セクタ完全未初期化 0x00)"; }, L""},
-        {"real run without stamp", [](ReportStamp& s, DiskInfo&) { s.stampStatus = L"Pure Zero Wiped (スタンプなし・全セクタ完全未初期化状態)"; }, L""},
-        {"sector size 0 counts as 512", [](ReportStamp&, DiskInfo& d) { d.bytesPerSector = 0; }, L""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        ReportStamp stamp = StampFor(disk);
-        DiskInfo target = disk;
-        c.change(stamp, target);
-        if (target.sizeBytes != disk.sizeBytes) stamp.diskCapacity = FormatSize(disk.sizeBytes);
-        LogRecorder log;
-        const bool written = StampDiskByOperator(target, stamp, log.callback());
-        ASSERT_EQ(written, c.refusal.empty());
-        ASSERT_EQ(log.lines.size(), 1u);
-        if (written) {
-            EXPECT_EQ(log.lines[0], testing::kStampWrittenLine);
-            EXPECT_EQ(DetectReportStamp(disk, {}).certificateId, stamp.certificateId);
-            PatternImage(dir, L"records.img");
-        } else {
-            EXPECT_EQ(log.lines[0].rfind(c.refusal, 0), 0u) << testing::Narrow(log.lines[0]);
+    const ReportStamp stamp = testing::SampleReportStamp();  // Japanese: the image holds glyphs
+    const auto image = BuildStampImage(stamp, 512, EmbeddedBootPrograms(), JapaneseGlyphRenderer());
+    ASSERT_EQ(image.size(), 131072u);
+    for (auto [sector, extent] : {std::pair{0u, 131072u}, {4096u, 131072u}, {520u, 131560u}, {65536u, 131072u}}) {
+        SCOPED_TRACE(sector);
+        const std::wstring path = PatternImage(dir.file(L"disk" + std::to_wstring(sector) + L".img"));
+        {
+            UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(::SetFilePointerEx(file.get(), LARGE_INTEGER{.QuadPart = 300000}, nullptr, FILE_BEGIN));
+            LogRecorder log;
+            ASSERT_TRUE(WriteReportStamp(file.get(), sector, stamp, log.callback()));
+            EXPECT_EQ(log.lines, std::vector<std::wstring>{testing::kStampWrittenLine});
         }
-        EXPECT_EQ(ReadFileBytes(path), original);
+        std::vector<std::uint8_t> want = kPattern;
+        std::fill(want.begin(), want.begin() + extent, 0);
+        std::copy(image.begin(), image.end(), want.begin());
+        EXPECT_TRUE(ReadFileBytes(path) == want) << "written";
+        ASSERT_TRUE(EraseStampArea(ImageDisk(path, sector), nullptr));
+        std::fill(want.begin(), want.begin() + extent, 0);
+        EXPECT_TRUE(ReadFileBytes(path) == want) << "erased";
     }
+    // A handle that cannot write fails without a log line.
+    UniqueFile readOnly(::CreateFileW(dir.file(L"disk0.img").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    LogRecorder log;
+    EXPECT_FALSE(WriteReportStamp(readOnly.get(), 512, stamp, log.callback()));
+    EXPECT_TRUE(log.lines.empty());
+}
+
+// Each refusal logs one line per operation and leaves every byte of the disk as it was.
+TEST(StampOps, RefusalsWriteNothing) {
+    TempDir dir;
+    const std::wstring path = PatternImage(dir.file(L"disk.img"));
+    const std::wstring changed = std::wstring(L"[SAFETY] ") + kDiskIdentityChangedMessage;
+    const std::wstring locked = L"[SAFETY] 保護ロック中のディスク";
+    const std::wstring notDone = L"[SAFETY] 完了した実機消去の記録ではない", simulated = L"[SAFETY] シミュレーション",
+                       otherDisk = L"[SAFETY] 別のディスクの消去記録";
+    const struct {
+        const char* what;
+        std::function<void(ReportStamp&, DiskInfo&, DiskIdentitySource&)> change;
+        std::wstring line;  // the stamp erase is refused too when the disk itself is refused
+    } cases[] = {
+        {"gone", [&](auto&, DiskInfo& d, auto&) { d.devicePath = dir.file(L"absent.img"); }, changed},
+        {"other serial", [](auto&, auto&, DiskIdentitySource& id) {
+             id = [](auto&) { return std::optional<DiskIdentity>({L"Generic Physical Disk", L"XYZ", kImageBytes}); };
+         }, changed},
+        {"unqueryable", [](auto&, auto&, DiskIdentitySource& id) { id = [](auto&) { return std::optional<DiskIdentity>(); }; }, changed},
+        {"system disk", [](auto&, DiskInfo& d, auto&) { d.safety = SystemDisk; }, locked},
+        {"unknown safety value", [](auto&, DiskInfo& d, auto&) { d.safety = 5; }, locked},
+        {"failed run", [](ReportStamp& s, auto&, auto&) { s.failed = true; }, notDone},
+        {"window preview", [](ReportStamp& s, auto&, auto&) { s = ReportStamp{}; }, notDone},
+        {"simulation", [](ReportStamp& s, auto&, auto&) { s.stampStatus = kStampStatusSimulation; }, simulated},
+        {"simulated verdict", [](ReportStamp& s, auto&, auto&) { s.verificationResult = L"PASSED (Simulation 100% Verified)"; }, simulated},
+        {"other model", [](ReportStamp& s, auto&, auto&) { s.diskModel = L"Other Stick"; }, otherDisk},
+        {"other capacity", [](ReportStamp&, DiskInfo& d, auto&) { d.sizeBytes *= 2; }, otherDisk},
+        {"4096-byte sectors", [](ReportStamp&, DiskInfo& d, auto&) { d.bytesPerSector = 4096; }, L"[DISK STAMP] 論理セクタサイズが 4096 バイト"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        DiskInfo disk = ImageDisk(path);
+        ReportStamp stamp = StampFor(disk);
+        DiskIdentitySource identity;
+        c.change(stamp, disk, identity);
+        LogRecorder log;
+        EXPECT_FALSE(StampDiskByOperator(disk, stamp, log.callback(), identity));
+        const bool erase = c.line == changed || c.line == locked;
+        EXPECT_TRUE(!erase || !EraseStampArea(disk, log.callback(), identity));
+        ASSERT_EQ(log.lines.size(), erase ? 2u : 1u);
+        for (const std::wstring& line : log.lines) EXPECT_EQ(line.rfind(c.line, 0), 0u) << testing::Narrow(line);
+        ASSERT_TRUE(ReadFileBytes(path) == kPattern);
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file(L"absent.img")));
 }
 
 }  // namespace

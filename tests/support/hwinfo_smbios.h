@@ -1,6 +1,5 @@
 // Test helpers for the SMBIOS walk: a builder of raw firmware-table buffers and a
-// read-only copy of bytes fenced by inaccessible pages, so any read outside the
-// bytes faults instead of passing unnoticed.
+// read-only copy of bytes fenced by no-access pages, so a read outside them faults.
 #pragma once
 
 #include <cstdint>
@@ -21,107 +20,77 @@ struct SmbiosStructure {
     std::vector<std::string> strings;
 
     SmbiosStructure(std::uint8_t type, std::size_t length) : formatted(length, 0) {
-        formatted[0] = type;
-        formatted[1] = static_cast<std::uint8_t>(length);
+        Byte(0, type).Byte(1, static_cast<std::uint8_t>(length));
     }
     SmbiosStructure& Byte(std::size_t offset, std::uint8_t value) {
-        formatted.at(offset) = value;
-        return *this;
+        return formatted.at(offset) = value, *this;
     }
     SmbiosStructure& Word(std::size_t offset, std::uint16_t value) {
-        formatted.at(offset) = static_cast<std::uint8_t>(value);
-        formatted.at(offset + 1) = static_cast<std::uint8_t>(value >> 8);
-        return *this;
+        return Byte(offset, static_cast<std::uint8_t>(value)).Byte(offset + 1, static_cast<std::uint8_t>(value >> 8));
     }
     // Adds a string and stores its 1-based number at `offset`; empty text stores 0.
     SmbiosStructure& Str(std::size_t offset, const std::string& text) {
-        if (text.empty()) return Byte(offset, 0);
-        strings.push_back(text);
-        return Byte(offset, static_cast<std::uint8_t>(strings.size()));
+        if (!text.empty()) strings.push_back(text);
+        return Byte(offset, text.empty() ? 0 : static_cast<std::uint8_t>(strings.size()));
     }
 };
 
-// The structure table: formatted areas, each string zero-terminated, and a final
-// zero (two zeros when a structure has no strings).
+// Formatted areas, each string zero-terminated, a final zero (two without strings).
 inline std::vector<std::uint8_t> SmbiosTable(const std::vector<SmbiosStructure>& structures) {
     std::vector<std::uint8_t> table;
     for (const SmbiosStructure& s : structures) {
         table.insert(table.end(), s.formatted.begin(), s.formatted.end());
-        for (const std::string& text : s.strings) {
-            table.insert(table.end(), text.begin(), text.end());
-            table.push_back(0);
-        }
-        if (s.strings.empty()) table.push_back(0);
-        table.push_back(0);
+        for (const std::string& text : s.strings) table.insert(table.end(), text.c_str(), text.c_str() + text.size() + 1);
+        table.resize(table.size() + (s.strings.empty() ? 2 : 1), 0);
     }
     return table;
 }
 
-// The raw buffer as the firmware-table service returns it: 8-byte header
-// (flag, major, minor, revision, table length little-endian) and the table.
-inline std::vector<std::uint8_t> RawSmbios(const std::vector<std::uint8_t>& table,
-                                           std::uint32_t declaredLength) {
+// As the firmware-table service returns it: an 8-byte header (table length at 4) and
+// the table; `declared` 0 declares the table's own length.
+inline std::vector<std::uint8_t> RawSmbios(const std::vector<std::uint8_t>& table, std::uint32_t declared = 0) {
+    if (declared == 0) declared = static_cast<std::uint32_t>(table.size());
     std::vector<std::uint8_t> raw = {0, 3, 4, 0};
-    for (int i = 0; i < 4; ++i) raw.push_back(static_cast<std::uint8_t>(declaredLength >> (8 * i)));
+    for (int i = 0; i < 4; ++i) raw.push_back(static_cast<std::uint8_t>(declared >> (8 * i)));
     raw.insert(raw.end(), table.begin(), table.end());
     return raw;
 }
 
 inline std::vector<std::uint8_t> RawSmbios(const std::vector<SmbiosStructure>& structures) {
-    const std::vector<std::uint8_t> table = SmbiosTable(structures);
-    return RawSmbios(table, static_cast<std::uint32_t>(table.size()));
+    return RawSmbios(SmbiosTable(structures));
 }
 
-// A read past a fence must end the test run at once with a message: left unhandled,
-// Wine would start its debugger and the run would hang until the CTest timeout.
+// A read past a fence ends the run at once: left unhandled, Wine would start its
+// debugger and the run would hang until the CTest timeout.
 inline LONG WINAPI ExitOnFault(EXCEPTION_POINTERS* info) {
-    const EXCEPTION_RECORD* record = info->ExceptionRecord;
-    std::printf("FATAL: exception %08lx at %p (address %p)\n", record->ExceptionCode,
-                record->ExceptionAddress,
-                record->NumberParameters >= 2 ? reinterpret_cast<void*>(record->ExceptionInformation[1])
-                                              : nullptr);
-    std::fflush(stdout);
+    std::printf("FATAL: exception %08lx\n", info->ExceptionRecord->ExceptionCode), std::fflush(stdout);
     ::TerminateProcess(::GetCurrentProcess(), 3);
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
-// A read-only copy of some bytes between two no-access pages, placed flush against
-// the page after it (catches overruns) or the page before it (catches underruns).
+// A read-only copy flush against the no-access page after it: reading past its end faults.
 class FencedBytes {
 public:
-    enum class Flush { End, Start };
-
-    FencedBytes(std::span<const std::uint8_t> bytes, Flush flush) {
+    explicit FencedBytes(std::span<const std::uint8_t> bytes) {
         static const bool installed = (::SetUnhandledExceptionFilter(ExitOnFault), true);
         (void)installed;
-        SYSTEM_INFO info = {};
-        ::GetSystemInfo(&info);
-        page_ = info.dwPageSize;
-        const std::size_t dataPages = bytes.empty() ? 1 : (bytes.size() + page_ - 1) / page_;
-        block_ = PageBuffer((dataPages + 2) * page_);
+        constexpr std::size_t page = 4096;  // x86 and x64
+        const std::size_t pages = bytes.empty() ? 1 : (bytes.size() + page - 1) / page;
+        block_ = PageBuffer((pages + 2) * page);
         if (!block_) return;
-        unsigned char* area = block_.data() + page_;
-        unsigned char* start =
-            flush == Flush::End ? area + dataPages * page_ - bytes.size() : area;
+        unsigned char* area = block_.data() + page;
+        unsigned char* start = area + pages * page - bytes.size();
         if (!bytes.empty()) std::memcpy(start, bytes.data(), bytes.size());
         DWORD old = 0;
-        ok_ = ::VirtualProtect(block_.data(), page_, PAGE_NOACCESS, &old) &&
-              ::VirtualProtect(area + dataPages * page_, page_, PAGE_NOACCESS, &old) &&
-              ::VirtualProtect(area, dataPages * page_, PAGE_READONLY, &old);
+        ok_ = ::VirtualProtect(block_.data(), page, PAGE_NOACCESS, &old) &&
+              ::VirtualProtect(area + pages * page, page, PAGE_NOACCESS, &old) &&
+              ::VirtualProtect(area, pages * page, PAGE_READONLY, &old);
         bytes_ = std::span<const std::uint8_t>(start, bytes.size());
     }
 
     [[nodiscard]] bool ok() const { return ok_; }
     [[nodiscard]] std::span<const std::uint8_t> bytes() const { return bytes_; }
-    // The protection of the page holding `address` (for checking the fences).
-    static DWORD Protection(const void* address) {
-        MEMORY_BASIC_INFORMATION mbi = {};
-        if (::VirtualQuery(address, &mbi, sizeof mbi) != sizeof mbi) return 0;
-        return mbi.Protect;
-    }
-
 private:
-    std::size_t page_ = 4096;
     PageBuffer block_;
     std::span<const std::uint8_t> bytes_;
     bool ok_ = false;
