@@ -1,8 +1,7 @@
-// Test support for the WinPE tests: the fake tools first on PATH with a command log
-// and scripted exit codes; views of the commands and log lines that keep the order
-// and key values (the whole command lines are pinned in winpe_commands_test); and a
-// fake deployment kit at one of the kit locations the program searches, inside the
-// test's own Wine prefix, removed at the end and never laid over a kit it did not make.
+// WinPE test support: the fake tools first on PATH with a command log and scripted exit
+// codes; the commands and log lines cut to order and key values (winpe_commands_test pins
+// whole command lines); a fake kit where the program searches, inside the test's own Wine
+// prefix, removed at the end and never laid over a kit it did not make.
 #pragma once
 
 #include <filesystem>
@@ -18,14 +17,9 @@
 
 namespace morvane::testing {
 
-inline bool PathExists(const std::wstring& path) {
-    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+inline bool PathExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-inline std::string ReadText(const std::wstring& path) {
-    const auto bytes = ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
+inline std::string ReadText(const std::wstring& path) { const auto b = ReadFileBytes(path); return {b.begin(), b.end()}; }
 
 inline void WriteTextFile(const std::wstring& path, const std::string& bytes) {
     std::error_code ec;
@@ -47,12 +41,8 @@ public:
     explicit FakeToolEnv(const std::wstring& logPath) : log_(logPath) {
         Set(L"PATH", std::filesystem::path(FakeTool(L"dism")).parent_path().wstring() + L";" + Get(L"PATH"));
         Set(L"MORVANE_FAKE_LOG", logPath);
-        for (const wchar_t* name : {L"MORVANE_FAKE_EXIT", L"MORVANE_FAKE_SLEEP", L"MORVANE_FAKE_MOUNTED", L"MORVANE_FAKE_HIVE"}) {
-            Set(name, L"");
-        }
+        for (const wchar_t* name : {L"MORVANE_FAKE_EXIT", L"MORVANE_FAKE_SLEEP", L"MORVANE_FAKE_MOUNTED", L"MORVANE_FAKE_HIVE"}) Set(name, L"");
     }
-    FakeToolEnv(const FakeToolEnv&) = delete;
-    FakeToolEnv& operator=(const FakeToolEnv&) = delete;
     ~FakeToolEnv() {
         for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) ::SetEnvironmentVariableW(it->first.c_str(), it->second.c_str());
     }
@@ -93,9 +83,7 @@ private:
 // program's own lines, not the tool output (indented by two blanks).
 struct LogRecorder {
     std::vector<std::wstring> lines;
-    std::function<void(const std::wstring&)> callback() {
-        return [this](const std::wstring& line) { lines.push_back(line); };
-    }
+    std::function<void(const std::wstring&)> callback() { return [this](const std::wstring& line) { lines.push_back(line); }; }
     std::vector<std::wstring> tags() const {
         std::vector<std::wstring> result;
         for (const auto& line : lines) {
@@ -105,11 +93,6 @@ struct LogRecorder {
     }
     std::wstring last() const { return lines.empty() ? L"" : lines.back(); }
 };
-
-inline bool RunningUnderWine() {
-    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-    return ntdll && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
 
 struct FakeKitLayout {
     bool deploymentTools = true;  // DandISetEnv.bat
@@ -127,9 +110,9 @@ public:
     FakeKit(int candidate, const FakeKitLayout& l) : root_(kAdkRootCandidates[candidate]) {
         kits_ = std::filesystem::path(root_).parent_path().parent_path();  // ...\Windows Kits
         const std::wstring marker = (kits_ / L"morvane_fake_kit.txt").wstring();
-        std::error_code ec;
-        if (RunningUnderWine() && PathExists(marker)) std::filesystem::remove_all(kits_, ec);  // an interrupted run's
-        ok_ = RunningUnderWine() && !PathExists(kits_.wstring());
+        const bool wine = ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+        if (std::error_code ec; wine && PathExists(marker)) std::filesystem::remove_all(kits_, ec);  // an interrupted run's
+        ok_ = wine && !PathExists(kits_.wstring());
         if (!ok_) return;
         WriteTextFile(marker, "fake kit of the WinPE tests\r\n");
         std::filesystem::create_directories(root_);
@@ -147,20 +130,14 @@ public:
         Tool(L"Deployment Tools\\amd64\\BCDBoot\\bootsect.exe", L"bootsect");
         if (l.kitDism) Tool(L"Deployment Tools\\amd64\\DISM\\dism.exe", L"dism");
     }
-    FakeKit(const FakeKit&) = delete;
-    FakeKit& operator=(const FakeKit&) = delete;
     ~FakeKit() {
-        std::error_code ec;
-        if (ok_) std::filesystem::remove_all(kits_, ec);
+        if (std::error_code ec; ok_) std::filesystem::remove_all(kits_, ec);
     }
     bool ok() const { return ok_; }  // false: the kit could not be laid out safely
     const std::wstring& root() const { return root_; }
-    std::wstring pe(const std::wstring& arch) const { return root_ + L"\\Windows Preinstallation Environment\\" + arch; }
 
 private:
-    void File(const std::wstring& relative, const std::string& content = "fake\r\n") const {
-        WriteTextFile(root_ + L"\\" + relative, content);
-    }
+    void File(const std::wstring& relative, const std::string& text = "fake\r\n") const { WriteTextFile(root_ + L"\\" + relative, text); }
     void Tool(const std::wstring& relative, const std::wstring& fake) const {
         File(relative);
         ::CopyFileW(FakeTool(fake).c_str(), (root_ + L"\\" + relative).c_str(), FALSE);

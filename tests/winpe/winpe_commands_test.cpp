@@ -1,6 +1,5 @@
-// Every tool command line the WinPE builder runs, pinned once, byte for byte, with
-// paths that contain blanks and parentheses as the real kit's do (the other WinPE
-// tests check only order and key values), and both auto-start files.
+// Every tool command line the WinPE builder runs, pinned once, byte for byte, with paths
+// that contain blanks and parentheses (other tests check order and key values only).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -14,7 +13,6 @@ namespace {
 TEST(WinPECommands, EveryCommandLine) {
     const std::wstring root = LR"(C:\P (x86)\Kit)", dl = LR"(C:\T\d l)", mount = LR"(C:\T\W\mount)";
     const WinPEPaths p = DeriveWinPEPaths(root, 0, L"", LR"(C:\T\)");
-    ASSERT_EQ(p.workFolder, LR"(C:\T\Morvane_WinPE_amd64)");
     const std::wstring w = LR"(C:\T\W)", d = DismProgram(L""), kitDism = DismProgram(KitDismPath(root));
     const std::pair<std::wstring, std::wstring> cases[] = {
         {MountedImagesCommand(kitDism), LR"("C:\P (x86)\Kit\Deployment Tools\amd64\DISM\dism.exe" /English /Get-MountedImageInfo)"},
@@ -60,7 +58,6 @@ TEST(WinPECommands, EveryCommandLine) {
 TEST(WinPECommands, X86PathsKeepTheAmd64HostToolsAndAutoStartFiles) {
     const WinPEPaths x86 = DeriveWinPEPaths(L"K", 1, L"", LR"(C:\T\)");
     EXPECT_EQ(x86.workFolder, LR"(C:\T\Morvane_WinPE_x86)");
-    EXPECT_EQ(x86.adkBootImage, LR"(K\Windows Preinstallation Environment\x86\en-us\winpe.wim)");
     EXPECT_EQ(x86.oscdimg, LR"(K\Deployment Tools\amd64\Oscdimg\oscdimg.exe)");
     EXPECT_EQ(x86.bootsect, LR"(K\Deployment Tools\amd64\BCDBoot\bootsect.exe)");
     EXPECT_EQ(WinpeshlIniContent(), "[LaunchApps]\r\n%SYSTEMDRIVE%\\Windows\\System32\\wpeinit.exe\r\n"

@@ -1,16 +1,14 @@
-// A stand-in for an external deployment tool (dism, oscdimg, bootsect, curl, winget,
-// msiexec, reg, the media maker, the downloaded setup programs), named by its file. It
-// logs its command line to MORVANE_FAKE_LOG and prints it, exits with the code of the
-// first MORVANE_FAKE_EXIT rule ("needle=code|...") whose needle is in the command line
-// (else 0) and, on success, leaves what the real tool would where the program looks
-// next (in a kit only where one exists). A MORVANE_FAKE_SLEEP rule ("needle=ms") makes
-// it print "pid N" and hang first. dism lists MORVANE_FAKE_MOUNTED ("a|b") as mounted;
-// its mount leaves a registry hive when MORVANE_FAKE_HIVE is set.
-#include <algorithm>
+// A stand-in for an external deployment tool, named by its file: it logs its command line
+// to MORVANE_FAKE_LOG and prints it, exits with the code of the first MORVANE_FAKE_EXIT
+// rule ("needle=code|...") whose needle is in the command line (else 0) and, on success,
+// leaves what the real tool would where the program looks next (in a kit only if one
+// exists). A MORVANE_FAKE_SLEEP rule ("needle=ms") makes it print "pid N" and hang first.
+// dism lists MORVANE_FAKE_MOUNTED ("a|b") as mounted; MORVANE_FAKE_HIVE adds a hive.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -31,12 +29,10 @@ std::wstring Env(const wchar_t* name) {
     return value;
 }
 
-std::vector<std::wstring> Split(const std::wstring& list) {
+std::vector<std::wstring> Split(const std::wstring& list) {  // "a|b|c"
     std::vector<std::wstring> parts;
-    for (std::size_t start = 0, end = 0; start < list.size(); start = end + 1) {
-        end = std::min(list.find(L'|', start), list.size());
-        parts.push_back(list.substr(start, end - start));
-    }
+    std::wistringstream in(list);
+    for (std::wstring part; std::getline(in, part, L'|');) parts.push_back(part);
     return parts;
 }
 
@@ -87,8 +83,7 @@ int Effects(const std::wstring& tool, const std::wstring& line, const std::vecto
     } else if (tool == L"dism" && has(L"/Get-MountedImageInfo")) {
         for (const auto& folder : Split(Env(L"MORVANE_FAKE_MOUNTED"))) std::printf("Mount Dir : %s\n", morvane::WideToUtf8(folder).c_str());
     } else if ((tool == L"oscdimg" || (tool == L"makewinpemedia" && has(L"/ISO"))) && !args.empty()) {
-        // Like the real script, the media maker asks before replacing an image unless
-        // /F is given; anything but "Y" (end of input included) ends it with an error.
+        // Like the real one, the media maker asks before replacing an image unless given /F.
         std::string answer;
         if (tool != L"oscdimg" && !has(L" /F ") && fs::exists(args.back()) && !(std::getline(std::cin, answer) && answer == "Y")) return 1;
         Touch(args.back(), "fake iso\r\n");
@@ -105,8 +100,7 @@ int wmain() {
     // Shared append, so a log the previous fake has not quite let go of still opens.
     const HANDLE log = ::CreateFileW(Env(L"MORVANE_FAKE_LOG").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    if (log != INVALID_HANDLE_VALUE) ::WriteFile(log, text.data(), static_cast<DWORD>(text.size()), &written, nullptr), ::CloseHandle(log);
+    if (DWORD written = 0; log != INVALID_HANDLE_VALUE) ::WriteFile(log, text.data(), DWORD(text.size()), &written, nullptr), ::CloseHandle(log);
     std::printf("%s", text.c_str());
 
     int argc = 0;
