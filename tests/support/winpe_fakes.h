@@ -1,9 +1,9 @@
-// Test support for the WinPE contract tests: where the fake tools live, an
-// environment that puts them first on PATH with a command log and scripted exit
-// codes, and readers for the log.
+// WinPE test support: the fake tools first on PATH with a command log and scripted exit
+// codes; the commands and log lines cut to order and key values (winpe_commands_test pins
+// whole command lines); a fake kit where the program searches, inside the test's own Wine
+// prefix, removed at the end and never laid over a kit it did not make.
 #pragma once
 
-#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <fstream>
@@ -13,136 +13,152 @@
 
 #include "common/win32.h"
 #include "support/temp_dir.h"
+#include "winpe/adk.h"
 
 namespace morvane::testing {
 
-// winpe_fakes\ beside the running test executable (built by tests/winpe/tests.cmake).
-inline std::wstring FakeToolsDir() {
-    wchar_t self[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    return (std::filesystem::path(self).parent_path() / L"winpe_fakes").wstring();
-}
+inline bool PathExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-inline std::wstring FakeTool(const std::wstring& name) {
-    return FakeToolsDir() + L"\\" + name + L".exe";
-}
-
-// Sets environment variables for the life of the object and restores them after.
-class ScopedEnv {
-public:
-    ScopedEnv() = default;
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-    ~ScopedEnv() {
-        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-            ::SetEnvironmentVariableW(it->first.c_str(),
-                                      it->second.second ? it->second.first.c_str() : nullptr);
-        }
-    }
-    void Set(const std::wstring& name, const std::wstring& value) {
-        saved_.emplace_back(name, Get(name));
-        ::SetEnvironmentVariableW(name.c_str(), value.c_str());
-    }
-    // Current value and whether the variable exists.
-    static std::pair<std::wstring, bool> Get(const std::wstring& name) {
-        std::wstring buffer(32768, L'\0');
-        const DWORD n = ::GetEnvironmentVariableW(name.c_str(), buffer.data(),
-                                                  static_cast<DWORD>(buffer.size()));
-        if (n == 0 && ::GetLastError() == ERROR_ENVVAR_NOT_FOUND) return {L"", false};
-        buffer.resize(n);
-        return {buffer, true};
-    }
-
-private:
-    std::vector<std::pair<std::wstring, std::pair<std::wstring, bool>>> saved_;
-};
-
-// The fake tools first on PATH, logging into `logPath`.
-class FakeToolEnv {
-public:
-    explicit FakeToolEnv(const std::wstring& logPath) : log_(logPath) {
-        env_.Set(L"PATH", FakeToolsDir() + L";" + ScopedEnv::Get(L"PATH").first);
-        env_.Set(L"MORVANE_FAKE_LOG", logPath);
-        env_.Set(L"MORVANE_FAKE_EXIT", L"");
-        env_.Set(L"MORVANE_FAKE_INSTALL", L"");
-        env_.Set(L"MORVANE_FAKE_SLEEP", L"");
-        env_.Set(L"MORVANE_FAKE_PID_FILE", logPath + L".pid");
-        env_.Set(L"MORVANE_FAKE_MOUNTED", L"");
-    }
-    // "needle=code|needle=code": exit codes of the fakes by command-line content.
-    void ScriptExits(const std::wstring& rules) { env_.Set(L"MORVANE_FAKE_EXIT", rules); }
-    // Comma-separated effects: setup, msi, dtx86, winget, hive, blockini.
-    void Effects(const std::wstring& list) { env_.Set(L"MORVANE_FAKE_INSTALL", list); }
-    // "needle=milliseconds": the matching fake hangs that long before it acts.
-    void Hang(const std::wstring& rules) { env_.Set(L"MORVANE_FAKE_SLEEP", rules); }
-    // The process id of the last fake that hung.
-    DWORD HungPid() const {
-        std::ifstream in{std::filesystem::path(log_ + L".pid")};
-        DWORD pid = 0;
-        in >> pid;
-        return pid;
-    }
-    // "folder|folder": what fake dism lists as mounted images.
-    void Mounted(const std::wstring& folders) { env_.Set(L"MORVANE_FAKE_MOUNTED", folders); }
-    void AdkRoot(const std::wstring& root) { env_.Set(L"MORVANE_FAKE_ADK_ROOT", root); }
-    void Set(const std::wstring& name, const std::wstring& value) { env_.Set(name, value); }
-
-    // Every logged command line, in order (UTF-8).
-    std::vector<std::string> Commands() const {
-        std::vector<std::string> lines;
-        std::ifstream in{std::filesystem::path(log_)};
-        for (std::string line; std::getline(in, line);) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            lines.push_back(line);
-        }
-        return lines;
-    }
-    void ClearLog() const { ::DeleteFileW(log_.c_str()); }
-
-private:
-    std::wstring log_;
-    ScopedEnv env_;
-};
-
-// Collects log lines; own() drops the indented tool output.
-struct LogRecorder {
-    std::vector<std::wstring> lines;
-    std::function<void(const std::wstring&)> callback() {
-        return [this](const std::wstring& line) { lines.push_back(line); };
-    }
-    std::vector<std::wstring> own() const {
-        std::vector<std::wstring> result;
-        for (const auto& line : lines) {
-            if (line.rfind(L"  ", 0) != 0) result.push_back(line);
-        }
-        return result;
-    }
-};
-
-inline bool PathExists(const std::wstring& path) {
-    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-inline std::string ReadText(const std::wstring& path) {
-    const auto bytes = ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
-// The names in a folder, sorted.
-inline std::vector<std::wstring> FolderNames(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator(folder, ec)) {
-        names.push_back(e.path().filename().wstring());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
+inline std::string ReadText(const std::wstring& path) { const auto b = ReadFileBytes(path); return {b.begin(), b.end()}; }
 
 inline void WriteTextFile(const std::wstring& path, const std::string& bytes) {
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
     std::ofstream(std::filesystem::path(path), std::ios::binary) << bytes;
 }
+
+// winpe_fakes\<name>.exe beside the running test executable (built by tests/winpe/tests.cmake).
+inline std::wstring FakeTool(const std::wstring& name) {
+    wchar_t self[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    return (std::filesystem::path(self).parent_path() / L"winpe_fakes" / (name + L".exe")).wstring();
+}
+
+// The fake tools first on PATH, logging every command line into `logPath`; Set()
+// changes environment variables (inherited by every tool started) until the end.
+class FakeToolEnv {
+public:
+    explicit FakeToolEnv(const std::wstring& logPath) : log_(logPath) {
+        Set(L"PATH", std::filesystem::path(FakeTool(L"dism")).parent_path().wstring() + L";" + Get(L"PATH"));
+        Set(L"MORVANE_FAKE_LOG", logPath);
+        for (const wchar_t* name : {L"MORVANE_FAKE_EXIT", L"MORVANE_FAKE_SLEEP", L"MORVANE_FAKE_MOUNTED", L"MORVANE_FAKE_HIVE"}) Set(name, L"");
+    }
+    ~FakeToolEnv() {
+        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) ::SetEnvironmentVariableW(it->first.c_str(), it->second.c_str());
+    }
+    void Set(const std::wstring& name, const std::wstring& value) {
+        saved_.emplace_back(name, Get(name));
+        ::SetEnvironmentVariableW(name.c_str(), value.c_str());
+    }
+    // "needle=code|needle=code": exit codes of the fakes by command-line content.
+    void ScriptExits(const std::wstring& rules) { Set(L"MORVANE_FAKE_EXIT", rules); }
+    std::vector<std::string> Commands() const {
+        std::vector<std::string> lines;
+        std::ifstream in{std::filesystem::path(log_)};
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+    // The logged commands, each one that contains its key (same position) replaced by
+    // that key: EXPECT_EQ(tools.Keyed(keys), keys) checks order and key values at once.
+    std::vector<std::string> Keyed(const std::vector<std::string>& keys) const {
+        std::vector<std::string> commands = Commands();
+        for (std::size_t i = 0; i < commands.size() && i < keys.size(); ++i) {
+            if (commands[i].find(keys[i]) != std::string::npos) commands[i] = keys[i];
+        }
+        return commands;
+    }
+    void ClearLog() const { ::DeleteFileW(log_.c_str()); }
+
+private:
+    static std::wstring Get(const std::wstring& name) {
+        std::wstring value(32768, L'\0');
+        value.resize(::GetEnvironmentVariableW(name.c_str(), value.data(), 32768));
+        return value;
+    }
+    std::wstring log_;
+    std::vector<std::pair<std::wstring, std::wstring>> saved_;  // an empty variable counts as unset
+};
+
+// Collects log lines; tags() keeps the bracketed tag ("[ERROR]") of each of the
+// program's own lines, not the tool output (indented by two blanks).
+struct LogRecorder {
+    std::vector<std::wstring> lines;
+    std::function<void(const std::wstring&)> callback() { return [this](const std::wstring& line) { lines.push_back(line); }; }
+    std::vector<std::wstring> tags() const {
+        std::vector<std::wstring> result;
+        for (const auto& line : lines) {
+            if (line.rfind(L"  ", 0) != 0) result.push_back(line.substr(0, line.find(L']') + 1));
+        }
+        return result;
+    }
+    std::wstring last() const { return lines.empty() ? L"" : lines.back(); }
+};
+
+struct FakeKitLayout {
+    bool deploymentTools = true;  // DandISetEnv.bat
+    bool winpeAddon = true;       // copype.cmd, the media maker, the amd64 tree and boot images
+    bool x86WinPE = true;         // the x86 tree (en-us\winpe.wim, Media\bootmgr)
+    bool x86BootImages = true;    // the boot images in the x86 Oscdimg folder too
+    bool noprompt = true;         // efisys_noprompt.bin (and its _EX variant)
+    bool kitDism = false;         // dism.exe (fake) in Deployment Tools\amd64\DISM
+    bool languagePacks = false;   // WinPE_OCs\WinPE-FontSupport-JA-JP.cab and ja-jp\lp.cab
+};
+
+class FakeKit {
+public:
+    // `candidate` indexes kAdkRootCandidates; the fakes install into the kit the program finds.
+    FakeKit(int candidate, const FakeKitLayout& l) : root_(kAdkRootCandidates[candidate]) {
+        kits_ = std::filesystem::path(root_).parent_path().parent_path();  // ...\Windows Kits
+        const std::wstring marker = (kits_ / L"morvane_fake_kit.txt").wstring();
+        const bool wine = ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+        if (std::error_code ec; wine && PathExists(marker)) std::filesystem::remove_all(kits_, ec);  // an interrupted run's
+        ok_ = wine && !PathExists(kits_.wstring());
+        if (!ok_) return;
+        WriteTextFile(marker, "fake kit of the WinPE tests\r\n");
+        std::filesystem::create_directories(root_);
+        const std::wstring pe = L"Windows Preinstallation Environment\\";
+        // The set-up script puts the media maker on the command path, as the real one does.
+        if (l.deploymentTools) File(L"Deployment Tools\\DandISetEnv.bat", "@set \"PATH=" + Narrow(root_ + L"\\" + pe) + ";%PATH%\"\r\n");
+        if (l.winpeAddon) {
+            File(pe + L"copype.cmd");
+            File(pe + L"MakeWinPEMedia.cmd", "@\"%~dp0makewinpemedia.exe\" %*\r\n@exit /b %ERRORLEVEL%\r\n");
+            Tool(pe + L"makewinpemedia.exe", L"makewinpemedia");
+            Arch("amd64", l);
+            if (l.x86WinPE) Arch("x86", l);
+        }
+        Tool(L"Deployment Tools\\amd64\\Oscdimg\\oscdimg.exe", L"oscdimg");
+        Tool(L"Deployment Tools\\amd64\\BCDBoot\\bootsect.exe", L"bootsect");
+        if (l.kitDism) Tool(L"Deployment Tools\\amd64\\DISM\\dism.exe", L"dism");
+    }
+    ~FakeKit() {
+        if (std::error_code ec; ok_) std::filesystem::remove_all(kits_, ec);
+    }
+    bool ok() const { return ok_; }  // false: the kit could not be laid out safely
+    const std::wstring& root() const { return root_; }
+
+private:
+    void File(const std::wstring& relative, const std::string& text = "fake\r\n") const { WriteTextFile(root_ + L"\\" + relative, text); }
+    void Tool(const std::wstring& relative, const std::wstring& fake) const {
+        File(relative);
+        ::CopyFileW(FakeTool(fake).c_str(), (root_ + L"\\" + relative).c_str(), FALSE);
+    }
+    // One architecture's tree; file contents name the file and, for x86, the architecture.
+    void Arch(const std::string& arch, const FakeKitLayout& l) const {
+        const std::wstring a(arch.begin(), arch.end()), pe = L"Windows Preinstallation Environment\\" + a;
+        File(pe + L"\\en-us\\winpe.wim", "fake wim " + arch);
+        File(pe + L"\\Media\\bootmgr", "bootmgr " + arch);
+        if (l.languagePacks) File(pe + L"\\WinPE_OCs\\WinPE-FontSupport-JA-JP.cab"), File(pe + L"\\WinPE_OCs\\ja-jp\\lp.cab");
+        if (arch == "x86" && !l.x86BootImages) return;
+        for (const std::string name : {"etfsboot.com", "efisys.bin", "efisys_EX.bin", "efisys_noprompt.bin", "efisys_noprompt_EX.bin"}) {
+            if (!l.noprompt && name.find("noprompt") != std::string::npos) continue;
+            File(L"Deployment Tools\\" + a + L"\\Oscdimg\\" + std::wstring(name.begin(), name.end()),
+                 name.substr(0, name.find('.')) + (arch == "x86" ? " x86" : ""));
+        }
+    }
+
+    std::wstring root_;
+    std::filesystem::path kits_;
+    bool ok_ = false;
+};
 
 }  // namespace morvane::testing
