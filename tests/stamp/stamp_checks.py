@@ -84,7 +84,7 @@ def write(path, data):
 
 def check_volume(path, image, files):
     """fsck.fat and mtools read the volume: clean, labelled, holding the programs and
-    `files` at their sizes (None: any). Returns the mtools image spec."""
+    `files` at their sizes (None: any). Returns the image argument for mtools."""
     volume = write(path + ".volume", image[32768:])
     os.truncate(volume, 8192 * 512)  # the volume claims 8192 sectors
     fsck = run(["fsck.fat", "-n", "-v", volume])
