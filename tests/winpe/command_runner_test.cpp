@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -48,7 +50,14 @@ TEST(CommandRunnerUnderWine, ResultsAndForwardedLines) {
     EXPECT_EQ(Collect(L"echo one&& echo two 1>&2&& echo three", 0), (Lines{L"  one", L"  two ", L"  three"}));
     EXPECT_EQ(RunCommand(L"echo done> \"" + dir.file(L"ran.txt") + L"\"", nullptr), 0);  // no callback: runs all the same
     EXPECT_TRUE(testing::PathExists(dir.file(L"ran.txt")));
-
+    // Output far larger than a pipe's buffer arrives whole and in order while the tool runs.
+    std::string text;
+    for (int i = 0; i < 10000; ++i) text += "line " + std::to_string(i) + "\r\n";
+    std::ofstream(std::filesystem::path(dir.file(L"many.txt")), std::ios::binary) << text;
+    const Lines many = Collect(L"type \"" + dir.file(L"many.txt") + L"\"", 0);
+    ASSERT_EQ(many.size(), 10000u);
+    EXPECT_EQ(many[1234], L"  line 1234");
+    EXPECT_EQ(many[9999], L"  line 9999");
 }
 
 TEST(CommandRunnerUnderWine, AQuestionReadsEndOfInputInsteadOfWaiting) {
