@@ -1,5 +1,5 @@
 // The report window's and folder picker's decisions without a window: painted rows
-// and their fallbacks, the clipboard text, the result re-issued from a stamp, the
+// and their fallbacks, the page painted into a bitmap in memory, the clipboard text, the result re-issued from a stamp, the
 // picker's drive entries and its OK check.
 #include <gtest/gtest.h>
 
@@ -8,13 +8,53 @@
 
 #include "erase/standards.h"
 #include "support/stamp_samples.h"
+#include "common/unique_handle.h"
 #include "ui/folder_picker_model.h"
+#include "ui/report_paint.h"
 #include "ui/report_text.h"
 
 namespace morvane {
 namespace {
 
 bool Has(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
+
+constexpr std::uint32_t Rgb(int r, int g, int b) { return static_cast<std::uint32_t>(r << 16 | g << 8 | b); }
+
+// The page painted into a 32-bit bitmap: colours at fixed points of the layout, the
+// badge amber for a preview and green for a verified report, and ink where text goes.
+TEST(ReportPaint, FixedPointsAndText) {
+    constexpr int kW = 1039, kH = 656;
+    const std::uint32_t page = Rgb(241, 245, 249), navy = Rgb(15, 23, 42), sky = Rgb(14, 165, 233),
+                        white = Rgb(255, 255, 255), outline = Rgb(203, 213, 225);
+    for (const bool failed : {true, false}) {
+        ReportStamp stamp = testing::SampleReportStamp();
+        stamp.failed = failed;
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof info.bmiHeader, kW, -kH, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        void* bits = nullptr;
+        UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
+        UniqueBitmap bitmap(::CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        ASSERT_TRUE(dc && bitmap);
+        const HGDIOBJ previous = ::SelectObject(dc.get(), bitmap.get());
+        PaintReport(dc.get(), SIZE{kW, kH}, BuildReportView(stamp, L""), L"MS UI Gothic");
+        ::GdiFlush();
+        const auto at = [&](int x, int y) { return static_cast<const std::uint32_t*>(bits)[y * kW + x] & 0xFFFFFF; };
+        const auto inked = [&](int left, int top, int right, int bottom, std::uint32_t ground) {
+            int n = 0;
+            for (int y = top; y < bottom; ++y) for (int x = left; x < right; ++x) n += at(x, y) != ground;
+            return n;
+        };
+        const std::uint32_t badge = failed ? Rgb(245, 158, 11) : Rgb(16, 185, 129);
+        const struct { int x, y; std::uint32_t colour; } points[] = {
+            {5, 5, navy}, {5, 69, sky}, {kW - 5, 71, sky}, {kW - 248, 18, badge}, {kW - 24, 50, badge},
+            {5, 400, page}, {22, 150, outline}, {kW - 30, 250, white}, {300, 617, outline}, {300, 640, page}};
+        for (const auto& p : points) EXPECT_EQ(at(p.x, p.y), p.colour) << failed << " at " << p.x << "," << p.y;
+        EXPECT_GT(inked(74, 11, 400, 35, navy), 100) << "the title";
+        EXPECT_GT(inked(207, 108, 500, 124, white), 50) << "the first row's value";
+        EXPECT_EQ(inked(207, 244, 500, 253, white), 0) << "nothing below the seventh row";
+        ::SelectObject(dc.get(), previous);
+    }
+}
 
 // An empty stamp is a preview: placeholders where the record is empty, the hardware
 // rows left empty; a record's own values replace every placeholder.

@@ -226,6 +226,30 @@ TEST_F(ReportWindowTest, ClosingRestoresTheOwnerAsFound) {
     }
 }
 
+// Full screen covers the screen with the buttons on its bottom edge; Escape, sent to
+// whichever button has the focus, brings the window back as it was.
+TEST_F(ReportWindowTest, FullScreenAndBackWithEscape) {
+    OpenReport({testing::SampleReportStamp(), L"", std::nullopt, std::nullopt, {}});
+    RECT normal{}, full{}, close{}, after{};
+    ::GetWindowRect(window, &normal);
+    Press(kReportFullScreen);
+    const int cx = ::GetSystemMetrics(SM_CXSCREEN), cy = ::GetSystemMetrics(SM_CYSCREEN);
+    ::GetWindowRect(window, &full);
+    ::GetWindowRect(::GetDlgItem(window, kReportClose), &close);
+    EXPECT_TRUE(full.left == 0 && full.right == cx && full.bottom == cy);
+    EXPECT_TRUE(close.left == cx - 122 && close.top == cy - 44);
+    EXPECT_EQ(::GetWindowLongPtrW(window, GWL_STYLE) & WS_CAPTION, 0);
+    // The modal loop takes the key; the copy command's box marks the moment to look.
+    ::PostMessageW(::GetDlgItem(window, kReportCopy), WM_KEYDOWN, VK_ESCAPE, 0);
+    ::PostMessageW(window, WM_COMMAND, kReportCopy, 0);
+    services.onBox = [&](const testing::RecordedBox&) {
+        ::GetWindowRect(window, &after);
+        ::PostMessageW(window, WM_CLOSE, 0, 0);
+    };
+    RunReportWindowLoop(nullptr, window);
+    EXPECT_TRUE(::EqualRect(&after, &normal));
+}
+
 // Not a check: opens the report on the display named by DISPLAY and keeps it up for
 // MORVANE_REPORT_SCREENSHOT seconds, for a screenshot of the real thing.
 TEST_F(ReportWindowTest, ShowForScreenshot) {
