@@ -86,6 +86,8 @@ dd_read_speed() {  # MiB [dd flag]
   # Both readers start from the device: drop the image's pages from the page cache (GNU dd
   # with count=0 and iflag=nocache advises the kernel to discard the whole file's cache;
   # no root needed), so that plain dd does not read back what the previous run left there.
+  # Dirty pages cannot be dropped: write them back first.
+  sync "$image"
   dd if="$image" iflag=nocache count=0 status=none
   start=$(date +%s.%N)
   dd if="$image" of=/dev/null bs=4M count=$((mib / 4)) ${2:-} status=none
