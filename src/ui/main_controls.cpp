@@ -38,7 +38,7 @@ ClassAndStyle ClassOf(ControlKind kind) {
 
 }  // namespace
 
-std::vector<ControlSpec> MainControlTable() {
+std::vector<ControlRow> MainControlTable() {
     return {
         {kIdTitle, K::Static,
          L"Morvane Disk Eraser  |  NIST SP 800-88 Rev.1 / DoD完全消去・証明スタンプ・x86/x64日本語WinPEスイート", 16, 12, 920, 26},
@@ -120,19 +120,19 @@ std::vector<ControlSpec> MainControlTable() {
 
 bool CreateMainControls(HWND parent, HINSTANCE instance, double factor, ControlHandles& handles) {
     handles.fill(nullptr);
-    for (const ControlSpec& spec : MainControlTable()) {
-        const ClassAndStyle cls = ClassOf(spec.kind);
+    for (const ControlRow& row : MainControlTable()) {
+        const ClassAndStyle cls = ClassOf(row.kind);
         HWND control = ::CreateWindowExW(
-            cls.exStyle, cls.className, spec.text.c_str(), WS_CHILD | WS_VISIBLE | cls.style | spec.extraStyle,
-            Scaled(spec.x, factor), Scaled(spec.y, factor), Scaled(spec.width, factor), Scaled(spec.height, factor),
-            parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
+            cls.exStyle, cls.className, row.text.c_str(), WS_CHILD | WS_VISIBLE | cls.style | row.extraStyle,
+            Scaled(row.x, factor), Scaled(row.y, factor), Scaled(row.width, factor), Scaled(row.height, factor),
+            parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), instance, nullptr);
         if (control == nullptr) return false;
-        handles[spec.id - kFirstControlId] = control;
-        for (const std::wstring& item : spec.items) {
+        handles[row.id - kFirstControlId] = control;
+        for (const std::wstring& item : row.items) {
             ::SendMessageW(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
         }
-        if (spec.selected >= 0) ::SendMessageW(control, CB_SETCURSEL, spec.selected, 0);
-        if (spec.kind == K::Progress) ::SendMessageW(control, PBM_SETRANGE32, 0, 100);
+        if (row.selected >= 0) ::SendMessageW(control, CB_SETCURSEL, row.selected, 0);
+        if (row.kind == K::Progress) ::SendMessageW(control, PBM_SETRANGE32, 0, 100);
     }
     HWND list = handles[kIdDiskList - kFirstControlId];
     ListView_SetExtendedListViewStyle(list, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);

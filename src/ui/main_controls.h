@@ -31,7 +31,7 @@ inline constexpr int kControlCount = kIdAfterLast - kIdTitle;
 
 enum class ControlKind { Static, Frame, Button, Check, ListView, Combo, Edit, Progress };
 
-struct ControlSpec {
+struct ControlRow {
     ControlId id;
     ControlKind kind;
     std::wstring text;  // caption or initial text
@@ -41,7 +41,7 @@ struct ControlSpec {
     int selected = -1;                // combo entry selected at creation
 };
 
-std::vector<ControlSpec> MainControlTable();
+std::vector<ControlRow> MainControlTable();
 
 struct ColumnSpec {
     const wchar_t* title;
