@@ -26,7 +26,7 @@ protected:
     }
 
     testing::TempDir home;
-    testing::ImportRedirect<decltype(::SHGetFolderPathW)> redirect{__imp_SHGetFolderPathW, &FolderPath};
+    testing::ImportRedirect<decltype(::SHGetFolderPathW)> redirect{ImportOfSHGetFolderPathW, &FolderPath};
     fs::path temp = home.path() / L"Temp", certificates = home.path() / L"Documents" / L"Morvane Disk Eraser Certificates";
     wchar_t savedTmp[MAX_PATH] = {};
 

@@ -15,9 +15,15 @@
 #include "erase/disk_io.h"
 #include "support/temp_dir.h"
 
-// mingw-w64's names for this executable's import slots, which every call from it goes through.
-extern "C" decltype(::GetTickCount64)* __imp_GetTickCount64;
-extern "C" decltype(::SHGetFolderPathW)* __imp_SHGetFolderPathW;
+// This executable's import slots, which every call from it goes through. The linker's
+// names differ: 32-bit ones carry a leading underscore and the stdcall argument bytes.
+#if defined(_WIN64)
+#define MORVANE_IMPORT_SLOT(name, bytes) __asm__("__imp_" #name)
+#else
+#define MORVANE_IMPORT_SLOT(name, bytes) __asm__("__imp__" #name "@" #bytes)
+#endif
+extern "C" decltype(::GetTickCount64)* ImportOfGetTickCount64 MORVANE_IMPORT_SLOT(GetTickCount64, 0);
+extern "C" decltype(::SHGetFolderPathW)* ImportOfSHGetFolderPathW MORVANE_IMPORT_SLOT(SHGetFolderPathW, 20);
 
 namespace morvane::testing {
 
@@ -142,7 +148,7 @@ public:
 
 private:
     static ULONGLONG WINAPI Read() { return now.fetch_add(step.load()); }
-    ImportRedirect<decltype(::GetTickCount64)> redirect_{__imp_GetTickCount64, &Read};
+    ImportRedirect<decltype(::GetTickCount64)> redirect_{ImportOfGetTickCount64, &Read};
 };
 
 }  // namespace morvane::testing
