@@ -30,14 +30,6 @@ void FillPatternBuffer(unsigned char* data, std::size_t size, const OverwritePas
     }
 }
 
-namespace {
-
-double SpeedMBps(std::uint64_t written, std::uint64_t elapsedMs) {
-    if (elapsedMs == 0) return 0.0;
-    return (static_cast<double>(written) / 1048576.0) / (static_cast<double>(elapsedMs) / 1000.0);
-}
-
-}  // namespace
 
 JobStatus WritePass(DiskIo& disk, const EraseJob& job, const OverwritePass& pass,
                     std::uint32_t totalPasses, const CancelFlag* cancel,

@@ -50,6 +50,11 @@ EraseProgressInfo PassProgress(const EraseJob& job, const OverwritePass& pass, s
     return info;
 }
 
+double SpeedMBps(std::uint64_t bytes, std::uint64_t elapsedMs) {
+    if (elapsedMs == 0) return 0.0;
+    return (static_cast<double>(bytes) / 1048576.0) / (static_cast<double>(elapsedMs) / 1000.0);
+}
+
 EraseProgressInfo VerifyProgress(const EraseJob& job, std::uint32_t totalPasses, std::uint64_t done,
                                  std::uint64_t total, double speedMBps, std::wstring label) {
     const std::int32_t start = PassesShare(job, totalPasses);

@@ -28,6 +28,9 @@ inline constexpr std::int32_t kVerifiedPercent = 99;
 [[nodiscard]] std::int32_t OverallPercent(std::int32_t passesShare, std::uint32_t passPercent,
                                           std::uint32_t passNumber, std::uint32_t totalPasses);
 
+// MiB per second for `bytes` moved in `elapsedMs` (0 before the clock has moved).
+[[nodiscard]] double SpeedMBps(std::uint64_t bytes, std::uint64_t elapsedMs);
+
 // Phase 1: an overwrite pass (real or simulated) of `job` at `passPercent`.
 EraseProgressInfo PassProgress(const EraseJob& job, const OverwritePass& pass, std::uint32_t totalPasses,
                                std::uint32_t passPercent, double speedMBps, std::wstring label);

@@ -118,6 +118,7 @@ JobStatus VerifySurface(DiskIo& disk, const EraseJob& job, const WrittenContent&
     (void)disk.Seek(0);
     if (end > 0 && !reader.Start()) return Finish(verdict, L"FAILED (Memory Allocation Error)", JobStatus::Failed);
 
+    const std::uint64_t start = ::GetTickCount64();
     for (std::uint64_t at = 0; at < end;) {
         if (CancelRequested(cancel)) return Finish(verdict, L"CANCELLED", JobStatus::Cancelled);
         const std::uint32_t length = lengthAt(at);
@@ -129,7 +130,8 @@ JobStatus VerifySurface(DiskIo& disk, const EraseJob& job, const WrittenContent&
         }
         at += length;
         if (progress) {
-            progress(VerifyProgress(job, PassCount(content), at, end, 0.0, L"ベリファイ検証中 (全領域比較)..."));
+            progress(VerifyProgress(job, PassCount(content), at, end, SpeedMBps(at, ::GetTickCount64() - start),
+                                    L"ベリファイ検証中 (全領域比較)..."));
         }
     }
     EmitLog(log, L"[VERIFY] 全領域の全セクタ比較によるベリファイ検証が正常に完了しました (PASSED)。");

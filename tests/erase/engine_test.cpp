@@ -269,10 +269,14 @@ TEST(VerifyDisk, EachLevelReadsWhatItPromises) {
         EXPECT_TRUE(out.progress.back().passPercent == 100 && out.progress.back().overallPercent == 99 && out.progress[0].phase == 2);
     }
     EXPECT_EQ(VerifySampleSector(100, 128, 63, 6), 0u) << "smaller than one read: no wrap-around";
-    // Full surface: every whole sector once, in order, in reads of at most 4 MiB.
+    // Full surface: every whole sector once, in order, in reads of at most 4 MiB, with
+    // the speed of what has been compared so far.
+    const ManualClock clock(1000);  // one second per reading of the clock
     for (const auto& [size, sector] : {std::pair{13 * MiB + 3 * 4096 + 100, 4096u}, {1000, 512u}}) {
         RecordingDiskIo io;
-        EXPECT_EQ(Verify(io, JobFor(size, sector, VerifyLevel::FullSurface), {MakePass(PatternKind::Fixed)}).verdict, kSurfaceClean);
+        const Outcome out = Verify(io, JobFor(size, sector, VerifyLevel::FullSurface), {MakePass(PatternKind::Fixed)});
+        EXPECT_EQ(out.verdict, kSurfaceClean);
+        if (size > 4 * MiB) EXPECT_DOUBLE_EQ(out.progress.front().speedMBps, 4.0);
         ExpectUnbufferedTransfers(io, sector);
         std::uint64_t next = 0;
         for (const IoOp& read : io.Of(IoOp::Read)) {
