@@ -11,7 +11,7 @@ namespace {
 constexpr wchar_t kSafetyTitle[] = L"Morvane Safety Guard";
 constexpr UINT kWarning = MB_OK | MB_ICONWARNING;
 
-MessageSpec Box(std::wstring text, UINT style = kWarning, std::wstring title = kBoxTitle) {
+MessageBoxText Box(std::wstring text, UINT style = kWarning, std::wstring title = kBoxTitle) {
     return {std::move(text), std::move(title), style};
 }
 
@@ -23,7 +23,7 @@ bool HoldsDriveC(const DiskInfo& disk) {
 constexpr wchar_t kDiskNotFoundDescription[] =
     L"再スキャンで同じディスクを確認できませんでした (取り外し・交換の可能性)。安全のため保護ロックしています。";
 
-std::optional<MessageSpec> RealModeRefusal(const EraseStartForm& form, const DiskInfo& disk) {
+std::optional<MessageBoxText> RealModeRefusal(const EraseStartForm& form, const DiskInfo& disk) {
     if (!form.isWinPE && HoldsDriveC(disk)) {
         return Box(L"【絶対安全保護ロック】\n選択されたディスクには現在稼働中の Windows OS (C:ドライブ) が含まれています！\n"
                    L"Windows上から自身のOS起動ディスクを実機消去することはハードウェア保護により禁止されています。\n\n"
@@ -95,7 +95,7 @@ EraseStartDecision DecideEraseStart(const EraseStartForm& form) {
     return decision;
 }
 
-MessageSpec OutputFolderQuestion(const std::wstring& folder, const std::wstring& reason) {
+MessageBoxText OutputFolderQuestion(const std::wstring& folder, const std::wstring& reason) {
     return Box(L"【ログ・証明書の保存先確認 (ISO/CD・DVD / WinPE起動サポート)】\n現在の保存先: " + folder + L"\n理由: " +
                    reason +
                    L"\n\n・[はい (Yes)]   : 今すぐ書き込み可能な保存先 (USBメモリ等) を指定する\n"
@@ -104,7 +104,7 @@ MessageSpec OutputFolderQuestion(const std::wstring& folder, const std::wstring&
                MB_YESNOCANCEL | MB_ICONQUESTION, L"ログ保存先の確認");
 }
 
-MessageSpec EraseConfirmation(const EraseJob& job) {
+MessageBoxText EraseConfirmation(const EraseJob& job) {
     const bool real = job.execMode == ExecMode::RealHardwareWrite;
     std::wstring text = L"以下の内容でデータ消去プロセスを開始します。よろしいですか？\n\n・対象ディスク   : Disk " +
                         std::to_wstring(job.disk.index) + L" (" + job.disk.model + L")\n・容量 / ドライブ: " +
@@ -184,22 +184,22 @@ WinPEStartDecision DecideWinPEStart(const WinPEStartForm& form) {
     return decision;
 }
 
-std::optional<MessageSpec> RestartRefusal(bool busy) {
+std::optional<MessageBoxText> RestartRefusal(bool busy) {
     if (!busy) return std::nullopt;
     return Box(L"処理の実行中は管理者権限で再起動できません。\n実行中の処理が終わってから再起動してください。");
 }
 
-MessageSpec FolderNotFoundBox(const std::wstring& path) {
+MessageBoxText FolderNotFoundBox(const std::wstring& path) {
     return Box(L"保存先フォルダが見つからないため開けません:\n" + path + L"\n既存のフォルダを指定してください。");
 }
 
-MessageSpec NoCertificateBox() {
+MessageBoxText NoCertificateBox() {
     return Box(L"まだこのセッションで保存されたHTML消去証明書ファイルがありません。\n"
                L"・「★ 実機消去＆HWレポート画面」の『別ドライブへログ・証明書保存...』から任意のUSBメモリやフォルダへ保存できます。",
                MB_OK | MB_ICONINFORMATION);
 }
 
-MessageSpec CloseQuestion() {
+MessageBoxText CloseQuestion() {
     return Box(L"現在処理が実行中です。強制終了してもよろしいですか？", MB_YESNO | MB_ICONWARNING);
 }
 

@@ -9,7 +9,7 @@
 #include "disk/disk_info.h"
 #include "erase/records.h"
 #include "settings/settings_store.h"
-#include "ui/message_spec.h"
+#include "ui/message_box.h"
 #include "winpe/winpe_build.h"
 
 namespace morvane {
@@ -37,7 +37,7 @@ struct EraseStartForm {
 };
 
 struct EraseStartDecision {
-    std::optional<MessageSpec> refusal;
+    std::optional<MessageBoxText> refusal;
     bool saveSettings = false;  // past the selection guard: the settings are saved first
     EraseJob job;               // filled when there is no refusal
 };
@@ -46,17 +46,17 @@ struct EraseStartDecision {
 [[nodiscard]] EraseStartDecision DecideEraseStart(const EraseStartForm& form);
 [[nodiscard]] bool ConfirmationCodeAccepted(const std::wstring& code);
 // Yes/No/Cancel about an unsuitable output folder.
-[[nodiscard]] MessageSpec OutputFolderQuestion(const std::wstring& folder, const std::wstring& reason);
+[[nodiscard]] MessageBoxText OutputFolderQuestion(const std::wstring& folder, const std::wstring& reason);
 // The final Yes/No before the worker starts.
-[[nodiscard]] MessageSpec EraseConfirmation(const EraseJob& job);
+[[nodiscard]] MessageBoxText EraseConfirmation(const EraseJob& job);
 
 // ---- ADK and WinPE starts ---------------------------------------------------------
 
 struct AdkStartDecision {
-    std::optional<MessageSpec> refusal;
+    std::optional<MessageBoxText> refusal;
     int choice = 0;
     std::wstring downloadDir;
-    MessageSpec question;
+    MessageBoxText question;
 };
 [[nodiscard]] AdkStartDecision DecideAdkStart(bool busy, int comboSelection, const std::wstring& outputFolderText);
 
@@ -70,9 +70,9 @@ struct WinPEStartForm {
     std::wstring usbText;  // the USB target combo's text
 };
 struct WinPEStartDecision {
-    std::optional<MessageSpec> refusal;
+    std::optional<MessageBoxText> refusal;
     WinPEBuildOptions options;
-    std::optional<MessageSpec> question;  // USB stick: the format warning
+    std::optional<MessageBoxText> question;  // USB stick: the format warning
     std::wstring isoProposal;             // ISO image: the proposed file name
 };
 [[nodiscard]] WinPEStartDecision DecideWinPEStart(const WinPEStartForm& form);
@@ -80,10 +80,10 @@ struct WinPEStartDecision {
 // ---- Other commands -----------------------------------------------------------------
 
 // Restarting elevated while a job runs would start a second instance on the same disk.
-[[nodiscard]] std::optional<MessageSpec> RestartRefusal(bool busy);
-[[nodiscard]] MessageSpec FolderNotFoundBox(const std::wstring& path);
-[[nodiscard]] MessageSpec NoCertificateBox();
-[[nodiscard]] MessageSpec CloseQuestion();
+[[nodiscard]] std::optional<MessageBoxText> RestartRefusal(bool busy);
+[[nodiscard]] MessageBoxText FolderNotFoundBox(const std::wstring& path);
+[[nodiscard]] MessageBoxText NoCertificateBox();
+[[nodiscard]] MessageBoxText CloseQuestion();
 inline constexpr wchar_t kAbortLine[] = L"[ABORT] ユーザーにより緊急停止シグナルが送信されました。安全に停止しています...";
 
 // "D:\..." or "D:/...": a folder that does not depend on the current directory.
@@ -93,7 +93,7 @@ inline constexpr wchar_t kAbortLine[] = L"[ABORT] ユーザーにより緊急停
 [[nodiscard]] bool SameDisk(const DiskInfo& a, const DiskInfo& b);
 
 struct ReportPlan {
-    std::optional<MessageSpec> refusal;
+    std::optional<MessageBoxText> refusal;
     bool useResult = false;  // show the last result; otherwise read the selected disk
 };
 // The last result belongs to the report only when the selected disk is its disk.

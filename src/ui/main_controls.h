@@ -43,11 +43,11 @@ struct ControlRow {
 
 std::vector<ControlRow> MainControlTable();
 
-struct ColumnSpec {
+struct DiskListColumn {
     const wchar_t* title;
     int width;
 };
-inline constexpr std::array<ColumnSpec, 8> kDiskListColumns{{
+inline constexpr std::array<DiskListColumn, 8> kDiskListColumns{{
     {L"Disk #", 68}, {L"モデル名 (Model)", 215}, {L"シリアル番号 (S/N)", 140}, {L"種別 (Media)", 140},
     {L"バス", 65}, {L"容量", 90}, {L"ドライブ", 95}, {L"安全保護ステータス (Safety Lock)", 255},
 }};

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "ui/app_state.h"
-#include "ui/message_spec.h"
+#include "ui/message_box.h"
 
 namespace morvane {
 
@@ -21,7 +21,7 @@ private:
 };
 
 // A message box over the main window; the ID of the button pressed.
-inline int ShowBox(AppState& state, const MessageSpec& box) {
+inline int ShowBox(AppState& state, const MessageBoxText& box) {
     const ModalScope modal(state);
     return state.services.ShowMessage(state.window, box.text, box.title, box.style);
 }

@@ -24,17 +24,17 @@ EraseDoneView DescribeEraseDone(const EraseResult& result) {
     }
     if (result.status == JobStatus::Cancelled) {
         view.statusLine = L"中断 (CANCELLED) - ユーザーによって停止されました。";
-        view.box = MessageSpec{result.auditLogPath.empty() ? L"消去処理を中断しました。中断ログは保存されていません。"
+        view.box = MessageBoxText{result.auditLogPath.empty() ? L"消去処理を中断しました。中断ログは保存されていません。"
                                                            : L"消去処理を中断しました。中断ログが保存されました。",
                                kBoxTitle, MB_OK | MB_ICONWARNING};
         return view;
     }
     view.statusLine = L"エラー終了: " + result.message;
-    view.box = MessageSpec{L"消去処理中にエラーが発生しました:\n" + result.message, kBoxTitle, MB_OK | MB_ICONERROR};
+    view.box = MessageBoxText{L"消去処理中にエラーが発生しました:\n" + result.message, kBoxTitle, MB_OK | MB_ICONERROR};
     return view;
 }
 
-MessageSpec ToolDoneBox(long long code, long long kind) {
+MessageBoxText ToolDoneBox(long long code, long long kind) {
     if (code != 0) {
         return {L"WinPE 処理中にエラーが発生しました。監査ログコンソールの出力を確認してください。", kBoxTitle,
                 MB_OK | MB_ICONERROR};

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "erase/records.h"
-#include "ui/message_spec.h"
+#include "ui/message_box.h"
 
 namespace morvane {
 
@@ -16,12 +16,12 @@ struct EraseDoneView {
     std::vector<std::wstring> consoleLines;
     bool fillBars = false;    // both progress bars to 100
     bool showReport = false;  // open the report window with the result
-    std::optional<MessageSpec> box;
+    std::optional<MessageBoxText> box;
 };
 
 [[nodiscard]] EraseDoneView DescribeEraseDone(const EraseResult& result);
 // kind: 1 deployment kit, 2 WinPE build.
-[[nodiscard]] MessageSpec ToolDoneBox(long long code, long long kind);
+[[nodiscard]] MessageBoxText ToolDoneBox(long long code, long long kind);
 
 // Status lines while a close waits for the worker to return.
 inline constexpr wchar_t kClosingAfterEraseStatus[] =

@@ -25,13 +25,13 @@ namespace {
 constexpr int kWidth = 1055;
 constexpr int kHeight = 695;
 
-struct ButtonSpec {
+struct ButtonRow {
     int id;
     const wchar_t* caption;
     int x;
     int width;
 };
-constexpr std::array<ButtonSpec, 6> kButtons = {{
+constexpr std::array<ButtonRow, 6> kButtons = {{
     {kReportFullScreen, kFullScreenCaption, 22, 175},
     {kReportSaveElsewhere, kSaveElsewhereCaption, 203, 215},
     {kReportStampSwitch, kStampSwitchCaption, 424, 225},
@@ -83,7 +83,7 @@ void CreateButtons(HWND window, ReportWindowState& s) {
     s.buttonFont.reset(::CreateFontW(14, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
                                      CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_SWISS, s.face.c_str()));
     for (std::size_t i = 0; i < kButtons.size(); ++i) {
-        const ButtonSpec& b = kButtons[i];
+        const ButtonRow& b = kButtons[i];
         s.buttons[i] = ::CreateWindowExW(0, L"BUTTON", b.caption, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
                                          b.x, 610, b.width, 34, window,
                                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(b.id)),

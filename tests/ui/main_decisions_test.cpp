@@ -97,13 +97,13 @@ TEST(EraseStartGuards, JobAndConfirmationFromTheForm) {
     form.real = false;
     job = DecideEraseStart(form).job;
     EXPECT_EQ(job.execMode, ExecMode::SimulationDryRun);
-    const MessageSpec simulation = EraseConfirmation(job);
+    const MessageBoxText simulation = EraseConfirmation(job);
     EXPECT_TRUE(Has(simulation.text, L"Disk 3 (USB Stick)\n・容量 / ドライブ: 16.00 GB / E:\n"));
     EXPECT_TRUE(Has(simulation.text, L"スタンプなし)\n・ログ/証明書保存: 無効") && Has(simulation.text, L"【安全シミュレーション"));
     EXPECT_EQ(simulation.style, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1));
     job.execMode = ExecMode::RealHardwareWrite;
     job.noStamp = job.certificatesDisabled = 0;
-    const MessageSpec real = EraseConfirmation(job);
+    const MessageBoxText real = EraseConfirmation(job);
     EXPECT_TRUE(Has(real.text, L"スタンプ) を記録\n・ログ/証明書保存: 有効 (保存先: D:\\Logs)") && Has(real.text, L"【警告: 実機"));
     EXPECT_EQ(real.style, static_cast<UINT>(MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2)) << "No is the default";
 }
@@ -166,7 +166,7 @@ TEST(CompletionOutcomes, ToldAsTheResultSays) {
     EXPECT_TRUE(Has(view.box->text, L"中断ログが保存されました") && !view.showReport && !view.fillBars);
     result.status = JobStatus::Failed;
     result.message = L"WRITE ERROR";
-    EXPECT_EQ(*DescribeEraseDone(result).box, (MessageSpec{L"消去処理中にエラーが発生しました:\nWRITE ERROR", kTitle, MB_OK | MB_ICONERROR}));
+    EXPECT_EQ(*DescribeEraseDone(result).box, (MessageBoxText{L"消去処理中にエラーが発生しました:\nWRITE ERROR", kTitle, MB_OK | MB_ICONERROR}));
     // A failing kit installation shows the WinPE error box, not the kit's success.
     EXPECT_EQ(ToolDoneBox(1, 1), ToolDoneBox(-1, 2));
     EXPECT_EQ(ToolDoneBox(1, 1).style, static_cast<UINT>(MB_OK | MB_ICONERROR));

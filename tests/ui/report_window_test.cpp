@@ -250,12 +250,19 @@ TEST_F(ReportWindowTest, FullScreenAndBackWithEscape) {
     EXPECT_TRUE(::EqualRect(&after, &normal));
 }
 
-// Not a check: opens the report on the display named by DISPLAY and keeps it up for
-// MORVANE_REPORT_SCREENSHOT seconds, for a screenshot of the real thing.
+// Not a check: opens the report (or with MORVANE_SCREENSHOT_PICKER set, the folder
+// picker) on the display named by DISPLAY and keeps it up for MORVANE_REPORT_SCREENSHOT
+// seconds, for a screenshot of the real thing.
 TEST_F(ReportWindowTest, ShowForScreenshot) {
     wchar_t seconds[16] = {};
     if (::GetEnvironmentVariableW(L"MORVANE_REPORT_SCREENSHOT", seconds, 16) == 0) GTEST_SKIP();
-    OpenReport({testing::SampleReportStamp(), L"", std::nullopt, std::nullopt, {}});
+    FolderPickerState picked;
+    if (::GetEnvironmentVariableW(L"MORVANE_SCREENSHOT_PICKER", nullptr, 0) != 0) {
+        services.drives = {{L"C:\\", DRIVE_FIXED, L"Windows", L"NTFS", 0}, {L"E:\\", DRIVE_REMOVABLE, L"USB", L"FAT32", 0}};
+        window = CreateFolderPickerWindow(nullptr, picked, services);
+    } else {
+        OpenReport({testing::SampleReportStamp(), L"", std::nullopt, std::nullopt, {}});
+    }
     ::SetTimer(window, 1, static_cast<UINT>(_wtoi(seconds)) * 1000, nullptr);
     MSG msg{};
     while (::GetMessageW(&msg, nullptr, 0, 0) > 0 && msg.message != WM_TIMER) ::DispatchMessageW(&msg);

@@ -7,11 +7,11 @@
 
 namespace morvane {
 
-struct MessageSpec {
+struct MessageBoxText {
     std::wstring text;
     std::wstring title;
     UINT style = MB_OK;  // icon | buttons | default button, as MessageBoxW takes them
-    friend bool operator==(const MessageSpec&, const MessageSpec&) = default;
+    friend bool operator==(const MessageBoxText&, const MessageBoxText&) = default;
 };
 
 // The title of every ordinary box of the main window.
