@@ -35,6 +35,12 @@ void LoadJapaneseFonts() {
     }
 }
 
+UniqueFont MakeJapaneseFont(int height, int weight, const std::wstring& face, DWORD pitchAndFamily) {
+    return UniqueFont(::CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, pitchAndFamily,
+                                    face.c_str()));
+}
+
 bool HasShiftJisFont(const std::wstring& face) {
     LOGFONTW query{};
     query.lfCharSet = SHIFTJIS_CHARSET;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/unique_handle.h"
+
 namespace morvane {
 
 // The eleven font files tried, in order, for a program at `executablePath`.
@@ -19,6 +21,11 @@ void LoadJapaneseFonts();
 // "MS UI Gothic", "MS Gothic" with at least one Shift-JIS font installed, or
 // "MS UI Gothic" when none is.
 std::wstring PickJapaneseFace();
+
+// A Shift-JIS font of `face`, `height` pixels tall, drawn with ClearType: the one
+// font recipe of every window and page painter.
+[[nodiscard]] UniqueFont MakeJapaneseFont(int height, int weight, const std::wstring& face,
+                                          DWORD pitchAndFamily = DEFAULT_PITCH | FF_SWISS);
 
 // True when some installed font of `face` covers the Shift-JIS character set.
 [[nodiscard]] bool HasShiftJisFont(const std::wstring& face);

@@ -22,9 +22,7 @@ HWND Control(HWND parent, const wchar_t* kind, const wchar_t* text, DWORD style,
 }
 
 void CreateControls(HWND window, FolderPickerState& state) {
-    state.font.reset(::CreateFontW(15, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
-                                   CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_SWISS,
-                                   PickJapaneseFace().c_str()));
+    state.font = MakeJapaneseFont(15, FW_NORMAL, PickJapaneseFace());
     Control(window, L"STATIC",
             L"1. 接続されているドライブから選択 (ISO/CD/DVD起動時はUSBメモリ等の書き込み可能ドライブを選択してください):", 0,
             0, 16, 14, 650, 20, -1);

@@ -9,12 +9,6 @@
 namespace morvane {
 namespace {
 
-UniqueFont MakeFont(int height, int weight, DWORD pitchAndFamily, const std::wstring& face) {
-    return UniqueFont(::CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
-                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, pitchAndFamily,
-                                    face.c_str()));
-}
-
 void SetFont(HWND control, const UniqueFont& font) {
     if (control != nullptr && font) ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
 }
@@ -24,9 +18,9 @@ void SetFont(HWND control, const UniqueFont& font) {
 MainFonts CreateMainFonts(double factor) {
     const std::wstring face = PickJapaneseFace();
     MainFonts fonts;
-    fonts.normal = MakeFont(Scaled(15, factor), FW_NORMAL, VARIABLE_PITCH | FF_SWISS, face);
-    fonts.bold = MakeFont(Scaled(15, factor), FW_BOLD, VARIABLE_PITCH | FF_SWISS, face);
-    fonts.console = MakeFont(Scaled(14, factor), FW_NORMAL, FIXED_PITCH | FF_MODERN, L"MS Gothic");
+    fonts.normal = MakeJapaneseFont(Scaled(15, factor), FW_NORMAL, face, VARIABLE_PITCH | FF_SWISS);
+    fonts.bold = MakeJapaneseFont(Scaled(15, factor), FW_BOLD, face, VARIABLE_PITCH | FF_SWISS);
+    fonts.console = MakeJapaneseFont(Scaled(14, factor), FW_NORMAL, L"MS Gothic", FIXED_PITCH | FF_MODERN);
     return fonts;
 }
 

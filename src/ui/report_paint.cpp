@@ -2,6 +2,7 @@
 // with a transparent background, in the fixed layout of the report window.
 #include "ui/report_paint.h"
 
+#include "common/japanese_fonts.h"
 #include "common/unique_handle.h"
 
 namespace morvane {
@@ -10,12 +11,6 @@ namespace {
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kSubtitle = RGB(186, 230, 253);
 constexpr COLORREF kLabel = RGB(51, 65, 85);
-
-UniqueFont MakeFont(int height, int weight, const std::wstring& face) {
-    return UniqueFont(::CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
-                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                                    DEFAULT_PITCH | FF_SWISS, face.c_str()));
-}
 
 void Fill(HDC dc, int left, int top, int right, int bottom, COLORREF colour) {
     const RECT rect{left, top, right, bottom};
@@ -53,8 +48,8 @@ void Rows(HDC dc, int top, const std::vector<ReportRow>& rows, const Fonts& font
 
 void PaintReport(HDC dc, SIZE client, const ReportView& view, const std::wstring& face) {
     const int width = client.cx;
-    const Fonts fonts{MakeFont(24, FW_HEAVY, face), MakeFont(13, FW_NORMAL, face), MakeFont(17, FW_BOLD, face),
-                      MakeFont(14, FW_BOLD, face), MakeFont(14, FW_NORMAL, face)};
+    const Fonts fonts{MakeJapaneseFont(24, FW_HEAVY, face), MakeJapaneseFont(13, FW_NORMAL, face), MakeJapaneseFont(17, FW_BOLD, face),
+                      MakeJapaneseFont(14, FW_BOLD, face), MakeJapaneseFont(14, FW_NORMAL, face)};
     const int previousMode = ::SetBkMode(dc, TRANSPARENT);
 
     Fill(dc, 0, 0, width, client.cy, kReportPage);

@@ -80,8 +80,7 @@ void LayoutButtons(HWND window, const ReportWindowState& s) {
 }
 
 void CreateButtons(HWND window, ReportWindowState& s) {
-    s.buttonFont.reset(::CreateFontW(14, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
-                                     CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_SWISS, s.face.c_str()));
+    s.buttonFont = MakeJapaneseFont(14, FW_BOLD, s.face);
     for (std::size_t i = 0; i < kButtons.size(); ++i) {
         const ButtonRow& b = kButtons[i];
         s.buttons[i] = ::CreateWindowExW(0, L"BUTTON", b.caption, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
