@@ -49,8 +49,8 @@ struct EraseJob {
     std::uint32_t standard = 0;
     VerifyLevel verifyLevel = VerifyLevel::QuickSample;
     ExecMode execMode = ExecMode::SimulationDryRun;
-    std::uint32_t noStamp = 0;
-    std::uint32_t certificatesDisabled = 0;
+    std::uint32_t noStamp = 0;               // stored as 1 for "no stamp"
+    std::uint32_t certificatesDisabled = 0;  // stored as 1 for "no certificate files"
     std::wstring operatorName;
     std::wstring organizationName;
     std::wstring notes;
@@ -58,6 +58,9 @@ struct EraseJob {
     // The operator's unlock of internal secondary disks (1) as set when the job was
     // made; a real write decides with it, never with the record's status.
     std::uint32_t unlockInternal = 0;
+
+    [[nodiscard]] bool StampWanted() const { return noStamp != 1; }
+    [[nodiscard]] bool CertificatesWanted() const { return certificatesDisabled != 1; }
 };
 
 struct ReportStamp {

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "common/product.h"
+#include "erase/record_status.h"
 #include "erase/standards.h"
 #include "evidence/certificate_id.h"
 
@@ -21,7 +22,7 @@ struct Badge {
 Badge BadgeFor(const EraseResult& r) {
     switch (r.status) {
         case JobStatus::Completed:
-            if (ValueOf(r.job.execMode) == 0) {
+            if (IsSimulationRecord(r)) {
                 return {L"SIMULATION ONLY - NOT ERASED (シミュレーション・未消去)", L"#94a3b8"};
             }
             if (r.verificationResult.rfind(L"PASSED", 0) != 0) {
@@ -33,8 +34,8 @@ Badge BadgeFor(const EraseResult& r) {
     }
 }
 
-const wchar_t* ModeText(ExecMode execMode) {
-    return ValueOf(execMode) != 0 ? L"Hardware Physical Sector Sanitization (実機物理セクタ完全消去)"
+const wchar_t* ModeText(const EraseResult& r) {
+    return !IsSimulationRecord(r) ? L"Hardware Physical Sector Sanitization (実機物理セクタ完全消去)"
                          : L"Simulation / Dry-Run Verification Mode (安全テストモード)";
 }
 
@@ -94,7 +95,7 @@ void AppendReportRows(std::wstring& page, const EraseResult& r) {
     AppendRow(page, L"      <tr><th>Verification (ベリファイ検証)</th><td><strong>",
               EscapeHtml(r.verificationResult), L"</strong></td></tr>");
     AppendRow(page, L"      <tr><th>Disk stamp state (実機スタンプ状態)</th><td><strong>",
-              EscapeHtml(r.diskStampStatus) + L"</strong> (" + ModeText(job.execMode), L")</td></tr>");
+              EscapeHtml(r.diskStampStatus) + L"</strong> (" + ModeText(r), L")</td></tr>");
     AppendRow(page, L"      <tr><th>Operator / Organization</th><td>",
               EscapeHtml(job.operatorName) + L" / " + EscapeHtml(job.organizationName), L"</td></tr>");
     AppendRow(page, L"      <tr><th>Notes (備考)</th><td>",

@@ -24,11 +24,6 @@ std::wstring SectorSizeReason(const DiskInfo& disk) {
            L" バイトのディスクでは起動可能なレポートスタンプ (512バイトセクタ形式) が起動しないため、";
 }
 
-bool IsSimulationRecord(const ReportStamp& stamp) {
-    return stamp.stampStatus == kStampStatusSimulation ||
-           stamp.verificationResult.find(L"Simulation") != std::wstring::npos;
-}
-
 }  // namespace
 
 bool StampFitsDisk(const DiskInfo& disk) {

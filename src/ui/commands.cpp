@@ -30,15 +30,6 @@ std::wstring PickFolder(AppState& state, const std::wstring& initial) {
     return state.services.PickFolder(state.window, initial);
 }
 
-// The disk as the real environment classifies it, whatever the simulation box shows;
-// nothing when that scan no longer lists the same disk at its device path.
-std::optional<DiskInfo> RealClassification(AppState& state, const DiskInfo& disk) {
-    const std::vector<DiskInfo> scan = state.services.ScanDisks(state.isWinPE == 1, IsChecked(state, kIdUnlock));
-    const auto found = std::find_if(scan.begin(), scan.end(), [&](const DiskInfo& d) { return SameDisk(d, disk); });
-    if (found == scan.end()) return std::nullopt;
-    return *found;
-}
-
 // Why `folder` cannot take the evidence now, or false when it can.
 bool OutputFolderProblem(AppState& state, const std::wstring& folder, std::wstring& reason) {
     if (ValidateOutputPath(folder, reason)) return true;
@@ -130,7 +121,7 @@ void StartErasure(AppState& state) {
     form.code = ControlText(state.Control(kIdCode), 63);
     form.settings = SettingsFromControls(state);
     form.notes = ControlText(state.Control(kIdNotes), 511);
-    if (!form.busy && form.disk && form.real) form.realDisk = RealClassification(state, *form.disk);
+    if (!form.busy && form.disk && form.real) form.realWrite = state.services.JudgeRealWrite(*form.disk, form.unlockInternal);
 
     const EraseStartDecision decision = DecideEraseStart(form);
     if (decision.saveSettings) SyncSettingsFromControls(state);
@@ -139,7 +130,7 @@ void StartErasure(AppState& state) {
         return;
     }
     EraseJob job = decision.job;
-    if (job.certificatesDisabled == 0 && !SettleOutputFolder(state, job.outputFolder)) return;
+    if (job.CertificatesWanted() && !SettleOutputFolder(state, job.outputFolder)) return;
     if (ShowBox(state, EraseConfirmation(job)) != IDYES) return;
 
     if (state.worker.joinable()) state.worker.join();

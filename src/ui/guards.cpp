@@ -15,16 +15,13 @@ MessageBoxText Box(std::wstring text, UINT style = kWarning, std::wstring title 
     return {std::move(text), std::move(title), style};
 }
 
-bool HoldsDriveC(const DiskInfo& disk) {
-    return disk.driveLetters.find(L"C:") != std::wstring::npos || disk.driveLetters.find(L"c:") != std::wstring::npos;
-}
-
 // Shown for a disk that the real-environment scan no longer lists at its device path.
 constexpr wchar_t kDiskNotFoundDescription[] =
     L"再スキャンで同じディスクを確認できませんでした (取り外し・交換の可能性)。安全のため保護ロックしています。";
 
-std::optional<MessageBoxText> RealModeRefusal(const EraseStartForm& form, const DiskInfo& disk) {
-    if (!form.isWinPE && HoldsDriveC(disk)) {
+std::optional<MessageBoxText> RealModeRefusal(const EraseStartForm& form) {
+    const WriteJudgement& judgement = form.realWrite;
+    if (judgement.verdict == WriteVerdict::SystemDrive) {
         return Box(L"【絶対安全保護ロック】\n選択されたディスクには現在稼働中の Windows OS (C:ドライブ) が含まれています！\n"
                    L"Windows上から自身のOS起動ディスクを実機消去することはハードウェア保護により禁止されています。\n\n"
                    L"・動作や消去証明スタンプ・証明書発行のテストを行う場合は「動作モード」を『安全シミュレーション(DryRun)』にしてください。\n"
@@ -33,10 +30,10 @@ std::optional<MessageBoxText> RealModeRefusal(const EraseStartForm& form, const 
                    MB_OK | MB_ICONERROR, L"Morvane Safety Guard - OS起動ディスク保護");
     }
     // The WinPE simulation never grants a real write: safety is judged as the real
-    // environment classifies the disk, and a disk that scan cannot find is protected.
-    const bool found = form.realDisk.has_value();
-    if (!found || !IsErasableForRealWrite(form.realDisk->safety)) {
-        const std::wstring description = found ? form.realDisk->safetyDescription : kDiskNotFoundDescription;
+    // environment classifies the disk, and a disk no longer found at its path is protected.
+    if (!judgement.allowed()) {
+        const std::wstring description =
+            judgement.verdict == WriteVerdict::Protected ? judgement.description : kDiskNotFoundDescription;
         return Box(L"【安全保護ロック中】\n" + description +
                        L"\n\n※テスト実行したい場合は動作モードを『安全シミュレーション(DryRun)』に切り替えてください。",
                    kWarning, kSafetyTitle);
@@ -71,7 +68,7 @@ EraseStartDecision DecideEraseStart(const EraseStartForm& form) {
     decision.saveSettings = true;
     const DiskInfo& disk = *form.disk;
     if (form.real) {
-        decision.refusal = RealModeRefusal(form, disk);
+        decision.refusal = RealModeRefusal(form);
         if (decision.refusal) return decision;
     }
     if (!ConfirmationCodeAccepted(form.code)) {
@@ -84,8 +81,8 @@ EraseStartDecision DecideEraseStart(const EraseStartForm& form) {
     job.standard = form.settings.defaultStandard;
     job.verifyLevel = static_cast<VerifyLevel>(form.settings.defaultVerify);
     job.execMode = form.real ? ExecMode::RealHardwareWrite : ExecMode::SimulationDryRun;
-    job.noStamp = form.settings.writeDiskStamp;
-    job.certificatesDisabled = form.settings.enableLogOutput;
+    job.noStamp = form.settings.StampWanted() ? 0 : 1;
+    job.certificatesDisabled = form.settings.CertificatesWanted() ? 0 : 1;
     job.operatorName = form.settings.operatorName;
     job.organizationName = form.settings.organizationName;
     job.notes = form.notes;
@@ -111,10 +108,10 @@ MessageBoxText EraseConfirmation(const EraseJob& job) {
                         FormatSize(job.disk.sizeBytes) + L" / " + job.disk.driveLetters;
     text += L"\n・消去規格       : " + StandardName(job.standard);
     text += L"\n・消去後の状態   : ";
-    text += job.noStamp == 1 ? L"通常通りディスクを完全消去した状態 (全セクタ0x00・スタンプなし)"
+    text += !job.StampWanted() ? L"通常通りディスクを完全消去した状態 (全セクタ0x00・スタンプなし)"
                              : L"実機起動レポート画面 (BIOS/UEFIブータブルスタンプ) を記録";
     text += L"\n・ログ/証明書保存: ";
-    text += job.certificatesDisabled == 1 ? L"無効 (画面レポート表示のみ)" : L"有効 (保存先: " + job.outputFolder + L")";
+    text += !job.CertificatesWanted() ? L"無効 (画面レポート表示のみ)" : L"有効 (保存先: " + job.outputFolder + L")";
     text += L"\n・実行モード     : ";
     text += real ? L"【警告: 実機物理セクタ完全消去 - データは永久に復元できません！】"
                  : L"【安全シミュレーション(DryRun) - 実データは消えません】";
@@ -201,10 +198,6 @@ MessageBoxText NoCertificateBox() {
 
 MessageBoxText CloseQuestion() {
     return Box(L"現在処理が実行中です。強制終了してもよろしいですか？", MB_YESNO | MB_ICONWARNING);
-}
-
-bool IsDriveAbsolute(const std::wstring& path) {
-    return path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/');
 }
 
 bool SameDisk(const DiskInfo& a, const DiskInfo& b) {

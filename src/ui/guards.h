@@ -6,7 +6,9 @@
 #include <optional>
 #include <string>
 
+#include "common/files.h"
 #include "disk/disk_info.h"
+#include "disk/write_safety.h"
 #include "erase/records.h"
 #include "settings/settings_store.h"
 #include "ui/message_box.h"
@@ -24,9 +26,9 @@ inline constexpr wchar_t kFolderNotWritableReason[] = L"フォルダを作成で
 struct EraseStartForm {
     bool busy = false;
     std::optional<DiskInfo> disk;  // the selected row; none when no valid row is selected
-    // For a real erase: the same disk as classified for the real environment, whatever
-    // the WinPE simulation box shows; none when that scan no longer lists it.
-    std::optional<DiskInfo> realDisk;
+    // For a real erase: the selected disk judged as the guarded open will judge it,
+    // against the real machine whatever the WinPE simulation box shows.
+    WriteJudgement realWrite;
     bool real = false;
     bool isWinPE = false;  // the real detection, never the simulation box
     bool isAdmin = false;
@@ -85,9 +87,6 @@ struct WinPEStartDecision {
 [[nodiscard]] MessageBoxText NoCertificateBox();
 [[nodiscard]] MessageBoxText CloseQuestion();
 inline constexpr wchar_t kAbortLine[] = L"[ABORT] ユーザーにより緊急停止シグナルが送信されました。安全に停止しています...";
-
-// "D:\..." or "D:/...": a folder that does not depend on the current directory.
-[[nodiscard]] bool IsDriveAbsolute(const std::wstring& path);
 
 // Same device path and the same model, serial number and size.
 [[nodiscard]] bool SameDisk(const DiskInfo& a, const DiskInfo& b);

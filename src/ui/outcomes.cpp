@@ -9,7 +9,7 @@ EraseDoneView DescribeEraseDone(const EraseResult& result) {
         view.fillBars = true;
         view.showReport = true;
         // Certificates were wanted but not written: the job completed, the evidence did not.
-        const bool evidenceLost = result.job.certificatesDisabled == 0 && result.htmlPath.empty();
+        const bool evidenceLost = result.job.CertificatesWanted() && result.htmlPath.empty();
         view.statusLine = evidenceLost
                               ? L"完了 (COMPLETED) - 消去は完了しましたが、証明書・監査ログを保存できませんでした。"
                               : L"完了 (COMPLETED) - 実機消去証明＆ハードウェアレポートを発行しました！";

@@ -110,7 +110,7 @@ EraseResult ResultFromStamp(const ReportStamp& stamp, const std::optional<DiskIn
     if (!stamp.standardName.empty()) job.standard = StandardFromName(stamp.standardName).value_or(kStandardCount);
     // A stamp read back from a disk was written there by a real run; only a preview
     // (nothing found) or a dry run's own record stays a simulation.
-    const bool simulated = stamp.failed || stamp.stampStatus == kStampStatusSimulation;
+    const bool simulated = stamp.failed || IsSimulationRecord(stamp);
     job.execMode = simulated ? ExecMode::SimulationDryRun : ExecMode::RealHardwareWrite;
 
     // The reports print the hardware of the record they are given: the stamp's.

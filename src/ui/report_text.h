@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "disk/disk_info.h"
+#include "erase/record_status.h"
 #include "erase/records.h"
 #include "evidence/certificate_set.h"
 
@@ -82,9 +83,6 @@ inline constexpr wchar_t kStampSwitchQuestion[] =
     L"・[はい (Yes)]  : 通常通りディスクを完全消去した状態 (全セクタ0x00・未初期化・スタンプなし) に切り替える\n"
     L"・[いいえ (No)] : 実機ブート時にこのレポート画面を表示するブータブルスタンプ (BIOS/UEFI両対応) をディスクに書き込む\n"
     L"・[キャンセル]  : 何もしない";
-inline constexpr wchar_t kPureZeroStatus[] = L"Pure Zero Wiped (スタンプ消去済・全セクタ完全未初期化 0x00)";
-inline constexpr wchar_t kStampActiveStatus[] = L"Bootable Report Stamp Active (UEFI GOP & BIOS/CSM MBR)";
-inline constexpr wchar_t kStampedByOperator[] = L"STAMPED BY OPERATOR";
 inline constexpr wchar_t kStampErasedText[] =
     L"ディスク先頭のレポートスタンプを消去し、通常通りの完全消去・未初期化状態 (全0x00) に戻しました！";
 inline constexpr wchar_t kStampEraseFailedText[] = L"スタンプ消去に失敗しました。管理者権限を確認してください。";

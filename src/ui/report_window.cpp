@@ -166,8 +166,7 @@ void SaveElsewhere(HWND window, ReportWindowState& s) {
 // A dry run never touched the disk; its report must not pass for an erased disk
 // without the operator knowing the switch writes real sectors.
 bool FromDryRun(const ReportWindowState& s) {
-    if (s.result) return ValueOf(s.result->job.execMode) == 0;
-    return s.stamp.stampStatus == kStampStatusSimulation;
+    return s.result ? IsSimulationRecord(*s.result) : IsSimulationRecord(s.stamp);
 }
 
 void StampSwitch(HWND window, ReportWindowState& s) {
@@ -195,21 +194,21 @@ void StampSwitch(HWND window, ReportWindowState& s) {
             Box(window, s, kStampEraseFailedText + refusal, kProductTitle, MB_OK | MB_ICONERROR);
             return;
         }
-        s.stamp.stampStatus = kPureZeroStatus;
+        s.stamp.stampStatus = kStampStatusErasedByOperator;
         Repaint(window);
         Box(window, s, kStampErasedText, kProductTitle, MB_OK | MB_ICONINFORMATION);
     } else if (answer == IDNO) {
         if (s.stamp.certificateId.empty()) {
             s.stamp.certificateId = MakeCertificateId();
             s.stamp.sanitizationDate = LocalTimestamp();
-            s.stamp.verificationResult = kStampedByOperator;
+            s.stamp.verificationResult = kVerdictStampedByOperator;
         }
         if (!StampDiskByOperator(*s.disk, s.stamp, keepRefusal, {}, s.unlockInternal)) {
             Box(window, s, kStampWriteFailedText + refusal, kProductTitle, MB_OK | MB_ICONERROR);
             return;
         }
         s.stamp.failed = false;
-        s.stamp.stampStatus = kStampActiveStatus;
+        s.stamp.stampStatus = kStampStatusActive;
         Repaint(window);
         Box(window, s, kStampWrittenText, kProductTitle, MB_OK | MB_ICONINFORMATION);
     }

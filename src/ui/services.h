@@ -13,6 +13,7 @@
 #include "common/hardware_profile.h"
 #include "common/win32.h"
 #include "disk/disk_info.h"
+#include "disk/write_safety.h"
 #include "erase/records.h"
 #include "settings/settings_store.h"
 
@@ -65,6 +66,9 @@ public:
     virtual bool IsWinPE() = 0;
     virtual bool IsRunningAsAdmin() = 0;
     virtual std::vector<DiskInfo> ScanDisks(bool winPE, bool unlockInternal) = 0;
+    // The disk judged for a real write as the guarded open judges it: safety against
+    // the real machine, then the identity of the device at its path.
+    virtual WriteJudgement JudgeRealWrite(const DiskInfo& disk, bool unlockInternal) = 0;
     // Entries of the USB target list ("E:\ [USB/リムーバブル] ...").
     virtual std::vector<std::wstring> RemovableDriveEntries() = 0;
     virtual AdkState QueryAdk() = 0;

@@ -1,9 +1,10 @@
 // The real services: one Win32 or product call per operation.
 #include <cstring>
 
-#include "common/file_write.h"
+#include "common/files.h"
 #include "common/unique_handle.h"
 #include "disk/disk_scan.h"
+#include "disk/guarded_open.h"
 #include "disk/safety.h"
 #include "hwinfo/collect.h"
 #include "settings/output_folder.h"
@@ -90,6 +91,9 @@ public:
     bool IsRunningAsAdmin() override { return morvane::IsRunningAsAdmin(); }
     std::vector<DiskInfo> ScanDisks(bool winPE, bool unlockInternal) override {
         return EnumeratePhysicalDisks(winPE, unlockInternal);
+    }
+    WriteJudgement JudgeRealWrite(const DiskInfo& disk, bool unlockInternal) override {
+        return JudgeDiskForWrite(disk, unlockInternal);
     }
     std::vector<std::wstring> RemovableDriveEntries() override { return ListRemovableDrives(); }
     AdkState QueryAdk() override { return {GetAdkStatus(), HasX86WinPE()}; }

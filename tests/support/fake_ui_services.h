@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "disk/guarded_open.h"
 #include "stamp/detect.h"
 #include "ui/services.h"
 
@@ -34,8 +35,10 @@ public:
     int restarts = 0, hardwareCollections = 0;
     std::wstring browseAnswer;
     std::vector<DiskInfo> disks;
-    // When set, the answer to a scan classified for the real environment (WinPE flag 0).
-    std::optional<std::vector<DiskInfo>> realEnvironmentDisks;
+    // The machine the real-write judgement asks: Windows (not WinPE), no system disk
+    // among the images; the identity of a device path is read from the image file.
+    SafetyEnvironment machine{false, {{}, true}, -1, {}};
+    DiskIdentitySource identity;
     std::vector<std::pair<bool, bool>> scans;  // (winPE, unlockInternal) of every scan
     std::vector<DriveFacts> drives;
     std::function<bool(const std::wstring&)> folderWritable = [](const std::wstring&) { return true; };
@@ -59,7 +62,10 @@ public:
     bool IsRunningAsAdmin() override { return admin; }
     std::vector<DiskInfo> ScanDisks(bool winPE, bool unlockInternal) override {
         scans.emplace_back(winPE, unlockInternal);
-        return (!winPE && realEnvironmentDisks) ? *realEnvironmentDisks : disks;
+        return disks;
+    }
+    WriteJudgement JudgeRealWrite(const DiskInfo& disk, bool unlockInternal) override {
+        return JudgeDiskForWrite(disk, unlockInternal, {identity, {}, [this] { return machine; }});
     }
     std::vector<std::wstring> RemovableDriveEntries() override { return {}; }
     AdkState QueryAdk() override { return {0, true}; }

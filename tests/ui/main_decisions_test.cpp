@@ -29,7 +29,8 @@ DiskInfo UsbDisk() {
 // A real erase that passes every guard.
 EraseStartForm RealForm() {
     EraseStartForm form;
-    form.disk = form.realDisk = UsbDisk();
+    form.disk = UsbDisk();
+    form.realWrite = {WriteVerdict::Allowed, {}};
     form.real = form.isAdmin = true;
     form.code = L"ERASE";
     return form;
@@ -46,22 +47,21 @@ TEST(EraseStartGuards, FirstRefusalInOrderWithItsBox) {
         {"passes", [](EraseStartForm&) {}, L"", L"", 0},
         {"busy before everything", [](EraseStartForm& f) { f.busy = true; f.disk.reset(); }, kTitle, L"現在別の処理が実行中", kWarnOk},
         {"no selection", [](EraseStartForm& f) { f.disk.reset(); f.code.clear(); }, kTitle, L"消去対象のディスクを", kWarnOk},
-        {"OS disk outside WinPE", [](EraseStartForm& f) { f.disk->driveLetters = L"D:, C:"; f.isAdmin = false; }, kOsGuard,
-         L"【絶対安全保護ロック】", MB_OK | MB_ICONERROR},
-        {"lower-case c: too", [](EraseStartForm& f) { f.disk->driveLetters = L"c:"; }, kOsGuard, L"", MB_OK | MB_ICONERROR},
-        {"OS disk under real WinPE", [](EraseStartForm& f) { f.disk->driveLetters = L"C:"; f.isWinPE = true; }, L"", L"", 0},
+        {"OS disk outside WinPE", [](EraseStartForm& f) { f.realWrite = {WriteVerdict::SystemDrive, L"x"}; f.isAdmin = false; },
+         kOsGuard, L"【絶対安全保護ロック】", MB_OK | MB_ICONERROR},
         {"protected in the real environment, erasable in the list",
-         [](EraseStartForm& f) { f.realDisk->safety = 3; f.realDisk->safetyDescription = L"内蔵です。"; f.isAdmin = false; },
+         [](EraseStartForm& f) { f.realWrite = {WriteVerdict::Protected, L"内蔵です。"}; f.isAdmin = false; },
          kSafety, L"【安全保護ロック中】\n内蔵です。\n", kWarnOk},
-        {"gone from the real scan", [](EraseStartForm& f) { f.realDisk.reset(); }, kSafety, L"【安全保護ロック中】", kWarnOk},
-        {"undefined safety value", [](EraseStartForm& f) { f.realDisk->safety = 9; }, kSafety, L"", kWarnOk},
-        {"unlocked internal disk passes", [](EraseStartForm& f) { f.realDisk->safety = 4; }, L"", L"", 0},
+        {"gone from its path", [](EraseStartForm& f) { f.realWrite = {WriteVerdict::DiskChanged, {}}; }, kSafety,
+         L"【安全保護ロック中】\n再スキャンで同じディスクを確認できませんでした", kWarnOk},
+        {"path names no disk", [](EraseStartForm& f) { f.realWrite = {WriteVerdict::Unidentified, {}}; }, kSafety,
+         L"【安全保護ロック中】\n再スキャンで同じディスクを確認できませんでした", kWarnOk},
         {"not administrator", [](EraseStartForm& f) { f.isAdmin = false; f.code.clear(); }, kTitle, L"実機物理セクタ消去を行うには管理者権限", kWarnOk},
         {"empty code", [](EraseStartForm& f) { f.code.clear(); }, kCodeTitle, L"安全確認コード欄に「ERASE」", kWarnOk},
         {"code with a blank", [](EraseStartForm& f) { f.code = L"ERASE "; }, kCodeTitle, L"", kWarnOk},
         {"code in lower case", [](EraseStartForm& f) { f.code = L"erase"; }, L"", L"", 0},
         {"simulation skips the real-mode guards",
-         [](EraseStartForm& f) { f.real = false; f.disk->driveLetters = L"C:"; f.realDisk.reset(); f.isAdmin = false; }, L"", L"", 0},
+         [](EraseStartForm& f) { f.real = false; f.realWrite = {WriteVerdict::SystemDrive, {}}; f.isAdmin = false; }, L"", L"", 0},
         {"simulation still needs the code", [](EraseStartForm& f) { f.real = false; f.code = L"ERAS"; }, kCodeTitle, L"", kWarnOk},
     };
     for (const auto& row : rows) {

@@ -72,11 +72,10 @@ TEST_F(MainWindowTest, QuickRunsThroughTheRealWorker) {
     EXPECT_EQ(LastBox().title, L"確認コード未入力");
 }
 
-// Under the WinPE simulation the list says erasable; the real-environment scan decides.
+// Under the WinPE simulation the list says erasable; the real machine decides, as the
+// guarded open will.
 TEST_F(MainWindowTest, RealEraseRefusedForADiskProtectedOnlyInTheRealEnvironment) {
-    services.realEnvironmentDisks = services.disks;
-    (*services.realEnvironmentDisks)[0].safety = 3;
-    (*services.realEnvironmentDisks)[0].safetyDescription = L"内蔵ストレージです。";
+    services.disks[0].busKind = BusSata, services.disks[0].mediaKind = MediaHdd;  // internal: locked under Windows
     OpenMain();
     SetCheck(kIdSimulateWinPE, true);
     EXPECT_EQ(services.scans.back(), std::make_pair(true, false));
@@ -84,11 +83,14 @@ TEST_F(MainWindowTest, RealEraseRefusedForADiskProtectedOnlyInTheRealEnvironment
     PrepareQuickRun(true);
     Click(kIdEraseStart);
     EXPECT_TRUE(Has(LastBox().text, L"【安全保護ロック中】\n内蔵ストレージです。"));
-    EXPECT_TRUE(services.scans.back() == std::make_pair(false, false) && state->busy.load() == 0u);
-    services.realEnvironmentDisks->clear();  // gone from the real scan: protected as well
+    EXPECT_EQ(state->busy.load(), 0u);
+    // Erasable on the real machine (WinPE) but gone from its path: protected as well.
+    services.machine.winPE = true;
+    services.identity = [](const std::wstring&) { return std::nullopt; };
     services.boxes.clear();
     Click(kIdEraseStart);
     EXPECT_EQ(LastBox().title, L"Morvane Safety Guard");
+    EXPECT_TRUE(Has(LastBox().text, L"再スキャンで同じディスクを確認できませんでした"));
     Choose(kIdMode, 0);  // a simulation of it stays allowed (answered No at the confirmation)
     services.boxAnswers = {IDNO};
     Click(kIdEraseStart);

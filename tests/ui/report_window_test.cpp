@@ -30,7 +30,7 @@ TEST_F(ReportWindowTest, StampSwitchZeroesThenEngravesTheImageAgain) {
     EXPECT_EQ(services.boxes[1].text, kStampErasedText);
     EXPECT_TRUE(DetectReportStamp(disk, {}).failed);
     EXPECT_EQ(testing::ReadFileBytes(disk.devicePath, 0, 131072), std::vector<unsigned char>(131072, 0));
-    EXPECT_TRUE(Has(Copied(), L"Disk stamp state : " + std::wstring(kPureZeroStatus) + L"\r\n"));
+    EXPECT_TRUE(Has(Copied(), L"Disk stamp state : " + std::wstring(kStampStatusErasedByOperator) + L"\r\n"));
 
     services.boxes.clear();
     services.boxAnswers = {IDNO};
@@ -38,7 +38,7 @@ TEST_F(ReportWindowTest, StampSwitchZeroesThenEngravesTheImageAgain) {
     ASSERT_EQ(services.boxes.size(), 2u);
     EXPECT_EQ(services.boxes[1].text, kStampWrittenText);
     EXPECT_EQ(DetectReportStamp(disk, {}).certificateId, stamp.certificateId);
-    EXPECT_TRUE(Has(Copied(), L"Disk stamp state : " + std::wstring(kStampActiveStatus) + L"\r\n"));
+    EXPECT_TRUE(Has(Copied(), L"Disk stamp state : " + std::wstring(kStampStatusActive) + L"\r\n"));
 
     const auto engraved = testing::ReadFileBytes(disk.devicePath);
     services.boxes.clear();
