@@ -16,7 +16,7 @@
 #include "evidence/certificate_set.h"
 #include "hwinfo/collect.h"
 #include "stamp/compose.h"
-#include "stamp/stamp_ops.h"
+#include "stamp/operator_stamp.h"
 #include "stamp/stamp_writer.h"
 
 namespace morvane {

@@ -9,7 +9,7 @@
 #include "ui/guards.h"
 #include "ui/main_refresh.h"
 #include "ui/modal.h"
-#include "ui/outcomes.h"
+#include "ui/completion.h"
 #include "ui/workers.h"
 
 namespace morvane {
@@ -167,7 +167,7 @@ void StartWinPEBuild(AppState& state) {
     WinPEStartForm form;
     form.busy = state.busy.load() != 0;
     form.isAdmin = state.isAdmin == 1;
-    form.adkStatus = form.busy || !form.isAdmin ? 2 : state.services.QueryAdk().status;
+    form.adkStatus = form.busy || !form.isAdmin ? AdkMissing : state.services.QueryAdk().status;
     form.outputSelection = ComboSelection(state, kIdMedium);
     form.archSelection = ComboSelection(state, kIdArch);
     form.bootSelection = ComboSelection(state, kIdBoot);
@@ -207,8 +207,8 @@ void OpenReportScreen(AppState& state) {
     if (disk) request.disk = *disk;
     request.unlockInternal = IsChecked(state, kIdUnlock);
     if (request.stamp.failed && disk) {
-        const HardwareProfile hardware = state.services.CollectHardware(*disk);
-        request.stamp = state.services.DetectStamp(*disk, hardware);
+        request.hardware = state.services.CollectHardware(*disk);
+        request.stamp = state.services.DetectStamp(*disk, *request.hardware);
         if (!request.stamp.failed) {
             AppendLogLine(state, L"[DISK STAMP] Disk " + std::to_wstring(disk->index) +
                                      L" から実機消去＆ハードウェアレポートスタンプを検出しました！");

@@ -29,21 +29,6 @@ struct FolderPickerState {
     UiServices* services = nullptr;
 };
 
-// Disables `owner` for the life of a modal window and on the way out enables it
-// again only if it was enabled before, so modal windows opened over modal windows
-// leave every owner as they found it.
-class ModalOwner {
-public:
-    explicit ModalOwner(HWND owner);
-    ModalOwner(const ModalOwner&) = delete;
-    ModalOwner& operator=(const ModalOwner&) = delete;
-    ~ModalOwner();
-
-private:
-    HWND owner_;
-    bool wasEnabled_;
-};
-
 // Creates the picker over `owner` (not yet modal); `state` must outlive the window.
 HWND CreateFolderPickerWindow(HWND owner, FolderPickerState& state, UiServices& services);
 // Runs the picker modal to `owner` until it is destroyed.

@@ -71,7 +71,7 @@ std::vector<DriveEntry> MakeDriveEntries(const std::vector<DriveFacts>& drives) 
 FolderVerdict CheckChosenFolder(const std::wstring& typed, const std::vector<DriveFacts>& drives, bool winPE,
                                 const std::function<bool(const std::wstring&)>& writable) {
     const std::wstring path = Trim(typed);
-    if (path.empty()) return Refuse(kEmptyPathText, L"Morvane Disk Eraser", MB_ICONWARNING);
+    if (path.empty()) return Refuse(kEmptyPathText, kBoxTitle, MB_ICONWARNING);
 
     ListedDrives system(drives, winPE);
     std::wstring reason;
@@ -79,14 +79,14 @@ FolderVerdict CheckChosenFolder(const std::wstring& typed, const std::vector<Dri
         return Refuse(L"この保存先には証明書・監査ログを保存できません。\n理由: " + reason +
                           L"\n\nUSBメモリ等の書き込み可能なドライブ上のフォルダを、ドライブ名から始まる完全なパス "
                           L"(例: E:\\Morvane_Erasure_Logs) で指定してください。",
-                      L"Morvane Disk Eraser", MB_ICONWARNING);
+                      kBoxTitle, MB_ICONWARNING);
     }
     if (path.size() > kMaxOutputFolderLength) {
         return Refuse(L"保存先フォルダパスが長すぎます (" + std::to_wstring(path.size()) + L"文字)。\n"
                           L"証明書ファイル名 (証明書ID + _Certificate.html) を含めたパスがWindowsの上限 (260文字) "
                           L"を超えないよう、" + std::to_wstring(kMaxOutputFolderLength) +
                           L"文字以内のフォルダパスを指定してください。",
-                      L"Morvane Disk Eraser", MB_ICONWARNING);
+                      kBoxTitle, MB_ICONWARNING);
     }
     // The write test creates the folder and its parents; a refused folder keeps them.
     if (!writable(path)) return Refuse(kNotWritableText, kNotWritableTitle, MB_ICONERROR);

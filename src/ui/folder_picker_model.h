@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/win32.h"
+#include "ui/message_box.h"
 #include "ui/services.h"
 
 namespace morvane {

@@ -8,7 +8,6 @@
 namespace morvane {
 namespace {
 
-constexpr wchar_t kSafetyTitle[] = L"Morvane Safety Guard";
 constexpr UINT kWarning = MB_OK | MB_ICONWARNING;
 
 MessageBoxText Box(std::wstring text, UINT style = kWarning, std::wstring title = kBoxTitle) {
@@ -36,7 +35,7 @@ std::optional<MessageBoxText> RealModeRefusal(const EraseStartForm& form) {
             judgement.verdict == WriteVerdict::Protected ? judgement.description : kDiskNotFoundDescription;
         return Box(L"【安全保護ロック中】\n" + description +
                        L"\n\n※テスト実行したい場合は動作モードを『安全シミュレーション(DryRun)』に切り替えてください。",
-                   kWarning, kSafetyTitle);
+                   kWarning, kSafetyGuardTitle);
     }
     if (!form.isAdmin) {
         return Box(L"実機物理セクタ消去を行うには管理者権限が必要です。\n右上の「管理者権限で再起動」ボタンを押してください。");
@@ -125,8 +124,10 @@ AdkStartDecision DecideAdkStart(bool busy, int comboSelection, const std::wstrin
         decision.refusal = Box(kBusyText);
         return decision;
     }
-    decision.choice = comboSelection == 1 ? 1 : comboSelection == 2 ? 2 : 0;
-    if (decision.choice == 2) {
+    decision.choice = comboSelection == Win11ViaWinget         ? Win11ViaWinget
+                      : comboSelection == DownloadInstallersOnly ? DownloadInstallersOnly
+                                                                 : Win10KitWithX86;
+    if (decision.choice == DownloadInstallersOnly) {
         // An empty or relative folder would resolve against the current directory
         // (an empty one to the root of the current drive).
         if (!IsDriveAbsolute(outputFolderText)) {
@@ -137,7 +138,7 @@ AdkStartDecision DecideAdkStart(bool busy, int comboSelection, const std::wstrin
         decision.downloadDir = outputFolderText + L"\\ADK_Installers";
     }
     decision.question = Box(
-        decision.choice == 2
+        decision.choice == DownloadInstallersOnly
             ? L"Microsoft 公式サーバーから Windows 10 ADK & PE Add-on (x86/x64対応版) および Windows 11 ADK & PE Add-on "
               L"のインストーラー一式をダウンロード保存しますか？"
             : L"選択した Windows ADK および WinPE Add-on (x86 32bit / x64 64bit サポート) を自動ダウンロード＆導入しますか？",
@@ -156,7 +157,7 @@ WinPEStartDecision DecideWinPEStart(const WinPEStartForm& form) {
                                L"画面右上の「管理者権限で再起動」ボタンを押してから実行してください。");
         return decision;
     }
-    if (form.adkStatus != 0) {
+    if (form.adkStatus != AdkReady) {
         decision.refusal = Box(L"Windows ADK または WinPE Add-on がまだインストールされていません。\n"
                                L"先に上の「選択した ADK + WinPE Add-on を任意ダウンロード / 導入」を実行してください。");
         return decision;

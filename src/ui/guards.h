@@ -12,6 +12,7 @@
 #include "erase/records.h"
 #include "settings/settings_store.h"
 #include "ui/message_box.h"
+#include "winpe/adk.h"
 #include "winpe/winpe_build.h"
 
 namespace morvane {
@@ -56,7 +57,7 @@ struct EraseStartDecision {
 
 struct AdkStartDecision {
     std::optional<MessageBoxText> refusal;
-    int choice = 0;
+    AdkInstallChoice choice = Win10KitWithX86;
     std::wstring downloadDir;
     MessageBoxText question;
 };
@@ -65,7 +66,7 @@ struct AdkStartDecision {
 struct WinPEStartForm {
     bool busy = false;
     bool isAdmin = false;
-    int adkStatus = 2;
+    AdkStatus adkStatus = AdkMissing;
     int outputSelection = 1;
     int archSelection = 0;
     int bootSelection = 0;

@@ -28,11 +28,11 @@ std::wstring PrivilegeLabel(bool admin) {
 }
 
 std::wstring AdkLabel(const AdkState& adk) {
-    if (adk.status == 0) {
+    if (adk.status == AdkReady) {
         return adk.hasX86 ? L"ADK状態: [OK] x64 + x86(32bit Win10 PE) + 日本語ロケール 完全対応"
                           : L"ADK状態: [OK] x64 導入済 (x86 32bitは下のWin10 ADK導入で追加可)";
     }
-    if (adk.status == 1) return L"ADK状態: [要追加] WinPE Add-on が未導入です";
+    if (adk.status == AdkWinPEMissing) return L"ADK状態: [要追加] WinPE Add-on が未導入です";
     return L"ADK状態: [未導入] 下のボタンから任意ダウンロード・導入可能";
 }
 

@@ -1,6 +1,5 @@
-// The report window's texts and decisions that need no window: the painted rows with
-// their fallbacks, the clipboard text, the certificate set re-issued from a stamp,
-// and every caption and message the window shows.
+// The report window's texts that need no window: the painted rows with their
+// fallbacks, the clipboard text, and every caption and message the window shows.
 #pragma once
 
 #include <cstdint>
@@ -36,16 +35,6 @@ ReportView BuildReportView(const ReportStamp& stamp, const std::wstring& now);
 // every line ending in CR LF.
 std::wstring ReportClipboardText(const ReportStamp& stamp);
 
-// The standard whose display name is `name`; nothing when none of the eight is.
-std::optional<std::uint32_t> StandardFromName(const std::wstring& name);
-
-// The result written when the report has none (a stamp read back from a disk, or a
-// preview): the stamp's ID (or `newId`), date (or `now`), passes, verdict, people and
-// disk; the standard found by its name and, for a stamp read from a disk, a real run.
-// Not sealed: the caller computes its fingerprint before writing.
-EraseResult ResultFromStamp(const ReportStamp& stamp, const std::optional<DiskInfo>& disk,
-                            const std::wstring& newId, const std::wstring& now);
-
 // The success box of "save elsewhere".
 std::wstring SaveDoneText(const CertificatePaths& paths);
 // The box when the shell cannot open the certificate (WinPE has no browser).
@@ -64,8 +53,6 @@ inline constexpr wchar_t kCopyReportCaption[] = L"レポートコピー";
 inline constexpr wchar_t kCloseCaption[] = L"閉じる";
 
 // Message boxes.
-inline constexpr wchar_t kProductTitle[] = L"Morvane Disk Eraser";
-inline constexpr wchar_t kSafetyGuardTitle[] = L"Morvane Safety Guard";
 inline constexpr wchar_t kSaveDoneTitle[] = L"ログ・証明書保存完了";
 inline constexpr wchar_t kSaveFailedText[] =
     L"指定されたフォルダへの書き込みに失敗しました。USBメモリ等の書き込み可能なドライブを選択してください。";

@@ -16,12 +16,13 @@
 #include "disk/write_safety.h"
 #include "erase/records.h"
 #include "settings/settings_store.h"
+#include "winpe/adk.h"
 
 namespace morvane {
 
 // The deployment kit as the main window shows it.
 struct AdkState {
-    int status = 2;  // 0 kit and add-on present, 1 add-on missing, 2 kit missing
+    AdkStatus status = AdkMissing;
     bool hasX86 = false;
 };
 
@@ -43,6 +44,9 @@ struct ReportRequest {
     // The operator's unlock of internal secondary disks, for the stamp switch's guard;
     // without one the disk counts as unlocked exactly when its record says so.
     std::optional<bool> unlockInternal;
+    // The machine's profile when the opener has read it already; the window collects
+    // one only when neither the stamp nor the request carries one.
+    std::optional<HardwareProfile> hardware;
 };
 
 class UiServices {

@@ -96,7 +96,7 @@ public:
         return JudgeDiskForWrite(disk, unlockInternal);
     }
     std::vector<std::wstring> RemovableDriveEntries() override { return ListRemovableDrives(); }
-    AdkState QueryAdk() override { return {GetAdkStatus(), HasX86WinPE()}; }
+    AdkState QueryAdk() override { return {static_cast<AdkStatus>(GetAdkStatus()), HasX86WinPE()}; }
 
     std::vector<DriveFacts> ListDrives() override {
         std::vector<DriveFacts> drives;

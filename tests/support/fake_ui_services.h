@@ -68,7 +68,7 @@ public:
         return JudgeDiskForWrite(disk, unlockInternal, {identity, {}, [this] { return machine; }});
     }
     std::vector<std::wstring> RemovableDriveEntries() override { return {}; }
-    AdkState QueryAdk() override { return {0, true}; }
+    AdkState QueryAdk() override { return {AdkReady, true}; }
     std::vector<DriveFacts> ListDrives() override { return drives; }
     bool TestFolderWritable(const std::wstring& folder) override { return folderWritable(folder); }
     HardwareProfile CollectHardware(const DiskInfo&) override { return ++hardwareCollections, hardware; }

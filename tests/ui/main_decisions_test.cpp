@@ -8,7 +8,7 @@
 #include "ui/guards.h"
 #include "ui/layout.h"
 #include "ui/main_texts.h"
-#include "ui/outcomes.h"
+#include "ui/completion.h"
 
 namespace morvane {
 namespace {
@@ -89,22 +89,38 @@ TEST(EraseStartGuards, JobAndConfirmationFromTheForm) {
     form.notes = L"note", form.unlockInternal = true;
     EraseJob job = DecideEraseStart(form).job;
     EXPECT_EQ(job.disk.devicePath, form.disk->devicePath);
-    EXPECT_TRUE(job.standard == 4u && job.verifyLevel == VerifyLevel::FullSurface && job.execMode == ExecMode::RealHardwareWrite);
-    EXPECT_EQ(job.noStamp + job.certificatesDisabled, 2u) << "the settings' 1 means off";
-    EXPECT_EQ(job.unlockInternal, 1u) << "the engine's guard needs the operator's unlock choice";
+    EXPECT_EQ(job.standard, 4u);
+    EXPECT_EQ(job.verifyLevel, VerifyLevel::FullSurface);
+    EXPECT_EQ(job.execMode, ExecMode::RealHardwareWrite);
     EXPECT_EQ(job.operatorName + job.organizationName + job.notes + job.outputFolder, L"OpOrgnoteD:\\Logs");
+    // Every flag both ways: the settings' stored 1 means off, and the engine's guard
+    // needs the operator's own unlock choice.
+    for (unsigned bits = 0; bits < 16; ++bits) {
+        EraseStartForm f = RealForm();
+        f.settings.writeDiskStamp = bits & 1, f.settings.enableLogOutput = (bits >> 1) & 1;
+        f.unlockInternal = (bits & 4) != 0, f.real = (bits & 8) != 0;
+        const EraseJob j = DecideEraseStart(f).job;
+        EXPECT_EQ(j.noStamp, bits & 1) << bits;
+        EXPECT_EQ(j.StampWanted(), (bits & 1) == 0) << bits;
+        EXPECT_EQ(j.certificatesDisabled, (bits >> 1) & 1) << bits;
+        EXPECT_EQ(j.CertificatesWanted(), (bits & 2) == 0) << bits;
+        EXPECT_EQ(j.unlockInternal, (bits >> 2) & 1) << bits;
+        EXPECT_EQ(j.execMode, (bits & 8) ? ExecMode::RealHardwareWrite : ExecMode::SimulationDryRun) << bits;
+    }
 
     form.real = false;
     job = DecideEraseStart(form).job;
     EXPECT_EQ(job.execMode, ExecMode::SimulationDryRun);
     const MessageBoxText simulation = EraseConfirmation(job);
     EXPECT_TRUE(Has(simulation.text, L"Disk 3 (USB Stick)\n・容量 / ドライブ: 16.00 GB / E:\n"));
-    EXPECT_TRUE(Has(simulation.text, L"スタンプなし)\n・ログ/証明書保存: 無効") && Has(simulation.text, L"【安全シミュレーション"));
+    EXPECT_TRUE(Has(simulation.text, L"スタンプなし)\n・ログ/証明書保存: 無効")) << ::testing::PrintToString(simulation.text);
+    EXPECT_TRUE(Has(simulation.text, L"【安全シミュレーション"));
     EXPECT_EQ(simulation.style, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1));
     job.execMode = ExecMode::RealHardwareWrite;
     job.noStamp = job.certificatesDisabled = 0;
     const MessageBoxText real = EraseConfirmation(job);
-    EXPECT_TRUE(Has(real.text, L"スタンプ) を記録\n・ログ/証明書保存: 有効 (保存先: D:\\Logs)") && Has(real.text, L"【警告: 実機"));
+    EXPECT_TRUE(Has(real.text, L"スタンプ) を記録\n・ログ/証明書保存: 有効 (保存先: D:\\Logs)")) << ::testing::PrintToString(real.text);
+    EXPECT_TRUE(Has(real.text, L"【警告: 実機"));
     EXPECT_EQ(real.style, static_cast<UINT>(MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2)) << "No is the default";
 }
 
@@ -114,13 +130,14 @@ TEST(ToolStartGuards, AdkAndWinPE) {
     EXPECT_TRUE(DecideAdkStart(true, 0, L"D:\\x").refusal && DecideAdkStart(false, 2, L"").refusal &&
                 DecideAdkStart(false, 2, L"Kits").refusal);
 
-    WinPEStartForm form{false, true, 0, 0, 1, 1, L"F: [DATA - 14.90 GB]"};
+    WinPEStartForm form{false, true, AdkReady, WinPEOutputUsb, 1, 1, L"F: [DATA - 14.90 GB]"};
     const WinPEStartDecision usb = DecideWinPEStart(form);
     EXPECT_EQ(usb.options.usbDrive + std::to_wstring(usb.options.x86 * 10 + usb.options.uefiOnly), L"F:11");
-    EXPECT_TRUE(Has(usb.question->text, L"(F:) をフォーマット") && Has(usb.question->text, L"(x86_32bit / UEFI+CSM"));
+    EXPECT_TRUE(Has(usb.question->text, L"(F:) をフォーマット")) << ::testing::PrintToString(usb.question->text);
+    EXPECT_TRUE(Has(usb.question->text, L"(x86_32bit / UEFI+CSM"));
     form.usbText = kNoUsbEntry;
     EXPECT_TRUE(Has(DecideWinPEStart(form).refusal->text, L"有効なリムーバブルUSBドライブ"));
-    form.adkStatus = 1;
+    form.adkStatus = AdkWinPEMissing;
     EXPECT_TRUE(Has(DecideWinPEStart(form).refusal->text, L"Windows ADK または WinPE Add-on"));
     form.isAdmin = false;
     EXPECT_TRUE(Has(DecideWinPEStart(form).refusal->text, L"には管理者権限"));
@@ -149,7 +166,10 @@ TEST(CompletionOutcomes, ToldAsTheResultSays) {
     result.sha256Fingerprint = L"AB";
     result.htmlPath = L"D:\\c.html";
     EraseDoneView view = DescribeEraseDone(result);
-    EXPECT_TRUE(Has(view.statusLine, L"発行しました") && view.showReport && view.fillBars && !view.box);
+    EXPECT_TRUE(Has(view.statusLine, L"発行しました")) << ::testing::PrintToString(view.statusLine);
+    EXPECT_TRUE(view.showReport);
+    EXPECT_TRUE(view.fillBars);
+    EXPECT_FALSE(view.box);
     EXPECT_EQ(view.consoleLines, (std::vector<std::wstring>{L"[CERTIFICATE] 証明書・監査ログ保存完了: D:\\c.html", L"[SHA-256] AB"}));
     result.htmlPath.clear();
     result.message = L"書き込めません";  // wanted, but not written
@@ -163,7 +183,9 @@ TEST(CompletionOutcomes, ToldAsTheResultSays) {
     EXPECT_TRUE(Has(DescribeEraseDone(result).box->text, L"中断ログは保存されていません"));
     result.auditLogPath = L"D:\\a.txt";
     view = DescribeEraseDone(result);
-    EXPECT_TRUE(Has(view.box->text, L"中断ログが保存されました") && !view.showReport && !view.fillBars);
+    EXPECT_TRUE(Has(view.box->text, L"中断ログが保存されました"));
+    EXPECT_FALSE(view.showReport);
+    EXPECT_FALSE(view.fillBars);
     result.status = JobStatus::Failed;
     result.message = L"WRITE ERROR";
     EXPECT_EQ(*DescribeEraseDone(result).box, (MessageBoxText{L"消去処理中にエラーが発生しました:\nWRITE ERROR", kTitle, MB_OK | MB_ICONERROR}));

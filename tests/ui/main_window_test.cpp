@@ -2,11 +2,12 @@
 // the guards as the window applies them, the erasure worker end to end on image-file
 // disks, closing during a job, report pairing and completions held behind a modal box.
 #include <system_error>
+#include <thread>
 
 #include "ui/guards.h"
 #include "ui/main_texts.h"
-#include "ui/messages.h"
-#include "ui/outcomes.h"
+#include "ui/window_messages.h"
+#include "ui/completion.h"
 #include "window_fixture.h"
 
 namespace morvane {
@@ -95,6 +96,25 @@ TEST_F(MainWindowTest, RealEraseRefusedForADiskProtectedOnlyInTheRealEnvironment
     services.boxAnswers = {IDNO};
     Click(kIdEraseStart);
     EXPECT_EQ(LastBox().title, L"最終確認 - Morvane Disk Eraser");
+}
+
+// Not only the first batch: every later batch of log lines and every later progress
+// snapshot a worker posts reaches the window.
+TEST_F(MainWindowTest, EveryBatchOfLogLinesAndProgressReachesTheWindow) {
+    OpenMain();
+    for (int batch = 1; batch <= 3; ++batch) {
+        const std::wstring tag = L"[TEST] batch " + std::to_wstring(batch);
+        std::thread worker([&] {
+            state->channel.PostLog(tag + L" first");
+            state->channel.PostLog(tag + L" last");
+            EraseProgressInfo progress;
+            progress.label = tag;
+            state->channel.PostProgress(progress);
+        });
+        worker.join();
+        PumpUntil([&] { return Has(Text(kIdConsole), tag + L" last") && Has(Text(kIdStatus), tag); }, 10);
+        EXPECT_TRUE(Has(Text(kIdConsole), tag + L" first"));
+    }
 }
 
 TEST_F(MainWindowTest, ThreadThatCannotStartIsReportedAndBusyCleared) {

@@ -5,8 +5,9 @@
 
 #include "disk/safety.h"
 #include "evidence/certificate_id.h"
-#include "stamp/stamp_ops.h"
+#include "stamp/operator_stamp.h"
 #include "ui/folder_picker.h"
+#include "ui/message_box.h"
 #include "ui/report_text.h"
 #include "window_fixture.h"
 
@@ -82,12 +83,12 @@ TEST_F(ReportWindowTest, StampSwitchRefusalsAndTheDryRunWarningWriteNothing) {
         UINT style;
         std::size_t boxes;
     } cases[] = {
-        {"no disk", std::nullopt, ExecMode::RealHardwareWrite, {}, kSelectDiskText, kProductTitle, warn, 1},
+        {"no disk", std::nullopt, ExecMode::RealHardwareWrite, {}, kSelectDiskText, kBoxTitle, warn, 1},
         {"system disk", system, ExecMode::RealHardwareWrite, {}, kStampProtectedText, kSafetyGuardTitle, warn, 1},
         {"locked internal", locked, ExecMode::RealHardwareWrite, {}, kStampProtectedText, kSafetyGuardTitle, warn, 1},
-        {"dry run, declined", ImageDisk(), ExecMode::SimulationDryRun, {IDNO}, kDryRunStampWarning, kProductTitle, dryRun, 1},
+        {"dry run, declined", ImageDisk(), ExecMode::SimulationDryRun, {IDNO}, kDryRunStampWarning, kBoxTitle, dryRun, 1},
         {"dry run, then cancelled", ImageDisk(), ExecMode::SimulationDryRun, {IDYES, IDCANCEL}, kDryRunStampWarning,
-         kProductTitle, dryRun, 2},
+         kBoxTitle, dryRun, 2},
     };
     const auto before = testing::ReadFileBytes(ImageDisk().devicePath);
     for (const auto& c : cases) {
@@ -97,7 +98,9 @@ TEST_F(ReportWindowTest, StampSwitchRefusalsAndTheDryRunWarningWriteNothing) {
         OpenReport({StampFor(ImageDisk()), L"", RunResult(ImageDisk(), c.mode), c.disk, {}});
         Press(kReportStampSwitch);
         ASSERT_EQ(services.boxes.size(), c.boxes);
-        EXPECT_TRUE(services.boxes[0].text == c.text && services.boxes[0].title == c.title && services.boxes[0].style == c.style);
+        EXPECT_EQ(services.boxes[0].text, c.text);
+        EXPECT_EQ(services.boxes[0].title, c.title);
+        EXPECT_EQ(services.boxes[0].style, c.style);
         EXPECT_EQ(testing::ReadFileBytes(ImageDisk().devicePath), before);
         ::DestroyWindow(window);
     }
@@ -135,7 +138,8 @@ TEST_F(ReportWindowTest, SaveElsewhereWritesTheRecordedResult) {
     EXPECT_EQ(services.shellOpened, std::vector<std::wstring>{base + L"_Certificate.html"});
     services.shellOpenResult = false;
     Press(kReportOpenCertificate);
-    EXPECT_TRUE(LastBox().Icon() == MB_ICONWARNING && Has(LastBox().text, base + L"_Certificate.html"));
+    EXPECT_EQ(LastBox().Icon(), static_cast<UINT>(MB_ICONWARNING));
+    EXPECT_TRUE(Has(LastBox().text, base + L"_Certificate.html")) << testing::Narrow(LastBox().text);
 }
 
 TEST_F(ReportWindowTest, SaveFromADetectedStampKeepsItsStandardAndSealsIt) {
@@ -164,12 +168,15 @@ TEST_F(ReportWindowTest, FailuresAreSaidNotSwallowed) {
     services.pickAnswers = {dir.file(L"blocker\\sub")};
     Press(kReportSaveElsewhere);
     ASSERT_EQ(services.boxes.size(), 1u);
-    EXPECT_TRUE(services.boxes[0].text == kSaveFailedText && services.boxes[0].Icon() == MB_ICONERROR);
+    EXPECT_EQ(services.boxes[0].text, kSaveFailedText);
+    EXPECT_EQ(services.boxes[0].Icon(), static_cast<UINT>(MB_ICONERROR));
     Press(kReportOpenCertificate);
-    EXPECT_TRUE(LastBox().text == kNoCertificateText && services.shellOpened.empty());
+    EXPECT_EQ(LastBox().text, kNoCertificateText);
+    EXPECT_TRUE(services.shellOpened.empty());
     services.clipboardResult = false;
     Press(kReportCopy);
-    EXPECT_TRUE(LastBox().text == kCopyFailedText && LastBox().Icon() == MB_ICONERROR);
+    EXPECT_EQ(LastBox().text, kCopyFailedText);
+    EXPECT_EQ(LastBox().Icon(), static_cast<UINT>(MB_ICONERROR));
     services.clipboardResult = true;
     Press(kReportCopy);
     EXPECT_EQ(LastBox().text, kCopiedText);

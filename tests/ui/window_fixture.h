@@ -49,9 +49,20 @@ protected:
         disk.mediaKind = MediaRemovable, disk.busKind = BusUsb, disk.driveLetters = letters, disk.safety = 0;
         return disk;
     }
-    static void PumpUntil(const std::function<bool()>& done) {
+    // Dispatches messages until `done`; a worker or window that never gets there fails
+    // the test after `seconds` instead of running into the test runner's limit.
+    static void PumpUntil(const std::function<bool()>& done, int seconds = 60) {
+        const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(seconds) * 1000;
         for (MSG message; !done();) {
-            if (::GetMessageW(&message, nullptr, 0, 0) > 0) ::DispatchMessageW(&message);
+            if (::GetTickCount64() > deadline) {
+                ADD_FAILURE() << "still waiting after " << seconds << " s";
+                return;
+            }
+            if (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                ::DispatchMessageW(&message);
+            } else {
+                ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+            }
         }
     }
     // A button press as the parent window receives it.

@@ -1,5 +1,7 @@
 // The completion outcomes of the three workers.
-#include "ui/outcomes.h"
+#include "ui/completion.h"
+
+#include "ui/window_messages.h"
 
 namespace morvane {
 
@@ -39,7 +41,7 @@ MessageBoxText ToolDoneBox(long long code, long long kind) {
         return {L"WinPE 処理中にエラーが発生しました。監査ログコンソールの出力を確認してください。", kBoxTitle,
                 MB_OK | MB_ICONERROR};
     }
-    if (kind == 1) {
+    if (kind == kToolAdk) {
         return {L"Windows ADK / WinPE Add-on (x86/x64) のダウンロード・導入処理が完了しました！", kBoxTitle,
                 MB_OK | MB_ICONINFORMATION};
     }

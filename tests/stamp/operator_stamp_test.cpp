@@ -1,7 +1,7 @@
 // Stamp detection over read bytes (each copy flush against a no-access page, so that a
 // read past it faults); then stamping, reading back and erasing on image files: the round
 // trip, the extent written per sector size, and refusals that write nothing.
-#include "stamp/stamp_ops.h"
+#include "stamp/operator_stamp.h"
 
 #include <gtest/gtest.h>
 
