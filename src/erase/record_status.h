@@ -12,8 +12,10 @@ namespace morvane {
 inline constexpr wchar_t kStampStatusPureZero[] = L"Pure Zero Wiped (スタンプなし・全セクタ完全未初期化状態)";
 inline constexpr wchar_t kStampStatusActive[] = L"Bootable Report Stamp Active (UEFI GOP & BIOS/CSM MBR)";
 inline constexpr wchar_t kStampStatusSimulation[] = L"Simulation / Dry-Run Report Stamp";
-// After the operator zeroed the stamp area from the report window.
-inline constexpr wchar_t kStampStatusErasedByOperator[] = L"Pure Zero Wiped (スタンプ消去済・全セクタ完全未初期化 0x00)";
+// After the operator zeroed the stamp area from the report window: only the first
+// 128 KiB and the partition tables were written, the rest holds what the run left.
+inline constexpr wchar_t kStampStatusErasedByOperator[] =
+    L"Stamp Area Zeroed (スタンプ消去済・先頭128KiBとパーティション情報を0x00化)";
 
 // ---- What the disk holds at the end of a job (EraseResult::diskStampStatus) --------
 inline constexpr wchar_t kDiskStampSimulated[] =
@@ -34,6 +36,8 @@ inline constexpr wchar_t kVerdictCancelled[] = L"CANCELLED";
 inline constexpr wchar_t kVerdictCancelledByUser[] = L"CANCELLED BY USER";
 inline constexpr wchar_t kVerdictWriteError[] = L"WRITE ERROR";
 inline constexpr wchar_t kVerdictStampedByOperator[] = L"STAMPED BY OPERATOR";
+// A re-issued record whose stamp carries no verdict: nothing may be claimed for it.
+inline constexpr wchar_t kVerdictNotRecorded[] = L"UNKNOWN (not recorded on the stamp)";
 
 // A record describes a dry run when its mode is the simulation, its stamp state is the
 // simulation's or its verdict is the simulated read-back's. A stamp record carries no

@@ -71,10 +71,13 @@ void SaveEvidence(EraseResult& result, const LogCallback& log) {
 
 // What a completed real run without a stamp leaves on the disk: the last pass's data
 // everywhere except the zeroed partition-table areas (first and last MiB).
-void RecordUnstampedState(EraseResult& result, const OverwritePass& last, const LogCallback& log) {
+// A dry run records the same state as would-be, with "SIMULATED - " in front; only a
+// zero-fill last pass keeps the simulation's own zero text.
+void RecordUnstampedState(EraseResult& result, const OverwritePass& last, bool simulated, const LogCallback& log) {
     if (last.kind == PatternKind::Fixed && last.pattern[0] == 0) {
-        result.diskStampStatus = kDiskPureZeroReal;
-        EmitLog(log, L"[DISK STATE] スタンプを記録せず、ディスク全領域を完全消去 (0x00・未初期化) 状態で完了しました。");
+        result.diskStampStatus = simulated ? kDiskPureZeroSimulated : kDiskPureZeroReal;
+        EmitLog(log, simulated ? L"[DISK STATE] 通常通りディスクを完全消去した状態 (スタンプなし / 全セクタ0x00想定) として完了しました。"
+                               : L"[DISK STATE] スタンプを記録せず、ディスク全領域を完全消去 (0x00・未初期化) 状態で完了しました。");
         return;
     }
     wchar_t bytes[16] = {};
@@ -83,8 +86,13 @@ void RecordUnstampedState(EraseResult& result, const OverwritePass& last, const 
     const bool random = last.kind == PatternKind::Random;
     const std::wstring english = random ? std::wstring(L"RANDOM DATA") : L"PATTERN " + std::wstring(bytes);
     const std::wstring japanese = random ? std::wstring(L"暗号論的乱数") : L"パターン " + std::wstring(bytes);
-    result.diskStampStatus = L"OVERWRITTEN WITH " + english + L" (スタンプなし・最終パス: " + japanese +
-                             L" / パーティション領域 0x00 消去済)";
+    result.diskStampStatus = std::wstring(simulated ? L"SIMULATED - " : L"") + L"OVERWRITTEN WITH " + english +
+                             L" (スタンプなし・最終パス: " + japanese + L" / パーティション領域 0x00 消去済)";
+    if (simulated) {
+        EmitLog(log, L"[DISK STATE] スタンプなし・最終パスのデータ (" + japanese +
+                         L") で全領域を上書きした状態を想定して完了しました (シミュレーションのため実際には書き込んでいません)。");
+        return;
+    }
     EmitLog(log, L"[DISK STATE] スタンプを記録せず、最終パスのデータ (" + japanese +
                      L") で全領域を上書きした状態で完了しました (パーティション領域は 0x00)。");
 }
@@ -132,8 +140,7 @@ EraseResult RunSimulation(EraseResult result, const PassPlan& plan, const JobClo
     if (result.status != JobStatus::Completed) {
         result.diskStampStatus = kDiskAborted;  // an interrupted simulation, as for a cancelled pass
     } else if (!job.StampWanted()) {
-        result.diskStampStatus = kDiskPureZeroSimulated;
-        EmitLog(log, L"[DISK STATE] 通常通りディスクを完全消去した状態 (スタンプなし / 全セクタ0x00想定) として完了しました。");
+        RecordUnstampedState(result, plan.back(), true, log);
     } else {
         result.diskStampStatus = kDiskStampSimulated;
         EmitLog(log, L"[DISK STAMP] 実機消去＆ハードウェアレポート画面スタンプ (Cert ID: " +
@@ -217,7 +224,7 @@ EraseResult RunReal(EraseResult result, const PassPlan& plan, const JobClock& cl
                                      ? kDiskStampActive
                                      : kDiskStampSkipped;
     } else {
-        RecordUnstampedState(result, plan.back(), log);
+        RecordUnstampedState(result, plan.back(), false, log);
     }
     // The record was composed before the stamp decision; unless the stamp is now on the
     // disk, its state is what the disk really holds (skipped, not stamped, last pass).

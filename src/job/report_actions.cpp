@@ -25,7 +25,7 @@ EraseResult ResultFromStamp(const ReportStamp& stamp, const std::optional<DiskIn
     r.status = JobStatus::Completed;
     const std::int32_t passes = stamp.passesCompleted < 1 ? 1 : stamp.passesCompleted;
     r.passesCompleted = r.passesPlanned = static_cast<std::uint32_t>(passes);
-    r.verificationResult = Or(stamp.verificationResult, L"VERIFIED");
+    r.verificationResult = Or(stamp.verificationResult, kVerdictNotRecorded);
     r.diskStampStatus = stamp.stampStatus;
 
     EraseJob& job = r.job;

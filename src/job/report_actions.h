@@ -16,8 +16,8 @@
 namespace morvane {
 
 // The result a report without one stands for (a stamp read back from a disk, or a
-// preview): the stamp's ID (or `newId`), date (or `now`), passes, verdict, people and
-// disk; the standard found by its name and, for a stamp read from a disk, a real run.
+// preview): the stamp's ID (or `newId`), date (or `now`), passes, verdict (never one
+// the stamp does not carry), people and disk; the standard found by its name and, for a stamp read from a disk, a real run.
 // Not sealed.
 EraseResult ResultFromStamp(const ReportStamp& stamp, const std::optional<DiskInfo>& disk,
                             const std::wstring& newId, const std::wstring& now);

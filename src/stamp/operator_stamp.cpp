@@ -97,9 +97,9 @@ StampWriteOutcome EraseStampArea(const DiskInfo& disk, const LogCallback& log, c
     ::DeviceIoControl(handle, IOCTL_DISK_UPDATE_PROPERTIES, nullptr, 0, nullptr, 0, &ignored, nullptr);
     target.handle.reset();
     if (!ok || written != size) return {};
-    EmitLog(log,
-            L"[DISK STAMP] ディスク先頭領域 (LBA 0..255) の実機レポートスタンプを消去し、"
-            L"完全未初期化状態 (全0x00) に切り替えました。");
+    const std::size_t lastLba = size / SectorSizeOf(disk) - 1;
+    EmitLog(log, L"[DISK STAMP] ディスク先頭領域 (LBA 0.." + std::to_wstring(lastLba) +
+                     L") の実機レポートスタンプとパーティション情報を0x00で消去しました (その他の領域は変更していません)。");
     return {true, {}};
 }
 

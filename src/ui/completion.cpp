@@ -1,6 +1,8 @@
 // The completion outcomes of the three workers.
 #include "ui/completion.h"
 
+#include "erase/record_status.h"
+
 #include "ui/window_messages.h"
 
 namespace morvane {
@@ -12,9 +14,16 @@ EraseDoneView DescribeEraseDone(const EraseResult& result) {
         view.showReport = true;
         // Certificates were wanted but not written: the job completed, the evidence did not.
         const bool evidenceLost = result.job.CertificatesWanted() && result.htmlPath.empty();
-        view.statusLine = evidenceLost
-                              ? L"完了 (COMPLETED) - 消去は完了しましたが、証明書・監査ログを保存できませんでした。"
-                              : L"完了 (COMPLETED) - 実機消去証明＆ハードウェアレポートを発行しました！";
+        if (IsSimulationRecord(result)) {
+            // A dry run erased nothing: the line must not read like a sanitized disk.
+            view.statusLine = evidenceLost
+                                  ? L"完了 (SIMULATION) - シミュレーションは完了しましたが、証明書・監査ログを保存できませんでした (ディスクは消去されていません)。"
+                                  : L"完了 (SIMULATION) - シミュレーションレポートを発行しました (ディスクは消去されていません)。";
+        } else {
+            view.statusLine = evidenceLost
+                                  ? L"完了 (COMPLETED) - 消去は完了しましたが、証明書・監査ログを保存できませんでした。"
+                                  : L"完了 (COMPLETED) - 実機消去証明＆ハードウェアレポートを発行しました！";
+        }
         if (!result.htmlPath.empty()) {
             view.consoleLines.push_back(L"[CERTIFICATE] 証明書・監査ログ保存完了: " + result.htmlPath);
         } else {

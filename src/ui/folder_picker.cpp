@@ -43,7 +43,7 @@ void CreateControls(HWND window, FolderPickerState& state) {
     for (HWND child = ::GetWindow(window, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
         ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(state.font.get()), FALSE);
     }
-    for (const DriveEntry& entry : MakeDriveEntries(state.drives)) {
+    for (const DriveEntry& entry : MakeDriveEntries(state.drives, state.targetDisk)) {
         ::SendMessageW(state.driveList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.text.c_str()));
         state.suggestions.push_back(entry.suggestion);
     }
@@ -58,7 +58,8 @@ std::wstring EditText(HWND edit) {
 void Accept(HWND window, FolderPickerState& state) {
     const FolderVerdict verdict =
         CheckChosenFolder(EditText(state.pathEdit), state.drives, state.services->IsWinPE(),
-                          [&state](const std::wstring& folder) { return state.services->TestFolderWritable(folder); });
+                          [&state](const std::wstring& folder) { return state.services->TestFolderWritable(folder); },
+                          state.targetDisk);
     if (!verdict.accepted) {
         state.services->ShowMessage(window, verdict.text, verdict.title, verdict.style);
         return;
@@ -135,9 +136,10 @@ void RunFolderPickerLoop(HWND owner, HWND picker) {
     RunModalLoop(owner, picker, [picker](MSG& msg) { return ::IsDialogMessageW(picker, &msg) != FALSE; });
 }
 
-std::wstring PickOutputFolder(HWND owner, const std::wstring& initialPath, UiServices& services) {
+std::wstring PickOutputFolder(HWND owner, const std::wstring& initialPath, int targetDisk, UiServices& services) {
     FolderPickerState state;
     state.path = initialPath;
+    state.targetDisk = targetDisk;
     const HWND picker = CreateFolderPickerWindow(owner, state, services);
     if (picker == nullptr) return {};
     RunFolderPickerLoop(owner, picker);

@@ -21,6 +21,7 @@ enum FolderPickerControl : int {
 struct FolderPickerState {
     std::wstring path;  // the initial path; the chosen one once accepted
     bool accepted = false;
+    int targetDisk = -1;  // the disk about to be erased: its folders are refused
     UniqueFont font;
     HWND driveList = nullptr;
     HWND pathEdit = nullptr;
@@ -35,6 +36,7 @@ HWND CreateFolderPickerWindow(HWND owner, FolderPickerState& state, UiServices& 
 void RunFolderPickerLoop(HWND owner, HWND picker);
 
 // Modal to `owner`; the chosen folder, or empty when cancelled.
-std::wstring PickOutputFolder(HWND owner, const std::wstring& initialPath, UiServices& services);
+// Folders on disk `targetDisk` (-1: none) are shown as on the disk being erased and refused.
+std::wstring PickOutputFolder(HWND owner, const std::wstring& initialPath, int targetDisk, UiServices& services);
 
 }  // namespace morvane

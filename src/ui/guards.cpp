@@ -91,7 +91,13 @@ EraseStartDecision DecideEraseStart(const EraseStartForm& form) {
     return decision;
 }
 
-MessageBoxText OutputFolderQuestion(const std::wstring& folder, const std::wstring& reason) {
+MessageBoxText OutputFolderQuestion(const std::wstring& folder, const std::wstring& reason, bool blocking) {
+    if (blocking) {
+        return Box(L"【ログ・証明書の保存先確認】\n現在の保存先: " + folder + L"\n理由: " + reason +
+                       L"\n\n・[はい (Yes)]   : 別の保存先 (USBメモリ等) を指定する\n"
+                       L"・[いいえ (No)]  : 消去を中止する",
+                   MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON1, L"ログ保存先の確認");
+    }
     return Box(L"【ログ・証明書の保存先確認 (ISO/CD・DVD / WinPE起動サポート)】\n現在の保存先: " + folder + L"\n理由: " +
                    reason +
                    L"\n\n・[はい (Yes)]   : 今すぐ書き込み可能な保存先 (USBメモリ等) を指定する\n"
@@ -107,8 +113,15 @@ MessageBoxText EraseConfirmation(const EraseJob& job) {
                         FormatSize(job.disk.sizeBytes) + L" / " + job.disk.driveLetters;
     text += L"\n・消去規格       : " + StandardName(job.standard);
     text += L"\n・消去後の状態   : ";
-    text += !job.StampWanted() ? L"通常通りディスクを完全消去した状態 (全セクタ0x00・スタンプなし)"
-                             : L"実機起動レポート画面 (BIOS/UEFIブータブルスタンプ) を記録";
+    if (job.StampWanted()) {
+        text += L"実機起動レポート画面 (BIOS/UEFIブータブルスタンプ) を記録";
+    } else {
+        // Zeros are promised only where the last pass writes zeros.
+        const PassPlan plan = BuildPassPlan(job.standard);
+        const bool zeroLast = !plan.empty() && plan.back().kind == PatternKind::Fixed && plan.back().pattern[0] == 0;
+        text += zeroLast ? L"通常通りディスクを完全消去した状態 (全セクタ0x00・スタンプなし)"
+                         : L"スタンプなし (最終パスのデータのまま・パーティション領域は0x00)";
+    }
     text += L"\n・ログ/証明書保存: ";
     text += !job.CertificatesWanted() ? L"無効 (画面レポート表示のみ)" : L"有効 (保存先: " + job.outputFolder + L")";
     text += L"\n・実行モード     : ";
@@ -175,7 +188,8 @@ WinPEStartDecision DecideWinPEStart(const WinPEStartForm& form) {
         options.usbDrive = form.usbText.substr(0, 2);
         decision.question = Box(L"対象USBドライブ (" + options.usbDrive + L") をフォーマットし、\n「日本語対応・即時起動 WinPE USB (" +
                                     tag + L" / UEFI+CSM両対応)」を作成します。\nUSBメモリ内の既存データは消去されます。よろしいですか？",
-                                MB_YESNO | MB_ICONWARNING, L"WinPE USB作成確認");
+                                // Formatting destroys the stick's data: Enter alone must not start it.
+                                MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2, L"WinPE USB作成確認");
     } else if (form.outputSelection == WinPEOutputIso) {
         decision.isoProposal = L"Morvane_Disk_Eraser_WinPE_" + tag + L"_JP.iso";
     }
@@ -189,6 +203,11 @@ std::optional<MessageBoxText> RestartRefusal(bool busy) {
 
 MessageBoxText FolderNotFoundBox(const std::wstring& path) {
     return Box(L"保存先フォルダが見つからないため開けません:\n" + path + L"\n既存のフォルダを指定してください。");
+}
+
+MessageBoxText FolderNotOpenedBox(const std::wstring& path) {
+    return Box(L"保存先フォルダを開くアプリケーションが見つかりませんでした (WinPE環境などエクスプローラーがない環境では表示できません)。\n"
+               L"フォルダは次の場所にあります:\n" + path);
 }
 
 MessageBoxText NoCertificateBox() {

@@ -48,8 +48,10 @@ struct EraseStartDecision {
 // The guards in order, then the job: the one place an EraseJob is built from the form.
 [[nodiscard]] EraseStartDecision DecideEraseStart(const EraseStartForm& form);
 [[nodiscard]] bool ConfirmationCodeAccepted(const std::wstring& code);
-// Yes/No/Cancel about an unsuitable output folder.
-[[nodiscard]] MessageBoxText OutputFolderQuestion(const std::wstring& folder, const std::wstring& reason);
+// Yes/No/Cancel about an unsuitable output folder; when `blocking` only Yes (choose
+// another folder) or No (cancel the erasure).
+[[nodiscard]] MessageBoxText OutputFolderQuestion(const std::wstring& folder, const std::wstring& reason,
+                                                  bool blocking = false);
 // The final Yes/No before the worker starts.
 [[nodiscard]] MessageBoxText EraseConfirmation(const EraseJob& job);
 
@@ -85,6 +87,8 @@ struct WinPEStartDecision {
 // Restarting elevated while a job runs would start a second instance on the same disk.
 [[nodiscard]] std::optional<MessageBoxText> RestartRefusal(bool busy);
 [[nodiscard]] MessageBoxText FolderNotFoundBox(const std::wstring& path);
+// The shell could not open the folder (WinPE has no Explorer): where it is.
+[[nodiscard]] MessageBoxText FolderNotOpenedBox(const std::wstring& path);
 [[nodiscard]] MessageBoxText NoCertificateBox();
 [[nodiscard]] MessageBoxText CloseQuestion();
 inline constexpr wchar_t kAbortLine[] = L"[ABORT] ユーザーにより緊急停止シグナルが送信されました。安全に停止しています...";

@@ -144,6 +144,8 @@ void ApplySettingsToControls(AppState& state) {
     UpdateStandardDescription(state);
     ::SendMessageW(state.Control(kIdVerify), CB_SETCURSEL, s.defaultVerify <= 2 ? s.defaultVerify : 1, 0);
     ::SendMessageW(state.Control(kIdMode), CB_SETCURSEL, s.defaultExecMode == 1 ? 1 : 0, 0);
+    // A saved real mode is a switch to real: the code must be typed for it.
+    if (s.defaultExecMode == 1) ::SetWindowTextW(state.Control(kIdCode), L"");
     ::SendMessageW(state.Control(kIdStamp), CB_SETCURSEL, s.StampWanted() ? 0 : 1, 0);
     SetText(state.Control(kIdOperator), s.operatorName);
     SetText(state.Control(kIdOrganization), s.organizationName);

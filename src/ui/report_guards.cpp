@@ -8,7 +8,12 @@ namespace morvane {
 
 StampSwitchDecision DecideStampSwitch(const StampSwitchForm& form) {
     StampSwitchDecision decision;
-    decision.question = {kStampSwitchQuestion, kStampSwitchTitle, MB_YESNOCANCEL | MB_ICONQUESTION};
+    decision.question = {kStampSwitchQuestion, kStampSwitchTitle, MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON3};
+    // Zeroing the first 128 KiB and the partition tables destroys a disk's layout: only
+    // a disk known to carry a stamp, or erased by this record, may be switched back.
+    if (!form.stampOnDisk && !form.diskErasedByRecord) {
+        decision.eraseRefusal = MessageBoxText{kStampEraseRefusedText, kSafetyGuardTitle, MB_OK | MB_ICONWARNING};
+    }
     if (form.disk == nullptr) {
         decision.refusal = MessageBoxText{kSelectDiskText, kBoxTitle, MB_OK | MB_ICONWARNING};
     } else if (!IsErasableForRealWrite(form.disk->safety)) {
@@ -37,8 +42,12 @@ MessageBoxText DecideSaveElsewhere(const CertificatePaths& paths) {
 
 std::optional<MessageBoxText> CertificateOpenBox(const std::wstring& htmlPath, bool fileExists, bool shellOpened) {
     if (htmlPath.empty() || !fileExists) return MessageBoxText{kNoCertificateText, kBoxTitle, MB_OK | MB_ICONINFORMATION};
-    if (!shellOpened) return MessageBoxText{OpenCertificateFailedText(htmlPath), kBoxTitle, MB_OK | MB_ICONWARNING};
+    if (!shellOpened) return CertificateNotOpenedBox(htmlPath);
     return std::nullopt;
+}
+
+MessageBoxText CertificateNotOpenedBox(const std::wstring& htmlPath) {
+    return {OpenCertificateFailedText(htmlPath), kBoxTitle, MB_OK | MB_ICONWARNING};
 }
 
 MessageBoxText CopyReportBox(bool copied) {

@@ -17,14 +17,20 @@ namespace morvane {
 struct StampSwitchForm {
     const DiskInfo* disk = nullptr;  // the report's disk; none when the main window had no selection
     bool fromDryRun = false;         // the report shows a dry run's record
+    // A report stamp is on this disk: detected when the report opened, or engraved here.
+    bool stampOnDisk = false;
+    // The report's record is this disk's completed real erasure.
+    bool diskErasedByRecord = false;
 };
 
 struct StampSwitchDecision {
     std::optional<MessageBoxText> refusal;
     // Asked first when set; any answer but Yes ends the command.
     std::optional<MessageBoxText> dryRunWarning;
-    // Yes: zero the stamp area; No: engrave the stamp; Cancel: nothing.
+    // Yes: zero the stamp area; No: engrave the stamp; Cancel (the default): nothing.
     MessageBoxText question;
+    // Shown instead of zeroing when Yes is answered: the disk may still hold data.
+    std::optional<MessageBoxText> eraseRefusal;
 };
 
 [[nodiscard]] StampSwitchDecision DecideStampSwitch(const StampSwitchForm& form);
@@ -38,6 +44,9 @@ struct StampSwitchDecision {
 // shell could not open the one there is; nothing when it opened.
 [[nodiscard]] std::optional<MessageBoxText> CertificateOpenBox(const std::wstring& htmlPath, bool fileExists,
                                                                bool shellOpened);
+
+// The shell could not open the certificate (WinPE has no browser): where it is.
+[[nodiscard]] MessageBoxText CertificateNotOpenedBox(const std::wstring& htmlPath);
 
 [[nodiscard]] MessageBoxText CopyReportBox(bool copied);
 

@@ -47,7 +47,7 @@ inline constexpr wchar_t kReportWindowTitle[] =
 inline constexpr wchar_t kFullScreenCaption[] = L"全画面レポート表示 (ESC)";
 inline constexpr wchar_t kLeaveFullScreenCaption[] = L"通常ウィンドウに戻す";
 inline constexpr wchar_t kSaveElsewhereCaption[] = L"別ドライブへログ・証明書保存...";
-inline constexpr wchar_t kStampSwitchCaption[] = L"スタンプ消去(完全0x00化) / 再刻印";
+inline constexpr wchar_t kStampSwitchCaption[] = L"スタンプ領域消去 / 再刻印";
 inline constexpr wchar_t kOpenCertificateCaption[] = L"HTML証明書を開く";
 inline constexpr wchar_t kCopyReportCaption[] = L"レポートコピー";
 inline constexpr wchar_t kCloseCaption[] = L"閉じる";
@@ -64,14 +64,23 @@ inline constexpr wchar_t kDryRunStampWarning[] =
     L"表示中のレポートは安全シミュレーション (DryRun) の結果です。このディスクは実際には消去されていません。\n"
     L"スタンプの切り替え (消去・再刻印) は、対象ディスクの物理セクタ (先頭128KiB) に実際に書き込みます。\n\n"
     L"続行しますか？";
-inline constexpr wchar_t kStampSwitchTitle[] = L"ディスク状態の切り替え (レポートスタンプ ⇔ 完全消去0x00状態)";
+inline constexpr wchar_t kStampSwitchTitle[] = L"ディスク状態の切り替え (レポートスタンプ ⇔ スタンプなし)";
 inline constexpr wchar_t kStampSwitchQuestion[] =
     L"対象ディスクの物理状態を切り替えます。\n\n"
-    L"・[はい (Yes)]  : 通常通りディスクを完全消去した状態 (全セクタ0x00・未初期化・スタンプなし) に切り替える\n"
+    L"・[はい (Yes)]  : スタンプを消去する (ディスク先頭のスタンプ領域128KiBとパーティション情報を0x00で上書き。"
+    L"その他の領域は消去時の最終パスの内容のまま)\n"
     L"・[いいえ (No)] : 実機ブート時にこのレポート画面を表示するブータブルスタンプ (BIOS/UEFI両対応) をディスクに書き込む\n"
     L"・[キャンセル]  : 何もしない";
 inline constexpr wchar_t kStampErasedText[] =
-    L"ディスク先頭のレポートスタンプを消去し、通常通りの完全消去・未初期化状態 (全0x00) に戻しました！";
+    L"ディスク先頭のレポートスタンプ領域 (128KiB) とパーティション情報を0x00で消去しました。\n"
+    L"その他の領域は消去時の最終パスの内容のままです。";
+// A stamp erase asked of a disk this window knows no stamp or erasure of.
+inline constexpr wchar_t kStampEraseRefusedText[] =
+    L"このディスクにはレポートスタンプが検出されておらず、この画面の記録もこのディスクの実機消去ではないため、"
+    L"スタンプ消去は実行できません。\n"
+    L"（スタンプ消去はディスク先頭のスタンプ領域とパーティション情報を0x00で上書きします。"
+    L"データが残っているディスクを誤って破壊しないよう、スタンプが検出されたディスク、"
+    L"またはこの画面の実機消去を完了したディスクでのみ実行できます）";
 inline constexpr wchar_t kStampEraseFailedText[] = L"スタンプ消去に失敗しました。管理者権限を確認してください。";
 inline constexpr wchar_t kStampWrittenText[] =
     L"実機起動レポート画面 (BIOS/CSM ＆ UEFI GOP 両対応ブータブルスタンプ) をディスクに記録しました！\n"

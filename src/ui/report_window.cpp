@@ -12,6 +12,7 @@
 #include "common/timestamp.h"
 #include "common/unique_handle.h"
 #include "job/report_actions.h"
+#include "ui/guards.h"
 #include "ui/modal.h"
 #include "ui/report_guards.h"
 #include "ui/report_paint.h"
@@ -44,6 +45,7 @@ struct ReportWindowState {
     std::optional<EraseResult> result;
     std::optional<DiskInfo> disk;
     std::optional<bool> unlockInternal;
+    bool stampOnDisk = false;  // detected when the report opened, or engraved since
     bool fullScreen = false;
     RECT savedRect{};
     LONG_PTR savedStyle = 0;
@@ -139,7 +141,7 @@ void Show(HWND window, const ReportWindowState& s, const MessageBoxText& box) {
 // own certificate setting was (an ISO run with logging off is the usual reason to be
 // here).
 void SaveElsewhere(HWND window, ReportWindowState& s) {
-    const std::wstring folder = s.services->PickFolder(window, L"");
+    const std::wstring folder = s.services->PickFolder(window, L"", -1);
     if (folder.empty()) return;
     const ReissuedEvidence saved = ReissueEvidence(s.stamp, s.result, s.disk, folder);
     if (!saved.paths.html.empty()) {
@@ -155,16 +157,23 @@ void SaveElsewhere(HWND window, ReportWindowState& s) {
 
 void StampSwitch(HWND window, ReportWindowState& s) {
     const bool fromDryRun = s.result ? IsSimulationRecord(*s.result) : IsSimulationRecord(s.stamp);
-    const StampSwitchDecision decision = DecideStampSwitch({s.disk ? &*s.disk : nullptr, fromDryRun});
+    const bool erasedByRecord = s.result && s.disk && s.result->status == JobStatus::Completed && !fromDryRun &&
+                                SameDisk(s.result->job.disk, *s.disk);
+    const StampSwitchDecision decision =
+        DecideStampSwitch({s.disk ? &*s.disk : nullptr, fromDryRun, s.stampOnDisk, erasedByRecord});
     if (decision.refusal) return Show(window, s, *decision.refusal);
     if (decision.dryRunWarning && Box(window, s, *decision.dryRunWarning) != IDYES) return;
     const int answer = Box(window, s, decision.question);
     if (answer != IDYES && answer != IDNO) return;
     const bool engrave = answer == IDNO;
+    if (!engrave && decision.eraseRefusal) return Show(window, s, *decision.eraseRefusal);
     const StampAction done = engrave ? EngraveStamp(*s.disk, s.stamp, s.unlockInternal)
                                      : EraseStamp(*s.disk, s.stamp, s.unlockInternal);
     s.stamp = done.stamp;
-    if (done.ok) Repaint(window);
+    if (done.ok) {
+        s.stampOnDisk = engrave;
+        Repaint(window);
+    }
     Show(window, s, StampSwitchDoneBox(engrave, done));
 }
 
@@ -242,6 +251,7 @@ HWND CreateReportWindow(HWND owner, const ReportRequest& request, UiServices& se
     state->result = request.result;
     state->disk = request.disk;
     state->unlockInternal = request.unlockInternal;
+    state->stampOnDisk = request.stampDetected;
     state->services = &services;
     // The profile is read once per report screen: the opener's, or collected here.
     if (state->stamp.hardware.manufacturer.empty()) {

@@ -33,6 +33,7 @@ struct DriveFacts {
     std::wstring label;
     std::wstring fileSystem;
     std::uint64_t freeBytes = 0;
+    std::vector<std::uint32_t> diskNumbers;  // the disks its volume spans; empty when unknown
 };
 
 // What the report window is opened with.
@@ -47,6 +48,8 @@ struct ReportRequest {
     // The machine's profile when the opener has read it already; the window collects
     // one only when neither the stamp nor the request carries one.
     std::optional<HardwareProfile> hardware;
+    // The stamp was read back from `disk` just now: a report stamp is on it.
+    bool stampDetected = false;
 };
 
 class UiServices {
@@ -89,7 +92,8 @@ public:
     // The report window, modal to `owner`; returns when it closes.
     virtual void ShowReport(HWND owner, const ReportRequest& request) = 0;
     // The folder picker, modal to `owner`; the chosen folder or empty when cancelled.
-    virtual std::wstring PickFolder(HWND owner, const std::wstring& initialPath) = 0;
+    // Folders on disk `targetDisk` (the disk about to be erased; -1: none) are refused.
+    virtual std::wstring PickFolder(HWND owner, const std::wstring& initialPath, int targetDisk) = 0;
 };
 
 // The real machine.

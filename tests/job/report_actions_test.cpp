@@ -28,6 +28,7 @@ TEST(ReportActions, ResultFromStampKeepsStandardAndMode) {
     EraseResult r = ResultFromStamp(s, std::nullopt, L"NEW-ID", L"2031-01-02 03:04:05");
     EXPECT_EQ(StandardName(r.job.standard) + L" " + r.certificateId + L" " + r.startTime,
               L"Unknown Standard NEW-ID 2031-01-02 03:04:05");
+    EXPECT_EQ(r.verificationResult, L"UNKNOWN (not recorded on the stamp)") << "a missing verdict is not invented";
     s.stampStatus = L"Simulation / Dry-Run Report Stamp";
     EXPECT_EQ(ResultFromStamp(s, std::nullopt, L"", L"").job.execMode, ExecMode::SimulationDryRun);
     DiskInfo disk;

@@ -120,7 +120,7 @@ TEST(StampOps, StampDetectEraseAndStampAgain) {
     ASSERT_TRUE(EraseStampArea(disk, log.callback()));
     ASSERT_EQ(log.lines.size(), 2u);
     EXPECT_EQ(log.lines[0], testing::kStampWrittenLine);
-    EXPECT_EQ(log.lines[1].rfind(L"[DISK STAMP] ディスク先頭領域 (LBA 0..255) の実機レポートスタンプを消去", 0), 0u);
+    EXPECT_EQ(log.lines[1].rfind(L"[DISK STAMP] ディスク先頭領域 (LBA 0..255) の実機レポートスタンプとパーティション情報を0x00で消去", 0), 0u);
     const ReportStamp gone = DetectReportStamp(disk, {});
     EXPECT_TRUE(gone.failed);
     EXPECT_EQ(gone.diskModel + L"|" + gone.diskCapacity, L"Generic Physical Disk|1.0 MB") << "pre-filled from the disk record";

@@ -31,6 +31,7 @@ public:
     std::function<void(const RecordedBox&)> onBox;  // runs while a box is "shown"
     std::vector<std::wstring> shellOpened, clipboard, pickRequests;
     std::deque<std::wstring> pickAnswers;  // empty answer = cancelled
+    std::vector<int> pickTargets;           // the disk each pick was asked to refuse (-1: none)
     bool shellOpenResult = true, clipboardResult = true, admin = true;
     int restarts = 0, hardwareCollections = 0;
     std::wstring browseAnswer;
@@ -76,7 +77,8 @@ public:
     AppSettings LoadSettings() override { return settings; }
     void SaveSettings(const AppSettings& value) override { saved.push_back(settings = value); }
     void ShowReport(HWND, const ReportRequest& request) override { reports.push_back(request); }
-    std::wstring PickFolder(HWND, const std::wstring& initialPath) override {
+    std::wstring PickFolder(HWND, const std::wstring& initialPath, int targetDisk) override {
+        pickTargets.push_back(targetDisk);
         return pickRequests.push_back(initialPath), Next(pickAnswers, std::wstring());
     }
 

@@ -113,10 +113,11 @@ TEST(EraseStartGuards, JobAndConfirmationFromTheForm) {
     EXPECT_EQ(job.execMode, ExecMode::SimulationDryRun);
     const MessageBoxText simulation = EraseConfirmation(job);
     EXPECT_TRUE(Has(simulation.text, L"Disk 3 (USB Stick)\n・容量 / ドライブ: 16.00 GB / E:\n"));
-    EXPECT_TRUE(Has(simulation.text, L"スタンプなし)\n・ログ/証明書保存: 無効")) << ::testing::PrintToString(simulation.text);
+    EXPECT_TRUE(Has(simulation.text, L"パーティション領域は0x00)\n・ログ/証明書保存: 無効")) << ::testing::PrintToString(simulation.text);
     EXPECT_TRUE(Has(simulation.text, L"【安全シミュレーション"));
     EXPECT_EQ(simulation.style, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1));
     job.execMode = ExecMode::RealHardwareWrite;
+    EXPECT_TRUE(Has(EraseConfirmation(job).text, L"・消去後の状態   : スタンプなし (最終パスのデータのまま")) << "DoD's last pass is random";
     job.noStamp = job.certificatesDisabled = 0;
     const MessageBoxText real = EraseConfirmation(job);
     EXPECT_TRUE(Has(real.text, L"スタンプ) を記録\n・ログ/証明書保存: 有効 (保存先: D:\\Logs)")) << ::testing::PrintToString(real.text);
@@ -135,6 +136,7 @@ TEST(ToolStartGuards, AdkAndWinPE) {
     EXPECT_EQ(usb.options.usbDrive + std::to_wstring(usb.options.x86 * 10 + usb.options.uefiOnly), L"F:11");
     EXPECT_TRUE(Has(usb.question->text, L"(F:) をフォーマット")) << ::testing::PrintToString(usb.question->text);
     EXPECT_TRUE(Has(usb.question->text, L"(x86_32bit / UEFI+CSM"));
+    EXPECT_EQ(usb.question->style, static_cast<UINT>(MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2)) << "No is the default";
     form.usbText = kNoUsbEntry;
     EXPECT_TRUE(Has(DecideWinPEStart(form).refusal->text, L"有効なリムーバブルUSBドライブ"));
     form.adkStatus = AdkWinPEMissing;
@@ -165,7 +167,12 @@ TEST(CompletionOutcomes, ToldAsTheResultSays) {
     result.status = JobStatus::Completed;
     result.sha256Fingerprint = L"AB";
     result.htmlPath = L"D:\\c.html";
+    result.job.execMode = ExecMode::SimulationDryRun;  // a dry run's line says nothing was erased
+    EXPECT_EQ(DescribeEraseDone(result).statusLine,
+              L"完了 (SIMULATION) - シミュレーションレポートを発行しました (ディスクは消去されていません)。");
+    result.job.execMode = ExecMode::RealHardwareWrite;
     EraseDoneView view = DescribeEraseDone(result);
+    EXPECT_EQ(view.statusLine, L"完了 (COMPLETED) - 実機消去証明＆ハードウェアレポートを発行しました！");
     EXPECT_TRUE(Has(view.statusLine, L"発行しました")) << ::testing::PrintToString(view.statusLine);
     EXPECT_TRUE(view.showReport);
     EXPECT_TRUE(view.fillBars);

@@ -8,6 +8,7 @@
 #include "ui/main_texts.h"
 #include "ui/window_messages.h"
 #include "ui/completion.h"
+#include "ui/folder_picker_model.h"
 #include "window_fixture.h"
 
 namespace morvane {
@@ -71,6 +72,50 @@ TEST_F(MainWindowTest, QuickRunsThroughTheRealWorker) {
     }
     Click(kIdEraseStart);
     EXPECT_EQ(LastBox().title, L"確認コード未入力");
+}
+
+// The code edit's "ERASE" serves the simulation only: a saved real mode starts with it
+// empty, and every switch to the real mode empties it again.
+TEST_F(MainWindowTest, RealModeNeedsTheCodeTypedAfterTheLastSwitch) {
+    services.settings.defaultExecMode = 1;
+    OpenMain();
+    EXPECT_EQ(Text(kIdCode), L"");
+    Click(kIdEraseStart);
+    EXPECT_EQ(LastBox().title, L"確認コード未入力");
+    Choose(kIdMode, 0);
+    Type(kIdCode, L"ERASE");
+    Choose(kIdMode, 0);
+    EXPECT_EQ(Text(kIdCode), L"ERASE") << "the simulation keeps the code";
+    Choose(kIdMode, 1);
+    EXPECT_EQ(Text(kIdCode), L"") << "switched to real: typed again";
+    services.settings.defaultExecMode = 0;
+    OpenMain();
+    EXPECT_EQ(Text(kIdCode), L"ERASE");
+    Choose(kIdMode, 1);
+    services.boxes.clear();
+    Click(kIdEraseStart);
+    EXPECT_EQ(LastBox().title, L"確認コード未入力") << "one Enter after choosing real does not erase";
+    EXPECT_EQ(state->busy.load(), 0u);
+}
+
+// A real erase never writes its evidence onto the disk it erases: the folder question
+// offers only another folder or cancelling, and the picker refuses that disk.
+TEST_F(MainWindowTest, EvidenceFolderOnTheTargetDiskIsRefusedBeforeAnythingIsWritten) {
+    services.drives = {{L"E:\\", DRIVE_REMOVABLE, L"", L"FAT32", 0, {77}}};  // the volume of disk 0 (number 77)
+    OpenMain();
+    PrepareQuickRun(true);
+    Type(kIdOutputFolder, L"E:\\logs");
+    services.boxAnswers = {IDNO};
+    Click(kIdEraseStart);
+    ASSERT_EQ(services.boxes.size(), 1u);
+    EXPECT_TRUE(Has(LastBox().text, kOnTargetDiskReason));
+    EXPECT_EQ(LastBox().style & MB_TYPEMASK, static_cast<UINT>(MB_YESNO)) << "no continue-anyway";
+    EXPECT_TRUE(Has(LastBox().text, L"・[いいえ (No)]  : 消去を中止する"));
+    EXPECT_EQ(state->busy.load(), 0u);
+    services.boxAnswers = {IDYES};
+    Click(kIdEraseStart);
+    EXPECT_EQ(services.pickTargets, std::vector<int>{77}) << "the picker is told which disk to refuse";
+    EXPECT_EQ(state->busy.load(), 0u) << "a cancelled pick starts nothing";
 }
 
 // Under the WinPE simulation the list says erasable; the real machine decides, as the

@@ -115,8 +115,10 @@ TEST(ReportGuards, EveryCommandsBoxes) {
         {"undefined safety value", refusal(&odd, false), kStampProtectedText, kSafetyGuardTitle, warn},
         {"dry run: warned first, No by default", warning(&usb, true), kDryRunStampWarning, kBoxTitle,
          MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2},
-        {"the question", DecideStampSwitch({&unlocked, false}).question, kStampSwitchQuestion, kStampSwitchTitle,
-         MB_YESNOCANCEL | MB_ICONQUESTION},
+        {"the question: Cancel by default", DecideStampSwitch({&unlocked, false}).question, kStampSwitchQuestion,
+         kStampSwitchTitle, MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON3},
+        {"zeroing a disk with neither stamp nor erasure", DecideStampSwitch({&usb, false, false, false}).eraseRefusal,
+         kStampEraseRefusedText, kSafetyGuardTitle, warn},
         {"engraved", StampSwitchDoneBox(true, {true, L"", {}}), kStampWrittenText, kBoxTitle, info},
         {"erased", StampSwitchDoneBox(false, {true, L"", {}}), kStampErasedText, kBoxTitle, info},
         {"engrave refused", StampSwitchDoneBox(true, {false, L"変化しました。", {}}),
@@ -139,15 +141,17 @@ TEST(ReportGuards, EveryCommandsBoxes) {
         EXPECT_EQ(row.box->style, row.style);
     }
     EXPECT_FALSE(refusal(&usb, false) || refusal(&unlocked, true) || warning(&usb, false)) << "erasable disks pass";
+    EXPECT_FALSE(DecideStampSwitch({&usb, false, true, false}).eraseRefusal) << "a stamp is on the disk";
+    EXPECT_FALSE(DecideStampSwitch({&usb, false, false, true}).eraseRefusal) << "the record erased this disk";
     EXPECT_FALSE(CertificateOpenBox(L"E:\\A.html", true, true)) << "an opened certificate needs no box";
     EXPECT_TRUE(Has(SaveDoneText(saved), L"・JSONレポート: E:\\A_Report.json"));
 }
 
 TEST(FolderPickerModel, EntriesShowKindLabelFileSystemFreeSpaceAndProposal) {
     const std::vector<DriveFacts> drives = {
-        {L"C:\\", DRIVE_FIXED, L"Windows", L"NTFS", 0},        {L"D:\\", DRIVE_CDROM, L"", L"", 0},
-        {L"E:\\", DRIVE_REMOVABLE, L"DATA", L"FAT32", 15999001600ull}, {L"x:\\", DRIVE_FIXED, L"Boot", L"NTFS", 1048576},
-        {L"N:\\", DRIVE_REMOTE, L"share", L"NTFS", 0},         {L"Q", DRIVE_FIXED, L"", L"", 0},  // not a root: skipped
+        {L"C:\\", DRIVE_FIXED, L"Windows", L"NTFS", 0, {}},        {L"D:\\", DRIVE_CDROM, L"", L"", 0, {}},
+        {L"E:\\", DRIVE_REMOVABLE, L"DATA", L"FAT32", 15999001600ull, {}}, {L"x:\\", DRIVE_FIXED, L"Boot", L"NTFS", 1048576, {}},
+        {L"N:\\", DRIVE_REMOTE, L"share", L"NTFS", 0, {}},         {L"Q", DRIVE_FIXED, L"", L"", 0, {}},  // not a root: skipped
     };
     const std::vector<std::wstring> expected = {
         L"C:\\  [ローカル/外付け固定", L"D:\\  [CD/DVD/ISO 読取専用", L"E:\\  ★推奨 [USB/リムーバブル - 書込可能]  Label: DATA (FAT32, 空き: 14.90 GB)",
@@ -165,7 +169,8 @@ TEST(FolderPickerModel, EntriesShowKindLabelFileSystemFreeSpaceAndProposal) {
 
 TEST(FolderPickerModel, OkRefusesFoldersThatCannotKeepEvidence) {
     const std::vector<DriveFacts> drives = {
-        {L"C:\\", DRIVE_FIXED, L"", L"", 0}, {L"Q:\\", DRIVE_CDROM, L"", L"", 0}, {L"X:\\", DRIVE_FIXED, L"", L"", 0}};
+        {L"C:\\", DRIVE_FIXED, L"", L"", 0, {}}, {L"Q:\\", DRIVE_CDROM, L"", L"", 0, {}}, {L"X:\\", DRIVE_FIXED, L"", L"", 0, {}},
+        {L"E:\\", DRIVE_REMOVABLE, L"", L"", 0, {7}}};
     // 212 characters: a folder this long still holds the longest certificate file name.
     const std::wstring longest = L"C:\\" + std::wstring(209, L'a');
     EXPECT_EQ((longest + L"\\" + std::wstring(29, L'Z') + L"_Certificate.html").size(), std::size_t{MAX_PATH - 1});
@@ -187,14 +192,20 @@ TEST(FolderPickerModel, OkRefusesFoldersThatCannotKeepEvidence) {
         {longest, false, longest, L""},
         {L"  C:\\Logs\t\r\n", false, L"C:\\Logs", L""},
         {L"C:\\readonly", false, L"", kNotWritableText},
+        {L"C:\\a<b>|c:d", false, L"", L"使用できない文字が含まれています: < > | :"},
+        {L"C:\\tab\tin", false, L"", L"使用できない文字が含まれています: U+0009"},
+        {L"E:\\logs", false, L"", kOnTargetDiskReason},  // drive E: is a volume of disk 7, about to be erased
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.typed));
         std::vector<std::wstring> probed;
-        const FolderVerdict v = CheckChosenFolder(c.typed, drives, c.winPE, [&probed](const std::wstring& folder) {
-            probed.push_back(folder);
-            return folder != L"C:\\readonly";
-        });
+        const FolderVerdict v = CheckChosenFolder(
+            c.typed, drives, c.winPE,
+            [&probed](const std::wstring& folder) {
+                probed.push_back(folder);
+                return folder != L"C:\\readonly";
+            },
+            7);
         const bool writeRefusal = c.part == kNotWritableText;
         EXPECT_EQ(v.accepted, !c.accepted.empty());
         EXPECT_EQ(v.path, c.accepted);
@@ -205,6 +216,10 @@ TEST(FolderPickerModel, OkRefusesFoldersThatCannotKeepEvidence) {
         EXPECT_EQ(v.title, writeRefusal ? std::wstring(kNotWritableTitle) : L"Morvane Disk Eraser");
         EXPECT_EQ(v.style, static_cast<UINT>(MB_OK | (writeRefusal ? MB_ICONERROR : MB_ICONWARNING)));
     }
+    EXPECT_TRUE(CheckChosenFolder(L"E:\\logs", drives, false, [](const std::wstring&) { return true; }).accepted)
+        << "without a disk being erased E: is a folder like any other";
+    EXPECT_TRUE(Has(MakeDriveEntries(drives, 7)[3].text, L"E:\\  [消去対象ディスク上 - 保存不可]"));
+    EXPECT_FALSE(Has(MakeDriveEntries(drives, 8)[3].text, L"消去対象ディスク上"));
 }
 
 }  // namespace

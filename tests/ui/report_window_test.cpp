@@ -9,6 +9,7 @@
 #include "ui/folder_picker.h"
 #include "ui/message_box.h"
 #include "ui/report_text.h"
+#include "support/engine_disk.h"
 #include "window_fixture.h"
 
 namespace morvane {
@@ -59,7 +60,7 @@ TEST_F(ReportWindowTest, ReengravedImageForTheBootCheck) {
     ReportStamp stamp = StampFor(disk);
     stamp.certificateId = MakeCertificateId();
     ASSERT_TRUE(StampDiskByOperator(disk, StampFor(disk), {}));
-    OpenReport({stamp, L"", RunResult(disk, ExecMode::RealHardwareWrite), disk, {}});
+    OpenReport(Request(stamp, RunResult(disk, ExecMode::RealHardwareWrite), disk));
     services.boxAnswers = {IDYES, IDOK, IDNO, IDOK};
     Press(kReportStampSwitch);
     ASSERT_TRUE(DetectReportStamp(disk, {}).failed);
@@ -95,7 +96,7 @@ TEST_F(ReportWindowTest, StampSwitchRefusalsAndTheDryRunWarningWriteNothing) {
         SCOPED_TRACE(c.what);
         services.boxes.clear();
         services.boxAnswers = c.answers;
-        OpenReport({StampFor(ImageDisk()), L"", RunResult(ImageDisk(), c.mode), c.disk, {}});
+        OpenReport(Request(StampFor(ImageDisk()), RunResult(ImageDisk(), c.mode), c.disk));
         Press(kReportStampSwitch);
         ASSERT_EQ(services.boxes.size(), c.boxes);
         EXPECT_EQ(services.boxes[0].text, c.text);
@@ -104,6 +105,21 @@ TEST_F(ReportWindowTest, StampSwitchRefusalsAndTheDryRunWarningWriteNothing) {
         EXPECT_EQ(testing::ReadFileBytes(ImageDisk().devicePath), before);
         ::DestroyWindow(window);
     }
+}
+
+// A disk with data and no stamp (a preview) is never zeroed by the switch: Yes is
+// refused with its reason, and Cancel is the question's default.
+TEST_F(ReportWindowTest, StampEraseRefusedOnADiskWithoutStampOrErasure) {
+    const DiskInfo disk = ImageDisk(L"data.img");
+    const std::vector<unsigned char> data(disk.sizeBytes, 0x5A);
+    ASSERT_TRUE(testing::PokeFile(disk.devicePath, 0, data));
+    OpenReport(Request(ReportStamp{}, std::nullopt, disk));
+    services.boxAnswers = {IDYES};
+    Press(kReportStampSwitch);
+    ASSERT_EQ(services.boxes.size(), 2u);
+    EXPECT_EQ(services.boxes[0].style & MB_DEFMASK, static_cast<UINT>(MB_DEFBUTTON3));
+    EXPECT_EQ(services.boxes[1].text, kStampEraseRefusedText);
+    EXPECT_EQ(testing::ReadFileBytes(disk.devicePath), data) << "nothing written";
 }
 
 // A disk that changed since the scan is refused by the guarded open; the box says why.
@@ -124,7 +140,7 @@ TEST_F(ReportWindowTest, StampSwitchFailureCarriesTheGuardsReason) {
 TEST_F(ReportWindowTest, SaveElsewhereWritesTheRecordedResult) {
     EraseResult result = RunResult(ImageDisk(), ExecMode::RealHardwareWrite);
     result.job.certificatesDisabled = 1;
-    OpenReport({result.stamp, L"", result, ImageDisk(), {}});
+    OpenReport(Request(result.stamp, result, ImageDisk()));
     const std::wstring folder = dir.file(L"usb\\logs");
     services.pickAnswers = {folder};
     Press(kReportSaveElsewhere);
@@ -146,7 +162,7 @@ TEST_F(ReportWindowTest, SaveFromADetectedStampKeepsItsStandardAndSealsIt) {
     ReportStamp detected = testing::SampleReportStamp();
     detected.standardName = StandardName(HmgIs5);
     detected.sha256Fingerprint = L"FROM THE DISK";
-    OpenReport({detected, L"", std::nullopt, ImageDisk(), {}});
+    OpenReport(Request(detected, std::nullopt, ImageDisk()));
     services.pickAnswers = {dir.path().wstring()};
     Press(kReportSaveElsewhere);
     const std::string json = FileText(dir.file(detected.certificateId + L"_Report.json"));
@@ -162,7 +178,7 @@ TEST_F(ReportWindowTest, SaveFromADetectedStampKeepsItsStandardAndSealsIt) {
 
 // Opened with a stamp that carries no hardware profile, so one is collected.
 TEST_F(ReportWindowTest, FailuresAreSaidNotSwallowed) {
-    OpenReport({ReportStamp{}, L"", std::nullopt, std::nullopt, {}});
+    OpenReport(Request(ReportStamp{}, std::nullopt, std::nullopt));
     EXPECT_EQ(services.hardwareCollections, 1);
     ASSERT_TRUE(testing::CreateImageFile(dir.file(L"blocker"), 1));
     services.pickAnswers = {dir.file(L"blocker\\sub")};
@@ -184,7 +200,7 @@ TEST_F(ReportWindowTest, FailuresAreSaidNotSwallowed) {
 }
 
 TEST_F(FolderPickerWindowTest, ListFillsThePathAndOkChecksIt) {
-    services.drives = {{L"C:\\", DRIVE_FIXED, L"Windows", L"NTFS", 0}, {L"D:\\", DRIVE_CDROM, L"", L"", 0}};
+    services.drives = {{L"C:\\", DRIVE_FIXED, L"Windows", L"NTFS", 0, {}}, {L"D:\\", DRIVE_CDROM, L"", L"", 0, {}}};
     FolderPickerState picked;
     picked.path = L"C:\\Initial";
     window = CreateFolderPickerWindow(nullptr, picked, services);
@@ -220,7 +236,7 @@ TEST_F(ReportWindowTest, ClosingRestoresTheOwnerAsFound) {
             ::EnableWindow(owner.get(), enabled);
             FolderPickerState nested;
             window = picker ? CreateFolderPickerWindow(owner.get(), nested, services)
-                            : CreateReportWindow(owner.get(), {testing::SampleReportStamp(), L"", std::nullopt, std::nullopt, {}},
+                            : CreateReportWindow(owner.get(), Request(testing::SampleReportStamp(), std::nullopt, std::nullopt),
                                                  services);
             if (!picker) ::PostMessageW(window, WM_COMMAND, kReportCopy, 0);
             bool disabledMeanwhile = false;
@@ -236,7 +252,7 @@ TEST_F(ReportWindowTest, ClosingRestoresTheOwnerAsFound) {
 // Full screen covers the screen with the buttons on its bottom edge; Escape, sent to
 // whichever button has the focus, brings the window back as it was.
 TEST_F(ReportWindowTest, FullScreenAndBackWithEscape) {
-    OpenReport({testing::SampleReportStamp(), L"", std::nullopt, std::nullopt, {}});
+    OpenReport(Request(testing::SampleReportStamp(), std::nullopt, std::nullopt));
     RECT normal{}, full{}, close{}, after{};
     ::GetWindowRect(window, &normal);
     Press(kReportFullScreen);
@@ -265,10 +281,10 @@ TEST_F(ReportWindowTest, ShowForScreenshot) {
     if (::GetEnvironmentVariableW(L"MORVANE_REPORT_SCREENSHOT", seconds, 16) == 0) GTEST_SKIP();
     FolderPickerState picked;
     if (::GetEnvironmentVariableW(L"MORVANE_SCREENSHOT_PICKER", nullptr, 0) != 0) {
-        services.drives = {{L"C:\\", DRIVE_FIXED, L"Windows", L"NTFS", 0}, {L"E:\\", DRIVE_REMOVABLE, L"USB", L"FAT32", 0}};
+        services.drives = {{L"C:\\", DRIVE_FIXED, L"Windows", L"NTFS", 0, {}}, {L"E:\\", DRIVE_REMOVABLE, L"USB", L"FAT32", 0, {}}};
         window = CreateFolderPickerWindow(nullptr, picked, services);
     } else {
-        OpenReport({testing::SampleReportStamp(), L"", std::nullopt, std::nullopt, {}});
+        OpenReport(Request(testing::SampleReportStamp(), std::nullopt, std::nullopt));
     }
     ::SetTimer(window, 1, static_cast<UINT>(_wtoi(seconds)) * 1000, nullptr);
     MSG msg{};
