@@ -130,6 +130,8 @@ void StartErasure(AppState& state) {
     form.code = ControlText(state.Control(kIdCode), 63);
     form.settings = SettingsFromControls(state);
     form.notes = ControlText(state.Control(kIdNotes), 511);
+    form.uptimeMs = ::GetTickCount64();
+    form.winPESimulated = IsChecked(state, kIdSimulateWinPE);
     if (!form.busy && form.disk && form.real) form.realDisk = RealClassification(state, *form.disk);
 
     const EraseStartDecision decision = DecideEraseStart(form);
@@ -138,6 +140,7 @@ void StartErasure(AppState& state) {
         ShowBox(state, *decision.refusal);
         return;
     }
+    if (!decision.warningLine.empty()) AppendLogLine(state, decision.warningLine);
     EraseJob job = decision.job;
     if (job.certificatesDisabled == 0 && !SettleOutputFolder(state, job.outputFolder)) return;
     if (ShowBox(state, EraseConfirmation(job)) != IDYES) return;

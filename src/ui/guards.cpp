@@ -3,6 +3,7 @@
 
 #include "common/text.h"
 #include "disk/safety.h"
+#include "erase/duration_estimate.h"
 #include "erase/standards.h"
 
 namespace morvane {
@@ -92,6 +93,11 @@ EraseStartDecision DecideEraseStart(const EraseStartForm& form) {
     job.outputFolder = form.settings.certOutputDir;
     // The engine's guard judges internal disks with the operator's own unlock choice.
     job.unlockInternal = form.unlockInternal ? 1 : 0;
+    // A real write under real WinPE must end before WinPE's shell does.
+    const WinPETimeDecision time = DecideWinPETime(EstimateEraseSeconds(job, std::nullopt), form.uptimeMs,
+                                                   form.isWinPE && form.real, form.winPESimulated && !form.isWinPE);
+    if (time.action == WinPETimeAction::Refuse) decision.refusal = Box(time.text);
+    if (time.action == WinPETimeAction::Warn) decision.warningLine = time.text;
     return decision;
 }
 

@@ -63,6 +63,11 @@ TEST(EraseStartGuards, FirstRefusalInOrderWithItsBox) {
         {"simulation skips the real-mode guards",
          [](EraseStartForm& f) { f.real = false; f.disk->driveLetters = L"C:"; f.realDisk.reset(); f.isAdmin = false; }, L"", L"", 0},
         {"simulation still needs the code", [](EraseStartForm& f) { f.real = false; f.code = L"ERAS"; }, kCodeTitle, L"", kWarnOk},
+        // 35 passes over 4 TB cannot end before WinPE's shell does; the simulation box only warns.
+        {"past WinPE's 72 hours", [](EraseStartForm& f) { f.isWinPE = true, f.disk->sizeBytes = 4e12, f.settings.defaultStandard = 7; },
+         kTitle, L"【WinPE 72時間制限】", kWarnOk},
+        {"past 72 hours, simulated WinPE", [](EraseStartForm& f) { f.winPESimulated = true, f.disk->sizeBytes = 4e12, f.settings.defaultStandard = 7; },
+         L"", L"", 0},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -70,6 +75,7 @@ TEST(EraseStartGuards, FirstRefusalInOrderWithItsBox) {
         row.change(form);
         const EraseStartDecision decision = DecideEraseStart(form);
         EXPECT_EQ(decision.saveSettings, !form.busy && form.disk.has_value());
+        EXPECT_EQ(decision.warningLine.rfind(L"[WARN] WinPE 72時間制限", 0) == 0, form.winPESimulated);
         if (row.title.empty()) {
             EXPECT_FALSE(decision.refusal);
             continue;
