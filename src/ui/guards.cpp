@@ -187,6 +187,17 @@ WinPEStartDecision DecideWinPEStart(const WinPEStartForm& form) {
     } else if (form.outputSelection == WinPEOutputIso) {
         decision.isoProposal = L"Morvane_Disk_Eraser_WinPE_" + tag + L"_JP.iso";
     }
+    // The 32-bit UEFI loader and the BIOS boot manager are all an x86 medium has.
+    if (options.x86 == 1) {
+        const std::wstring note = L"※ x86 (32-bit) メディアは 32-bit UEFI と CSM (Legacy BIOS) でのみ起動します。"
+                                  L"64-bit UEFI のPCでは起動しません。";
+        if (decision.question) {
+            decision.question->text += L"\n\n" + note;
+        } else {
+            decision.question = Box(L"x86 (32-bit) WinPE メディアを作成します。よろしいですか？\n\n" + note,
+                                    MB_YESNO | MB_ICONINFORMATION, L"WinPE x86 作成確認");
+        }
+    }
     return decision;
 }
 

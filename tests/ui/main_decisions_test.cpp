@@ -124,6 +124,11 @@ TEST(ToolStartGuards, AdkAndWinPE) {
     const WinPEStartDecision usb = DecideWinPEStart(form);
     EXPECT_EQ(usb.options.usbDrive + std::to_wstring(usb.options.x86 * 10 + usb.options.uefiOnly), L"F:11");
     EXPECT_TRUE(Has(usb.question->text, L"(F:) をフォーマット") && Has(usb.question->text, L"(x86_32bit / UEFI+CSM"));
+    // An x86 medium of any kind says it will not boot on 64-bit UEFI; an x64 ISO asks nothing.
+    const std::wstring noX64 = L"64-bit UEFI のPCでは起動しません。";
+    EXPECT_TRUE(Has(usb.question->text, noX64));
+    EXPECT_TRUE(Has(DecideWinPEStart({false, true, 0, 1, 1, 0, L""}).question->text, noX64));
+    EXPECT_FALSE(DecideWinPEStart({false, true, 0, 1, 0, 0, L""}).question);
     form.usbText = kNoUsbEntry;
     EXPECT_TRUE(Has(DecideWinPEStart(form).refusal->text, L"有効なリムーバブルUSBドライブ"));
     form.adkStatus = 1;
