@@ -13,11 +13,6 @@ std::uint32_t LittleEndian(std::span<const std::uint8_t> bytes, std::size_t at, 
     return value;
 }
 
-std::wstring FolderOf(const std::wstring& path) {
-    const std::size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? L"." : path.substr(0, slash);
-}
-
 std::wstring NameOf(const std::wstring& path) {
     const std::size_t slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? path : path.substr(slash + 1);
@@ -41,7 +36,7 @@ std::optional<std::uint16_t> PEMachine(std::span<const std::uint8_t> head) {
 
 std::optional<InjectedProgram> ChooseInjectedProgram(const std::wstring& programPath, int x86,
                                                      const MachineOf& machineOf) {
-    const std::wstring folder = FolderOf(programPath);
+    const std::wstring folder = ProgramFolder(programPath);
     std::vector<InjectedProgram> candidates;
     if (x86 == 1) {
         candidates = {
@@ -56,7 +51,7 @@ std::optional<InjectedProgram> ChooseInjectedProgram(const std::wstring& program
         const std::wstring beside = folder + L"\\MorvaneDiskEraser.exe";
         if (!SamePathText(beside, programPath)) candidates.push_back({beside, announce + beside});
         if (SamePathText(NameOf(folder), L"x86")) {
-            const std::wstring above = FolderOf(folder) + L"\\MorvaneDiskEraser.exe";
+            const std::wstring above = ProgramFolder(folder) + L"\\MorvaneDiskEraser.exe";
             candidates.push_back({above, announce + above});
         }
     }
@@ -116,6 +111,11 @@ std::vector<std::wstring> StaleWorkFolders(const std::vector<FoundWorkFolder>& f
         if (!mounted) stale.push_back(folder.path);
     }
     return stale;
+}
+
+std::wstring ProgramFolder(const std::wstring& path) {
+    const std::size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? L"." : path.substr(0, slash);
 }
 
 bool SamePathText(const std::wstring& a, const std::wstring& b) {

@@ -83,6 +83,9 @@ struct FoundWorkFolder {
                                                          const std::vector<std::wstring>& mountFolders,
                                                          const std::wstring& ownWorkFolder);
 
+// The part of `path` before its last "\" or "/"; "." when there is none.
+[[nodiscard]] std::wstring ProgramFolder(const std::wstring& path);
+
 // Case-insensitive (ASCII) equality, as Windows compares paths.
 [[nodiscard]] bool SamePathText(const std::wstring& a, const std::wstring& b);
 

@@ -71,9 +71,6 @@ private:
 // The real host: GetModuleFileNameW and ShellExecuteW "open" with SW_SHOWNORMAL.
 [[nodiscard]] WinPEHost SystemWinPEHost();
 
-// The part of `path` before its last "\" or "/"; "." when there is none.
-[[nodiscard]] std::wstring ProgramFolder(const std::wstring& path);
-
 // Existence as the builder tests it: anything but INVALID_FILE_ATTRIBUTES.
 [[nodiscard]] bool PathExists(const std::wstring& path);
 // An existing directory (not a file of that name).

@@ -137,7 +137,6 @@ public:
             if (l.x86WinPE) Arch("x86", l);
         }
         Tool(L"Deployment Tools\\amd64\\Oscdimg\\oscdimg.exe", L"oscdimg");
-        Tool(L"Deployment Tools\\amd64\\BCDBoot\\bootsect.exe", L"bootsect");
         if (l.kitDism) Tool(L"Deployment Tools\\amd64\\DISM\\dism.exe", L"dism");
     }
     ~FakeKit() {
