@@ -153,6 +153,8 @@ void StartErasure(AppState& state) {
     form.code = ControlText(state.Control(kIdCode), 63);
     form.settings = SettingsFromControls(state);
     form.notes = ControlText(state.Control(kIdNotes), 511);
+    form.uptimeMs = ::GetTickCount64();
+    form.winPESimulated = IsChecked(state, kIdSimulateWinPE);
     if (!form.busy && form.disk && form.real) form.realWrite = state.services.JudgeRealWrite(*form.disk, form.unlockInternal);
 
     const EraseStartDecision decision = DecideEraseStart(form);
@@ -161,6 +163,7 @@ void StartErasure(AppState& state) {
         ShowBox(state, *decision.refusal);
         return;
     }
+    if (!decision.warningLine.empty()) AppendLogLine(state, decision.warningLine);
     EraseJob job = decision.job;
     // A real erase must not write its evidence onto the disk it erases.
     const int targetDisk = job.execMode == ExecMode::RealHardwareWrite ? job.disk.index : -1;

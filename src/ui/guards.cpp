@@ -3,6 +3,7 @@
 
 #include "common/text.h"
 #include "disk/safety.h"
+#include "erase/duration_estimate.h"
 #include "erase/standards.h"
 
 namespace morvane {
@@ -88,6 +89,11 @@ EraseStartDecision DecideEraseStart(const EraseStartForm& form) {
     job.outputFolder = form.settings.certOutputDir;
     // The engine's guard judges internal disks with the operator's own unlock choice.
     job.unlockInternal = form.unlockInternal ? 1 : 0;
+    // A real write under real WinPE must end before WinPE's shell does.
+    const WinPETimeDecision time = DecideWinPETime(EstimateEraseSeconds(job, std::nullopt), form.uptimeMs,
+                                                   form.isWinPE && form.real, form.winPESimulated && !form.isWinPE);
+    if (time.action == WinPETimeAction::Refuse) decision.refusal = Box(time.text);
+    if (time.action == WinPETimeAction::Warn) decision.warningLine = time.text;
     return decision;
 }
 
@@ -192,6 +198,17 @@ WinPEStartDecision DecideWinPEStart(const WinPEStartForm& form) {
                                 MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2, L"WinPE USB作成確認");
     } else if (form.outputSelection == WinPEOutputIso) {
         decision.isoProposal = L"Morvane_Disk_Eraser_WinPE_" + tag + L"_JP.iso";
+    }
+    // The 32-bit UEFI loader and the BIOS boot manager are all an x86 medium has.
+    if (options.x86 == 1) {
+        const std::wstring note = L"※ x86 (32-bit) メディアは 32-bit UEFI と CSM (Legacy BIOS) でのみ起動します。"
+                                  L"64-bit UEFI のPCでは起動しません。";
+        if (decision.question) {
+            decision.question->text += L"\n\n" + note;
+        } else {
+            decision.question = Box(L"x86 (32-bit) WinPE メディアを作成します。よろしいですか？\n\n" + note,
+                                    MB_YESNO | MB_ICONINFORMATION, L"WinPE x86 作成確認");
+        }
     }
     return decision;
 }

@@ -37,12 +37,17 @@ struct EraseStartForm {
     std::wstring code;      // the confirmation-code edit
     AppSettings settings;   // as read back from the controls
     std::wstring notes;
+    // WinPE's 72-hour shell life: the system's uptime, and the WinPE simulation box
+    // (which only warns).
+    std::uint64_t uptimeMs = 0;
+    bool winPESimulated = false;
 };
 
 struct EraseStartDecision {
     std::optional<MessageBoxText> refusal;
     bool saveSettings = false;  // past the selection guard: the settings are saved first
     EraseJob job;               // filled when there is no refusal
+    std::wstring warningLine;   // a log line to show before the confirmation; may be empty
 };
 
 // The guards in order, then the job: the one place an EraseJob is built from the form.

@@ -63,6 +63,11 @@ TEST(EraseStartGuards, FirstRefusalInOrderWithItsBox) {
         {"simulation skips the real-mode guards",
          [](EraseStartForm& f) { f.real = false; f.realWrite = {WriteVerdict::SystemDrive, {}}; f.isAdmin = false; }, L"", L"", 0},
         {"simulation still needs the code", [](EraseStartForm& f) { f.real = false; f.code = L"ERAS"; }, kCodeTitle, L"", kWarnOk},
+        // 35 passes over 4 TB cannot end before WinPE's shell does; the simulation box only warns.
+        {"past WinPE's 72 hours", [](EraseStartForm& f) { f.isWinPE = true, f.disk->sizeBytes = 4e12, f.settings.defaultStandard = 7; },
+         kTitle, L"【WinPE 72時間制限】", kWarnOk},
+        {"past 72 hours, simulated WinPE", [](EraseStartForm& f) { f.winPESimulated = true, f.disk->sizeBytes = 4e12, f.settings.defaultStandard = 7; },
+         L"", L"", 0},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -70,6 +75,7 @@ TEST(EraseStartGuards, FirstRefusalInOrderWithItsBox) {
         row.change(form);
         const EraseStartDecision decision = DecideEraseStart(form);
         EXPECT_EQ(decision.saveSettings, !form.busy && form.disk.has_value());
+        EXPECT_EQ(decision.warningLine.rfind(L"[WARN] WinPE 72時間制限", 0) == 0, form.winPESimulated);
         if (row.title.empty()) {
             EXPECT_FALSE(decision.refusal);
             continue;
@@ -137,6 +143,11 @@ TEST(ToolStartGuards, AdkAndWinPE) {
     EXPECT_TRUE(Has(usb.question->text, L"(F:) をフォーマット")) << ::testing::PrintToString(usb.question->text);
     EXPECT_TRUE(Has(usb.question->text, L"(x86_32bit / UEFI+CSM"));
     EXPECT_EQ(usb.question->style, static_cast<UINT>(MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2)) << "No is the default";
+    // An x86 medium of any kind says it will not boot on 64-bit UEFI; an x64 ISO asks nothing.
+    const std::wstring noX64 = L"64-bit UEFI のPCでは起動しません。";
+    EXPECT_TRUE(Has(usb.question->text, noX64));
+    EXPECT_TRUE(Has(DecideWinPEStart({false, true, AdkReady, WinPEOutputIso, 1, 0, L""}).question->text, noX64));
+    EXPECT_FALSE(DecideWinPEStart({false, true, AdkReady, WinPEOutputIso, 0, 0, L""}).question);
     form.usbText = kNoUsbEntry;
     EXPECT_TRUE(Has(DecideWinPEStart(form).refusal->text, L"有効なリムーバブルUSBドライブ"));
     form.adkStatus = AdkWinPEMissing;
