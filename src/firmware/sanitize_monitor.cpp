@@ -81,7 +81,8 @@ std::optional<SanitizeVerdict> SanitizeMonitor::Observe(const std::optional<Sani
         // Not settled by the log: the command decides.
         if (command.kind == Kind::Accepted) {
             return Verdict(kFirmwareNotConfirmed,
-                           L"Windows accepted the request, but the drive's status log shows no new sanitize (" +
+                           L"Windows accepted the request, but the drive's status log does not show the requested "
+                           L"sanitize as new (" +
                                LogSummary(*now) + L"); not counted as Purge.");
         }
         if (command.kind == Kind::Refused && !sawInProgress_) {
