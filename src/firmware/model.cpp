@@ -53,18 +53,18 @@ std::wstring CapabilityText(const FirmwareCapabilities& caps) {
 }
 
 std::wstring CapabilityDetail(const FirmwareCapabilities& caps) {
-    const std::wstring name = ProtocolCommandName(caps.protocol);
-    if (!caps.known) return name + L": unknown (the drive could not be queried)";
-    std::vector<std::wstring> offered;
-    for (SanitizeMethod m : {SanitizeMethod::CryptoErase, SanitizeMethod::BlockErase, SanitizeMethod::Overwrite}) {
-        const bool has = m == SanitizeMethod::CryptoErase  ? caps.cryptoErase
-                         : m == SanitizeMethod::BlockErase ? caps.blockErase
-                                                           : caps.overwrite;
-        if (has) offered.push_back(OperationName(m));
+    std::wstring text = ProtocolCommandName(caps.protocol) + L": ";
+    if (!caps.known) {
+        text += L"unknown (the drive could not be queried)";
+    } else {
+        std::vector<std::wstring> offered;
+        if (caps.cryptoErase) offered.push_back(OperationName(SanitizeMethod::CryptoErase));
+        if (caps.blockErase) offered.push_back(OperationName(SanitizeMethod::BlockErase));
+        if (caps.overwrite) offered.push_back(OperationName(SanitizeMethod::Overwrite));
+        text += offered.empty() ? std::wstring(L"not supported") : JoinTexts(offered, L", ");
+        text += L"; Format NVM: " + std::wstring(caps.formatNvm ? L"yes" : L"no");
+        text += L"; NN: " + std::to_wstring(caps.namespaceLimit);
     }
-    std::wstring text = name + L": " + (offered.empty() ? std::wstring(L"not supported") : JoinTexts(offered, L", "));
-    text += L"; Format NVM: " + std::wstring(caps.formatNvm ? L"yes" : L"no");
-    text += L"; NN: " + std::to_wstring(caps.namespaceLimit);
     if (caps.statusKnown) text += L"; last sanitize: " + std::wstring(caps.lastSanitizeFailed ? L"failed" : L"not failed");
     return text;
 }

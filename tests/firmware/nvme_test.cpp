@@ -1,6 +1,7 @@
-// The NVMe requests byte for byte against the published layouts (Windows storage
-// structures, NVMe Base Specification), the answers read back from pages built byte by
-// byte, malformed answers that must read as "unknown", and discovery through a fake.
+// The NVMe requests byte for byte against the published layouts (the Windows storage
+// structures, the NVMe Base command and page layouts), the answers read back from pages
+// built byte by byte, malformed answers that must read as "unknown", and discovery
+// through a fake.
 #include <gtest/gtest.h>
 
 #include "firmware/discovery.h"
@@ -155,6 +156,9 @@ TEST(NvmeDiscovery, CapabilitiesTextAndSafetyNote) {
         EXPECT_EQ(!FirmwareSafetyNote(found.capabilities).empty(), c.failedNote) << Narrow(c.text);
         EXPECT_EQ(found.status.has_value(), c.answers[1].has_value());
     }
+    ScriptedQueries failed({IdentifyAnswer(0x2, 0x3, 4), StatusAnswer(0x0003, 4)});
+    EXPECT_EQ(CapabilityDetail(DiscoverNvme(failed).capabilities),
+              L"NVMe Sanitize: Crypto Erase, Block Erase; Format NVM: yes; NN: 4; last sanitize: failed");
 }
 
 TEST(NvmeDiscovery, SharedControllerRule) {
