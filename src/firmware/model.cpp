@@ -69,6 +69,12 @@ std::wstring CapabilityDetail(const FirmwareCapabilities& caps) {
     return text;
 }
 
+std::wstring PurgeLevelNote(const FirmwareSanitizeRecord& record) {
+    if (record.countsAsPurge || record.result == kFirmwareNotApplicable) return {};
+    return L"No firmware sanitize was completed and proven by the drive: this run reached the NIST SP 800-88 "
+           L"Clear level by host overwrite (on flash media, spare and remapped blocks were not reached).";
+}
+
 std::wstring FirmwareSafetyNote(const FirmwareCapabilities& caps) {
     if (!caps.lastSanitizeFailed) return {};
     return L"このドライブの前回のファームウェア消去 (Sanitize) は失敗しています。消去が成功するまで書き込みを拒否する場合があります。";

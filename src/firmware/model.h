@@ -64,6 +64,11 @@ std::wstring CapabilityText(const FirmwareCapabilities& caps);
 // Format NVM: yes; NN: 1; last sanitize: failed".
 std::wstring CapabilityDetail(const FirmwareCapabilities& caps);
 
+// What the evidence of a Purge run states when the firmware step did not count: the run
+// reached the Clear level by host overwrite. Empty when it counted, and for NOT APPLICABLE
+// (standards that never ask the drive).
+std::wstring PurgeLevelNote(const FirmwareSanitizeRecord& record);
+
 // The sentence added to a disk's safety description when its last sanitize failed; empty
 // otherwise.
 std::wstring FirmwareSafetyNote(const FirmwareCapabilities& caps);

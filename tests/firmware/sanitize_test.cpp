@@ -69,6 +69,7 @@ TEST(SanitizeRunner, VerdictsFromTheDrivesOwnStatusLog) {
             [&](const std::wstring& line) { lines.push_back(line); }, {FakeClock(now, command), 2000});
         EXPECT_EQ(record.result, c.result) << c.what;
         EXPECT_EQ(record.countsAsPurge, c.counts) << c.what;
+        EXPECT_EQ(PurgeLevelNote(record).empty(), c.counts) << c.what;
         EXPECT_NE(record.detail.find(c.detailHas), std::wstring::npos) << c.what << ": " << Narrow(record.detail);
         EXPECT_EQ(record.method, MethodName(DriveProtocol::Nvme, c.plan.method)) << c.what;
         ASSERT_FALSE(lines.empty()) << c.what;
@@ -160,6 +161,7 @@ TEST(FirmwareApplicability, DecisionTable) {
         EXPECT_EQ(d.record.method, c.method) << c.what;
         EXPECT_FALSE(d.reason.empty()) << c.what;
         EXPECT_EQ(d.record.detail.empty(), c.run) << c.what;
+        EXPECT_EQ(PurgeLevelNote(d.record).empty(), d.record.result == std::wstring(kFirmwareNotApplicable)) << c.what;
     }
     // The dry run says what a real run would ask of the drive.
     const FirmwareDecision dry = DecideFirmwareSanitize(with([](auto& f) { f.realRun = false; }));
