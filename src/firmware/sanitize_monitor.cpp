@@ -59,8 +59,10 @@ std::optional<SanitizeVerdict> SanitizeMonitor::Observe(const std::optional<Sani
             progress_ = now->progress();
             return std::nullopt;
         }
-        // A failure counts unless it is the very reading from before (an old failure).
-        if (state == SanitizeState::Failed && (sawInProgress_ || !before_ || DiffersFromBefore(*now))) {
+        // A failure counts unless it may be the old one from before: the same reading while
+        // Windows has not yet accepted the request (a repeated failure reads the same).
+        if (state == SanitizeState::Failed &&
+            (sawInProgress_ || !before_ || DiffersFromBefore(*now) || command.kind == Kind::Accepted)) {
             return Verdict(kFirmwareFailed, L"The drive reported the sanitize as failed (" + LogSummary(*now) + L")." +
                                                 kRestrictedFailureNote);
         }

@@ -48,6 +48,8 @@ TEST(SanitizeRunner, VerdictsFromTheDrivesOwnStatusLog) {
          kFirmwareFailed, false, L"refuse writes until a sanitize succeeds"},
         {"an old failure alone settles nothing; the refusal does", {SanitizeMethod::CryptoErase},
          {StatusAnswer(0x0003, 4)}, ERROR_INVALID_FUNCTION, false, {}, kFirmwareNotPerformed, false, L"Windows error 1"},
+        {"accepted, yet the drive still reports failure", {SanitizeMethod::CryptoErase}, {StatusAnswer(0x0003, 4)}, 0,
+         false, {}, kFirmwareFailed, false, L"reported the sanitize as failed"},
         {"request held past the time-out", {SanitizeMethod::CryptoErase}, {never, running}, 0, true, {}, kFirmwareFailed,
          false, L"within 7200 seconds (time-out)"},
         {"already sanitizing before the request", {SanitizeMethod::CryptoErase}, {running}, 0, false, {},
