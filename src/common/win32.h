@@ -11,6 +11,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <iptypes.h>
+#include <ntddscsi.h>
 #include <objbase.h>
 #include <setupapi.h>
 #include <shellapi.h>

@@ -1,0 +1,45 @@
+// Whether the firmware sanitize step runs for one job, decided from plain facts the job
+// gathered: the method it would use, or the reason it does not run (Japanese for the log
+// and the confirmation box, English for the record). One home for the rule; pure.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "firmware/model.h"
+#include "firmware/nvme_pages.h"
+#include "firmware/sanitize_runner.h"
+
+namespace morvane {
+
+struct FirmwareFacts {
+    bool wanted = false;              // the standard asks for Purge (decided by the job)
+    bool realRun = false;             // false: simulation (dry run)
+    bool compatibilityLayer = false;  // running under Wine
+    bool isNvme = false;
+    bool behindUsbBridge = false;
+    FirmwareCapabilities capabilities;
+    std::optional<SanitizeStatusLog> lastStatus;  // from discovery: its estimates size the time-out
+    // Another disk of the system may sit on this disk's controller (ControllerMayBeShared).
+    bool controllerMayBeShared = true;
+};
+
+struct FirmwareDecision {
+    bool run = false;
+    SanitizePlan plan;     // what a real run sends (also filled for the dry run)
+    std::wstring reason;   // Japanese, one sentence: why not, or what a dry run would ask
+    // The record when the step does not run: NOT APPLICABLE or NOT PERFORMED with the
+    // reason in English; for a run, the method only (the runner fills the rest).
+    FirmwareSanitizeRecord record;
+};
+
+// The checks in order: standard, compatibility layer, bus (NVMe, not behind a USB
+// bridge), capability known, a method offered, namespace scope (NN = 1, or no other disk
+// on the controller: NN alone is only the highest namespace ID allowed), then simulation.
+FirmwareDecision DecideFirmwareSanitize(const FirmwareFacts& facts);
+
+// The line the confirmation box shows before a real erase: the method and route, or why
+// the step will not run.
+std::wstring FirmwareConfirmationText(const FirmwareDecision& decision);
+
+}  // namespace morvane
