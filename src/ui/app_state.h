@@ -65,6 +65,10 @@ struct AppState {
     bool eraseRunning = false;   // the running worker is an erasure (not the kit or WinPE)
     std::size_t consoleCapChars = kConsoleCapChars;
     ThreadStarter startThread = [](std::function<void()> body) { return std::thread(std::move(body)); };
+    // The window thread's execution state: ES_SYSTEM_REQUIRED keeps the machine awake
+    // while a worker runs.
+    std::function<EXECUTION_STATE(EXECUTION_STATE)> setExecutionState = ::SetThreadExecutionState;
+    bool shutdownBlockWarned = false;  // told once that shutdown cannot be blocked here
 
     [[nodiscard]] HWND Control(ControlId id) const { return controls[id - kFirstControlId]; }
 };

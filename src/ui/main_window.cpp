@@ -8,6 +8,7 @@
 #include "ui/main_refresh.h"
 #include "ui/main_texts.h"
 #include "ui/window_messages.h"
+#include "ui/session_guard.h"
 #include "ui/worker_messages.h"
 
 namespace morvane {
@@ -79,6 +80,8 @@ LRESULT Dispatch(AppState& state, HWND window, UINT message, WPARAM wParam, LPAR
             }
             return 0;
         }
+        case WM_QUERYENDSESSION: return OnQueryEndSession(state);
+        case WM_ENDSESSION: OnEndSession(state, wParam != FALSE); return 0;
         case WM_ERASE_PROGRESS: OnEraseProgress(state); return 0;
         case WM_WORKER_LOG: OnWorkerLog(state); return 0;
         case WM_ERASE_DONE: OnEraseDone(state); return 0;

@@ -7,6 +7,7 @@
 #include "ui/window_messages.h"
 #include "ui/modal.h"
 #include "ui/completion.h"
+#include "ui/session_guard.h"
 
 namespace morvane {
 namespace {
@@ -41,6 +42,7 @@ void OnWorkerLog(AppState& state) {
 void OnEraseDone(AppState& state) {
     if (HoldIfModal(state, WM_ERASE_DONE, 0, 0)) return;
     state.busy.exchange(0);
+    HoldSessionForWorker(state, false);
     state.eraseRunning = false;
     ::EnableWindow(state.Control(kIdEraseStart), TRUE);
     ::EnableWindow(state.Control(kIdAbort), FALSE);
@@ -74,6 +76,7 @@ void OnEraseDone(AppState& state) {
 void OnToolDone(AppState& state, WPARAM code, LPARAM kind) {
     if (HoldIfModal(state, WM_WINPE_TOOL_DONE, code, kind)) return;
     state.busy.exchange(0);
+    HoldSessionForWorker(state, false);
     ::EnableWindow(state.Control(kIdAdkStart), TRUE);
     ::EnableWindow(state.Control(kIdWinPEStart), TRUE);
     OnWorkerLog(state);

@@ -8,6 +8,7 @@
 #include "ui/main_refresh.h"
 #include "ui/window_messages.h"
 #include "ui/completion.h"
+#include "ui/session_guard.h"
 #include "winpe/adk.h"
 
 namespace morvane {
@@ -84,6 +85,7 @@ bool LaunchWorker(AppState& state, std::function<void()> body) {
     state.busy.exchange(1);
     try {
         state.worker = state.startThread(std::move(body));
+        HoldSessionForWorker(state, true);
         return true;
     } catch (...) {
         state.busy.exchange(0);

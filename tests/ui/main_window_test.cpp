@@ -162,6 +162,42 @@ TEST_F(MainWindowTest, EveryBatchOfLogLinesAndProgressReachesTheWindow) {
     }
 }
 
+// While an erasure runs the machine is kept awake and the session end is refused; when
+// Windows ends the session anyway the erasure stops and its interrupted record and
+// audit log are saved before the handler returns.
+TEST_F(MainWindowTest, SessionEndDuringAnErasureSavesTheInterruptedRecord) {
+    OpenMain();
+    std::vector<EXECUTION_STATE> states;
+    state->setExecutionState = [&states](EXECUTION_STATE s) { return states.push_back(s), EXECUTION_STATE{}; };
+    PrepareQuickRun(false);
+    Choose(kIdStandard, Gutmann35);  // 35 simulated passes: long enough to end the session in one
+    Click(kIdEraseStart);
+    ASSERT_EQ(state->busy.load(), 1u);
+    EXPECT_EQ(states, std::vector<EXECUTION_STATE>{ES_CONTINUOUS | ES_SYSTEM_REQUIRED});
+    PumpUntil([&] { return Has(Text(kIdStatus), L"Pass 2/35"); }, 30);
+    EXPECT_EQ(::SendMessageW(state->window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), FALSE);
+    ::SendMessageW(state->window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    const EraseResult r = state->channel.LastResult();
+    EXPECT_EQ(r.status, JobStatus::Cancelled);
+    ASSERT_FALSE(r.auditLogPath.empty());
+    EXPECT_TRUE(std::filesystem::exists(r.auditLogPath));
+    PumpUntilIdle();
+    EXPECT_EQ(states.back(), static_cast<EXECUTION_STATE>(ES_CONTINUOUS)) << "released when the worker ended";
+    EXPECT_EQ(::SendMessageW(state->window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+}
+
+// The console wraps a long line (a certificate path, a DISM command) instead of
+// scrolling it out of sight.
+TEST_F(MainWindowTest, ConsoleWrapsLongLines) {
+    OpenMain();
+    EXPECT_EQ(::GetWindowLongPtrW(Ctl(kIdConsole), GWL_STYLE) & ES_AUTOHSCROLL, 0);
+    const LRESULT before = ::SendMessageW(Ctl(kIdConsole), EM_GETLINECOUNT, 0, 0);
+    std::wstring path = L"[CERTIFICATE] E:";
+    while (path.size() < 400) path += L"\\Morvane Erasure Logs";
+    AppendLogLine(*state, path);
+    EXPECT_GE(::SendMessageW(Ctl(kIdConsole), EM_GETLINECOUNT, 0, 0), before + 2) << "one line shown as several";
+}
+
 TEST_F(MainWindowTest, ThreadThatCannotStartIsReportedAndBusyCleared) {
     OpenMain();
     state->startThread = [](std::function<void()>) -> std::thread {
