@@ -4,41 +4,43 @@
 
 #include "common/japanese_fonts.h"
 #include "ui/folder_picker_model.h"
+#include "ui/layout.h"
 #include "ui/modal.h"
 
 namespace morvane {
 namespace {
 
-constexpr int kWidth = 695;
-constexpr int kHeight = 345;
-
 FolderPickerState* StateOf(HWND window) {
     return reinterpret_cast<FolderPickerState*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
-HWND Control(HWND parent, const wchar_t* kind, const wchar_t* text, DWORD style, DWORD exStyle, int x, int y,
-             int w, int h, int id) {
-    return ::CreateWindowExW(exStyle, kind, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr), nullptr);
+// Control `place` of the place table, at the window's layout factor.
+HWND Control(HWND parent, const FolderPickerState& state, std::size_t place, const wchar_t* kind, const wchar_t* text,
+             DWORD style, DWORD exStyle, int id) {
+    const PickerPlace& p = kPickerPlaces[place];
+    const RECT r = ScaledRect(p.x, p.y, p.width, p.height, state.factor);
+    return ::CreateWindowExW(exStyle, kind, text, WS_CHILD | WS_VISIBLE | style, r.left, r.top, r.right - r.left,
+                             r.bottom - r.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                             ::GetModuleHandleW(nullptr), nullptr);
 }
 
 void CreateControls(HWND window, FolderPickerState& state) {
-    state.font = MakeJapaneseFont(15, FW_NORMAL, PickJapaneseFace());
-    Control(window, L"STATIC",
+    state.font = MakeJapaneseFont(Scaled(15, state.factor), FW_NORMAL, PickJapaneseFace());
+    Control(window, state, 0, L"STATIC",
             L"1. 接続されているドライブから選択 (ISO/CD/DVD起動時はUSBメモリ等の書き込み可能ドライブを選択してください):", 0,
-            0, 16, 14, 650, 20, -1);
-    state.driveList = Control(window, L"LISTBOX", L"", WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
-                              WS_EX_CLIENTEDGE, 16, 38, 650, 145, kPickerDriveList);
-    Control(window, L"STATIC", L"2. 保存先フォルダパス (存在しないフォルダ名を入力した場合は自動作成されます):", 0, 0, 16,
-            192, 650, 20, -1);
-    state.pathEdit = Control(window, L"EDIT", state.path.c_str(), ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, 16,
-                             216, 485, 26, kPickerPathEdit);
+            0, -1);
+    state.driveList = Control(window, state, 1, L"LISTBOX", L"", WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+                              WS_EX_CLIENTEDGE, kPickerDriveList);
+    Control(window, state, 2, L"STATIC", L"2. 保存先フォルダパス (存在しないフォルダ名を入力した場合は自動作成されます):", 0, 0,
+            -1);
+    state.pathEdit = Control(window, state, 3, L"EDIT", state.path.c_str(), ES_AUTOHSCROLL | WS_TABSTOP,
+                             WS_EX_CLIENTEDGE, kPickerPathEdit);
     // Typing stops where the certificate file names would no longer fit; longer text
     // set from outside (the initial path, the browser) is refused by OK instead.
     ::SendMessageW(state.pathEdit, EM_SETLIMITTEXT, kMaxOutputFolderLength, 0);
-    Control(window, L"BUTTON", L"フォルダツリー参照...", WS_TABSTOP, 0, 510, 215, 156, 28, kPickerBrowse);
-    Control(window, L"BUTTON", L"この保存先に決定 (OK)", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 350, 260, 180, 34, IDOK);
-    Control(window, L"BUTTON", L"キャンセル", WS_TABSTOP, 0, 540, 260, 126, 34, IDCANCEL);
+    Control(window, state, 4, L"BUTTON", L"フォルダツリー参照...", WS_TABSTOP, 0, kPickerBrowse);
+    Control(window, state, 5, L"BUTTON", L"この保存先に決定 (OK)", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, IDOK);
+    Control(window, state, 6, L"BUTTON", L"キャンセル", WS_TABSTOP, 0, IDCANCEL);
 
     for (HWND child = ::GetWindow(window, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
         ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(state.font.get()), FALSE);
@@ -128,8 +130,10 @@ HWND CreateFolderPickerWindow(HWND owner, FolderPickerState& state, UiServices& 
     LoadJapaneseFonts();
     state.services = &services;
     state.drives = services.ListDrives();
+    state.factor = ScreenLayoutFactor();
     RegisterPopupClass(kFolderPickerClass, PickerProc, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1)));
-    return CreateModalPopup(owner, kFolderPickerClass, kFolderPickerTitle, kWidth, kHeight, &state);
+    return CreateModalPopup(owner, kFolderPickerClass, kFolderPickerTitle, Scaled(kPickerWidth, state.factor),
+                            Scaled(kPickerHeight, state.factor), &state);
 }
 
 void RunFolderPickerLoop(HWND owner, HWND picker) {

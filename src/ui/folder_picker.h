@@ -22,6 +22,7 @@ struct FolderPickerState {
     std::wstring path;  // the initial path; the chosen one once accepted
     bool accepted = false;
     int targetDisk = -1;  // the disk about to be erased: its folders are refused
+    double factor = 1.0;  // the program's layout factor
     UniqueFont font;
     HWND driveList = nullptr;
     HWND pathEdit = nullptr;

@@ -3,6 +3,7 @@
 // write test is handed in.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -60,6 +61,19 @@ FolderVerdict CheckChosenFolder(const std::wstring& typed, const std::vector<Dri
 // The reason given for a folder on the disk about to be erased.
 inline constexpr wchar_t kOnTargetDiskReason[] =
     L"消去対象ディスク上のフォルダです。消去によってこのディスクの内容はすべて失われるため、証明書・監査ログを保存できません。";
+
+// The picker's outer size and its controls at 96 DPI, in creation order: the drive
+// caption, the drive list, the path caption, the path edit, the folder browser, OK and
+// Cancel. The window multiplies them by the program's layout factor.
+inline constexpr int kPickerWidth = 695;
+inline constexpr int kPickerHeight = 345;
+struct PickerPlace {
+    int x, y, width, height;
+};
+inline constexpr std::array<PickerPlace, 7> kPickerPlaces = {{
+    {16, 14, 650, 20}, {16, 38, 650, 145}, {16, 192, 650, 20}, {16, 216, 485, 26},
+    {510, 215, 156, 28}, {350, 260, 180, 34}, {540, 260, 126, 34},
+}};
 
 // Texts of the picker.
 inline constexpr wchar_t kFolderPickerClass[] = L"MorvaneFolderPickerDlgClass";

@@ -1,4 +1,4 @@
-// The layout factor of the main window.
+// The layout factor of the program's windows.
 #include "ui/layout.h"
 
 #include <algorithm>
@@ -16,5 +16,20 @@ double LayoutFactor(int dpi, int workWidth, int workHeight) {
 }
 
 int Scaled(int value, double factor) { return static_cast<int>(std::lround(value * factor)); }
+
+RECT ScaledRect(int x, int y, int width, int height, double factor) {
+    return RECT{Scaled(x, factor), Scaled(y, factor), Scaled(x + width, factor), Scaled(y + height, factor)};
+}
+
+double ScreenLayoutFactor() {
+    int dpi = 96;
+    if (HDC screen = ::GetDC(nullptr)) {
+        dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+        ::ReleaseDC(nullptr, screen);
+    }
+    RECT work{};
+    if (!::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0)) return LayoutFactor(dpi, 0, 0);
+    return LayoutFactor(dpi, work.right - work.left, work.bottom - work.top);
+}
 
 }  // namespace morvane

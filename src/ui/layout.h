@@ -4,6 +4,8 @@
 // the same factor so the window keeps its proportions and fits.
 #pragma once
 
+#include "common/win32.h"
+
 namespace morvane {
 
 inline constexpr int kDesignWindowWidth = 1155;
@@ -15,5 +17,15 @@ inline constexpr int kDesignWindowHeight = 865;
 
 // A table value in pixels at `factor`, rounded to the nearest pixel.
 [[nodiscard]] int Scaled(int value, double factor);
+
+// A table rectangle (left, top, width, height at 96 DPI) at `factor`. Its edges are
+// scaled, not its size, so rectangles that touch in the table touch, and never
+// overlap, at every factor.
+[[nodiscard]] RECT ScaledRect(int x, int y, int width, int height, double factor);
+
+// The factor for the screen the program's windows open on: its density (LOGPIXELSY)
+// and its work area. The main window, the report window and the folder picker all
+// use it, so they keep one proportion.
+[[nodiscard]] double ScreenLayoutFactor();
 
 }  // namespace morvane

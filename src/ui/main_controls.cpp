@@ -125,10 +125,10 @@ bool CreateMainControls(HWND parent, HINSTANCE instance, double factor, ControlH
         DWORD style = cls.style | row.extraStyle;
         // A multi-line edit (the console) wraps long lines instead of scrolling sideways.
         if (row.kind == K::Edit && (row.extraStyle & ES_MULTILINE) != 0) style &= ~static_cast<DWORD>(ES_AUTOHSCROLL);
+        const RECT at = ScaledRect(row.x, row.y, row.width, row.height, factor);
         HWND control = ::CreateWindowExW(
-            cls.exStyle, cls.className, row.text.c_str(), WS_CHILD | WS_VISIBLE | style,
-            Scaled(row.x, factor), Scaled(row.y, factor), Scaled(row.width, factor), Scaled(row.height, factor),
-            parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), instance, nullptr);
+            cls.exStyle, cls.className, row.text.c_str(), WS_CHILD | WS_VISIBLE | style, at.left, at.top,
+            at.right - at.left, at.bottom - at.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), instance, nullptr);
         if (control == nullptr) return false;
         handles[row.id - kFirstControlId] = control;
         for (const std::wstring& item : row.items) {

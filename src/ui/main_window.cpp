@@ -16,18 +16,6 @@ namespace {
 
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 
-// The factor for the screen the window opens on: its density and its work area.
-double ScreenLayoutFactor() {
-    int dpi = 96;
-    if (HDC screen = ::GetDC(nullptr)) {
-        dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
-        ::ReleaseDC(nullptr, screen);
-    }
-    RECT work{};
-    if (!::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0)) return LayoutFactor(dpi, 0, 0);
-    return LayoutFactor(dpi, work.right - work.left, work.bottom - work.top);
-}
-
 // Worker notifications become posted messages. A refused post with the window still
 // there means its queue is full for now.
 ChannelNotify PostingNotify(HWND window) {

@@ -2,8 +2,11 @@
 // with a transparent background, in the fixed layout of the report window.
 #include "ui/report_paint.h"
 
+#include <algorithm>
+
 #include "common/japanese_fonts.h"
 #include "common/unique_handle.h"
+#include "ui/layout.h"
 
 namespace morvane {
 namespace {
@@ -45,6 +48,35 @@ void Rows(HDC dc, int top, const std::vector<ReportRow>& rows, const Fonts& font
 }
 
 }  // namespace
+
+void PaintReportScaled(HDC dc, SIZE client, double factor, const ReportView& view, const std::wstring& face) {
+    // Logical units of the 96-DPI page map onto device pixels at the factor.
+    constexpr int kUnits = 1000;
+    const int previousMode = ::SetMapMode(dc, MM_ANISOTROPIC);
+    ::SetWindowExtEx(dc, kUnits, kUnits, nullptr);
+    ::SetViewportExtEx(dc, Scaled(kUnits, factor), Scaled(kUnits, factor), nullptr);
+    const SIZE page{static_cast<LONG>(client.cx / factor + 0.5), static_cast<LONG>(client.cy / factor + 0.5)};
+    PaintReport(dc, page, view, face);
+    ::SetMapMode(dc, previousMode);
+}
+
+std::array<RECT, 6> ReportButtonRects(SIZE client, double factor) {
+    struct Column {
+        int x, width;
+    };
+    constexpr std::array<Column, 6> kColumns = {{{22, 175}, {203, 215}, {424, 225}, {655, 130}, {791, 125}, {922, 100}}};
+    const int top = std::max(static_cast<int>(client.cy) - Scaled(44, factor), Scaled(605, factor));
+    std::array<RECT, 6> rects{};
+    for (std::size_t i = 0; i < kColumns.size(); ++i) {
+        rects[i] = ScaledRect(kColumns[i].x, 0, kColumns[i].width, 34, factor);
+        rects[i].bottom += top;
+        rects[i].top = top;
+    }
+    // The close button keeps its distance from the right edge, whatever the width.
+    rects[5].left = client.cx - Scaled(122, factor);
+    rects[5].right = rects[5].left + Scaled(100, factor);
+    return rects;
+}
 
 void PaintReport(HDC dc, SIZE client, const ReportView& view, const std::wstring& face) {
     const int width = client.cx;

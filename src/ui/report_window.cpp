@@ -13,6 +13,7 @@
 #include "common/unique_handle.h"
 #include "job/report_actions.h"
 #include "ui/guards.h"
+#include "ui/layout.h"
 #include "ui/modal.h"
 #include "ui/report_guards.h"
 #include "ui/report_paint.h"
@@ -21,22 +22,18 @@
 namespace morvane {
 namespace {
 
-constexpr int kWidth = 1055;
-constexpr int kHeight = 695;
-
 struct ButtonRow {
     int id;
     const wchar_t* caption;
-    int x;
-    int width;
 };
+// Left to right, in the order of ReportButtonRects.
 constexpr std::array<ButtonRow, 6> kButtons = {{
-    {kReportFullScreen, kFullScreenCaption, 22, 175},
-    {kReportSaveElsewhere, kSaveElsewhereCaption, 203, 215},
-    {kReportStampSwitch, kStampSwitchCaption, 424, 225},
-    {kReportOpenCertificate, kOpenCertificateCaption, 655, 130},
-    {kReportCopy, kCopyReportCaption, 791, 125},
-    {kReportClose, kCloseCaption, 922, 100},
+    {kReportFullScreen, kFullScreenCaption},
+    {kReportSaveElsewhere, kSaveElsewhereCaption},
+    {kReportStampSwitch, kStampSwitchCaption},
+    {kReportOpenCertificate, kOpenCertificateCaption},
+    {kReportCopy, kCopyReportCaption},
+    {kReportClose, kCloseCaption},
 }};
 
 struct ReportWindowState {
@@ -54,6 +51,7 @@ struct ReportWindowState {
     std::array<HWND, 6> buttons{};
     UiServices* services = nullptr;
     std::wstring face;
+    double factor = 1.0;  // the program's layout factor
 };
 
 ReportWindowState* StateOf(HWND window) {
@@ -66,25 +64,22 @@ int Box(HWND window, const ReportWindowState& s, const MessageBoxText& box) {
 
 void Repaint(HWND window) { ::InvalidateRect(window, nullptr, FALSE); }
 
-// Buttons sit 44 pixels above the bottom (never above y 605), the close button 122
-// pixels from the right edge.
 void LayoutButtons(HWND window, const ReportWindowState& s) {
     RECT client{};
     ::GetClientRect(window, &client);
-    const int y = std::max<int>(client.bottom - 44, 605);
+    const std::array<RECT, 6> rects = ReportButtonRects(SIZE{client.right, client.bottom}, s.factor);
     for (std::size_t i = 0; i < kButtons.size(); ++i) {
-        const bool close = kButtons[i].id == kReportClose;
-        const int x = close ? client.right - 122 : kButtons[i].x;
-        ::MoveWindow(s.buttons[i], x, y, kButtons[i].width, 34, TRUE);
+        const RECT& r = rects[i];
+        ::MoveWindow(s.buttons[i], r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
     }
 }
 
 void CreateButtons(HWND window, ReportWindowState& s) {
-    s.buttonFont = MakeJapaneseFont(14, FW_BOLD, s.face);
+    s.buttonFont = MakeJapaneseFont(Scaled(14, s.factor), FW_BOLD, s.face);
     for (std::size_t i = 0; i < kButtons.size(); ++i) {
         const ButtonRow& b = kButtons[i];
         s.buttons[i] = ::CreateWindowExW(0, L"BUTTON", b.caption, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
-                                         b.x, 610, b.width, 34, window,
+                                         0, 0, 0, 0, window,
                                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(b.id)),
                                          ::GetModuleHandleW(nullptr), nullptr);
         ::SendMessageW(s.buttons[i], WM_SETFONT, reinterpret_cast<WPARAM>(s.buttonFont.get()), FALSE);
@@ -102,11 +97,11 @@ void Paint(HWND window, const ReportWindowState& s) {
     UniqueBitmap bitmap(::CreateCompatibleBitmap(dc, size.cx, size.cy));
     if (memory && bitmap) {
         const HGDIOBJ previous = ::SelectObject(memory.get(), bitmap.get());
-        PaintReport(memory.get(), size, BuildReportView(s.stamp, LocalTimestamp()), s.face);
+        PaintReportScaled(memory.get(), size, s.factor, BuildReportView(s.stamp, LocalTimestamp()), s.face);
         ::BitBlt(dc, 0, 0, size.cx, size.cy, memory.get(), 0, 0, SRCCOPY);
         ::SelectObject(memory.get(), previous);
     } else {
-        PaintReport(dc, size, BuildReportView(s.stamp, LocalTimestamp()), s.face);
+        PaintReportScaled(dc, size, s.factor, BuildReportView(s.stamp, LocalTimestamp()), s.face);
     }
     ::EndPaint(window, &ps);
 }
@@ -260,9 +255,11 @@ HWND CreateReportWindow(HWND owner, const ReportRequest& request, UiServices& se
             request.hardware ? *request.hardware : services.CollectHardware(request.disk ? *request.disk : none);
     }
     state->face = PickJapaneseFace();
+    state->factor = ScreenLayoutFactor();
+    const int width = Scaled(kReportWindowWidth, state->factor), height = Scaled(kReportWindowHeight, state->factor);
 
     RegisterPopupClass(kReportWindowClass, ReportProc, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
-    return CreateModalPopup(owner, kReportWindowClass, kReportWindowTitle, kWidth, kHeight, &state);
+    return CreateModalPopup(owner, kReportWindowClass, kReportWindowTitle, width, height, &state);
 }
 
 void RunReportWindowLoop(HWND owner, HWND report) {

@@ -11,6 +11,7 @@
 #include "erase/standards.h"
 #include "support/stamp_samples.h"
 #include "ui/folder_picker_model.h"
+#include "ui/layout.h"
 #include "ui/report_guards.h"
 #include "ui/report_paint.h"
 #include "ui/report_text.h"
@@ -55,6 +56,33 @@ TEST(ReportPaint, FixedPointsAndText) {
         EXPECT_GT(inked(207, 108, 500, 124, white), 50) << "the first row's value";
         EXPECT_EQ(inked(207, 244, 500, 253, white), 0) << "nothing below the seventh row";
         ::SelectObject(dc.get(), previous);
+    }
+}
+
+// At 120, 144 and 192 DPI (and shrunk for a small screen) the report's buttons and the
+// picker's controls keep their places: none overlaps another or leaves the window.
+TEST(ReportPaint, LayoutsScaleWithoutOverlap) {
+    const auto overlap = [](const RECT& a, const RECT& b) {
+        return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+    };
+    for (const double f : {0.85, 1.0, 1.25, 1.5, 2.0}) {
+        SCOPED_TRACE(f);
+        const SIZE client{Scaled(kReportWindowWidth - 16, f), Scaled(kReportWindowHeight - 39, f)};
+        const std::array<RECT, 6> buttons = ReportButtonRects(client, f);
+        for (std::size_t i = 0; i < buttons.size(); ++i) {
+            EXPECT_GE(buttons[i].left, 0) << i;
+            EXPECT_LE(buttons[i].right, client.cx) << i;
+            EXPECT_LE(buttons[i].bottom, client.cy) << i;
+            EXPECT_GE(buttons[i].top, Scaled(605, f)) << i;
+            for (std::size_t j = i + 1; j < buttons.size(); ++j) EXPECT_FALSE(overlap(buttons[i], buttons[j])) << i << "/" << j;
+        }
+        std::vector<RECT> picker;
+        for (const PickerPlace& p : kPickerPlaces) picker.push_back(ScaledRect(p.x, p.y, p.width, p.height, f));
+        for (std::size_t i = 0; i < picker.size(); ++i) {
+            EXPECT_LE(picker[i].right, Scaled(kPickerWidth - 16, f)) << i;
+            EXPECT_LE(picker[i].bottom, Scaled(kPickerHeight - 39, f)) << i;
+            for (std::size_t j = i + 1; j < picker.size(); ++j) EXPECT_FALSE(overlap(picker[i], picker[j])) << i << "/" << j;
+        }
     }
 }
 

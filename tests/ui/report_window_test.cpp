@@ -7,6 +7,7 @@
 #include "evidence/certificate_id.h"
 #include "stamp/operator_stamp.h"
 #include "ui/folder_picker.h"
+#include "ui/layout.h"
 #include "ui/message_box.h"
 #include "ui/report_text.h"
 #include "support/engine_disk.h"
@@ -259,8 +260,12 @@ TEST_F(ReportWindowTest, FullScreenAndBackWithEscape) {
     const int cx = ::GetSystemMetrics(SM_CXSCREEN), cy = ::GetSystemMetrics(SM_CYSCREEN);
     ::GetWindowRect(window, &full);
     ::GetWindowRect(::GetDlgItem(window, kReportClose), &close);
-    EXPECT_TRUE(full.left == 0 && full.right == cx && full.bottom == cy);
-    EXPECT_TRUE(close.left == cx - 122 && close.top == cy - 44);
+    const double f = ScreenLayoutFactor();
+    EXPECT_EQ(full.left, 0);
+    EXPECT_EQ(full.right, cx);
+    EXPECT_EQ(full.bottom, cy);
+    EXPECT_EQ(close.left, cx - Scaled(122, f));
+    EXPECT_EQ(close.top, cy - Scaled(44, f));
     EXPECT_EQ(::GetWindowLongPtrW(window, GWL_STYLE) & WS_CAPTION, 0);
     // The modal loop takes the key; the copy command's box marks the moment to look.
     ::PostMessageW(::GetDlgItem(window, kReportCopy), WM_KEYDOWN, VK_ESCAPE, 0);
