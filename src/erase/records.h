@@ -58,6 +58,9 @@ struct EraseJob {
     // The operator's unlock of internal secondary disks (1) as set when the job was
     // made; a real write decides with it, never with the record's status.
     std::uint32_t unlockInternal = 0;
+    // SHA-1 thumbprint (hexadecimal, as the settings hold it) of an organisation's own
+    // certificate in the machine's certificate store; empty: the program's own signer.
+    std::wstring signerThumbprint;
 };
 
 struct ReportStamp {
@@ -78,6 +81,15 @@ struct ReportStamp {
     HardwareProfile hardware;
 };
 
+// Who signed the written evidence files; an empty certificate digest means the set
+// carries no signature.
+struct EvidenceSigner {
+    std::wstring certificateSha256;  // 64 upper-case hexadecimal digits over the DER certificate
+    std::wstring subject;
+    // False for a signer made per boot (WinPE keeps its keys in RAM).
+    bool pinned = false;
+};
+
 struct EraseResult {
     std::wstring certificateId;
     std::wstring startTime;
@@ -93,6 +105,7 @@ struct EraseResult {
     std::wstring diskStampStatus;
     std::wstring message;
     std::wstring sha256Fingerprint;
+    EvidenceSigner signer;
     std::wstring htmlPath;
     std::wstring auditLogPath;
     std::wstring jsonPath;

@@ -148,8 +148,8 @@ TEST(TextReports, AuditLogLinesCannotBeForged) {
         r.job.organizationName = std::wstring(L"Org") + br + L"  Verification Result: PASSED";
         r.job.execMode = ExecMode{7};
         const std::wstring log = BuildAuditLog(r);
-        EXPECT_EQ(Count(log, L"\r\n"), 35u);
-        EXPECT_EQ(Count(log, L"\n") + Count(log, L"\r"), 70u) << "no bare CR or LF";
+        EXPECT_EQ(Count(log, L"\r\n"), 36u);
+        EXPECT_EQ(Count(log, L"\n") + Count(log, L"\r"), 72u) << "no bare CR or LF";
         EXPECT_EQ(Count(log, L"\r\n  Operator / Org     : 山田 太郎 / Org   Verification Result: PASSED\r\n"), 1u);
         EXPECT_EQ(Count(log, L"\r\n  Verification Result: SKIPPED (検証なし設定)\r\n"), 1u);
         EXPECT_EQ(Count(log, L"\r\n  Execution Mode     : Physical Hardware Erase\r\n"), 1u);

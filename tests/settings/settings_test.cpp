@@ -200,13 +200,16 @@ TEST_F(SettingsStore, NothingStoredGivesTheDefaults) {
 }
 
 TEST_F(SettingsStore, EveryFieldRoundTripsInUnicode) {
-    AppSettings saved{L"山田 太郎", L"株式会社モルヴァン 情報システム部", L"F:\\消去証明書", 6, 2, 1, 1, 1};
+    AppSettings saved{L"山田 太郎", L"株式会社モルヴァン 情報システム部", L"F:\\消去証明書", 6, 2, 1, 1, 1,
+                      L"\x200e" L"3a 5F 00 11 22 33 44 55 66 77 88 99 aa bb cc dd ee ff 01 02"};
     SaveSettings(saved, location);
     saved.operatorName = L"佐藤";  // saving again rewrites values in place
     SaveSettings(saved, location);
     const std::wstring text = ReadIni();
     EXPECT_NE(text.find(L"[General]\r\nOperatorName=佐藤\r\n"), std::wstring::npos);
     EXPECT_EQ(text.find(L"山田"), std::wstring::npos);
+    EXPECT_NE(text.find(L"CertOutputDir=F:\\消去証明書\r\nSignerCertificateThumbprint=\x200e" L"3a 5F"), std::wstring::npos)
+        << "kept as typed, in the General section";
     EXPECT_EQ(text.find(L"\xFEFF"), std::wstring::npos) << "no second byte-order mark";
     // Japanese text also survives an ANSI read under code page 932: only another code page
     // shows whether loading is Unicode throughout.
