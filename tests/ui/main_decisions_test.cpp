@@ -86,13 +86,15 @@ TEST(EraseStartGuards, JobAndConfirmationFromTheForm) {
     form.settings.defaultStandard = 4, form.settings.defaultVerify = 2;
     form.settings.writeDiskStamp = form.settings.enableLogOutput = 1;
     form.settings.operatorName = L"Op", form.settings.organizationName = L"Org", form.settings.certOutputDir = L"D:\\Logs";
+    form.settings.signerThumbprint = L"|3A5F";
     form.notes = L"note", form.unlockInternal = true;
     EraseJob job = DecideEraseStart(form).job;
     EXPECT_EQ(job.disk.devicePath, form.disk->devicePath);
     EXPECT_TRUE(job.standard == 4u && job.verifyLevel == VerifyLevel::FullSurface && job.execMode == ExecMode::RealHardwareWrite);
     EXPECT_EQ(job.noStamp + job.certificatesDisabled, 2u) << "the settings' 1 means off";
     EXPECT_EQ(job.unlockInternal, 1u) << "the engine's guard needs the operator's unlock choice";
-    EXPECT_EQ(job.operatorName + job.organizationName + job.notes + job.outputFolder, L"OpOrgnoteD:\\Logs");
+    EXPECT_EQ(job.operatorName + job.organizationName + job.notes + job.outputFolder + job.signerThumbprint,
+              L"OpOrgnoteD:\\Logs|3A5F");
 
     form.real = false;
     job = DecideEraseStart(form).job;
