@@ -35,7 +35,7 @@ constexpr int kBadgeTop = kHeaderBottom + 12 + 40;
 constexpr int kBadgeBottom = kBadgeTop + 100;
 constexpr int kLabelWidth = (kRight - kLeft) * 28 / 100;
 constexpr int kCellPadX = 22;
-constexpr int kCellPadY = 12;
+constexpr int kCellPadY = 16;
 constexpr int kBorder = 3;
 constexpr UINT kWrap = DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX;
 
@@ -114,7 +114,7 @@ private:
     int y_ = 0;
 };
 
-void PaintPage(Painter& p, const Fonts& fonts, const EraseResult& result) {
+void PaintPage(Painter& p, const Fonts& fonts, const EraseResult& result, const std::wstring& attachedName) {
     const int frameRight = kPageWidthPixels - kMargin;
     const int frameBottom = kPageHeightPixels - kMargin;
     p.Fill(0, 0, kPageWidthPixels, kPageHeightPixels, kWhite);
@@ -146,6 +146,10 @@ void PaintPage(Painter& p, const Fonts& fonts, const EraseResult& result) {
     p.Text(hash, fonts.mono.get(), kHashInk, kLeft + 40, p.y() + 30, kRight - 40);
     p.y() += hashHeight + 60 + 70;
 
+    // Where the machine-readable record is: inside this PDF, and signed beside it.
+    const std::wstring footer = L"Attached: " + attachedName + L" (JSONレポート添付)";
+    p.Text(footer, fonts.small.get(), kSignInk, kLeft, frameBottom - kInset, kRight);
+
     const int boxWidth = (kRight - kLeft - 2 * 60) / 3;
     for (int i = 0; i < 3; ++i) {
         const int left = kLeft + i * (boxWidth + 60);
@@ -156,7 +160,7 @@ void PaintPage(Painter& p, const Fonts& fonts, const EraseResult& result) {
 
 }  // namespace
 
-std::optional<PageImage> PaintCertificatePage(const EraseResult& result) {
+std::optional<PageImage> PaintCertificatePage(const EraseResult& result, const std::wstring& attachedName) {
     const UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
     if (!dc) return std::nullopt;
     BITMAPINFO info{};
@@ -171,11 +175,11 @@ std::optional<PageImage> PaintCertificatePage(const EraseResult& result) {
     if (!bitmap || bits == nullptr) return std::nullopt;
 
     const std::wstring face = PickJapaneseFace();
-    const Fonts fonts{MakeJapaneseFont(60, FW_HEAVY, face),   MakeJapaneseFont(34, FW_NORMAL, face),
-                      MakeJapaneseFont(44, FW_HEAVY, face),   MakeJapaneseFont(40, FW_BOLD, face),
-                      MakeJapaneseFont(32, FW_SEMIBOLD, face), MakeJapaneseFont(32, FW_NORMAL, face),
-                      MakeJapaneseFont(32, FW_BOLD, face),    MakeJapaneseFont(34, FW_NORMAL, face, FIXED_PITCH | FF_MODERN),
-                      MakeJapaneseFont(28, FW_NORMAL, face)};
+    const Fonts fonts{MakeJapaneseFont(64, FW_HEAVY, face),   MakeJapaneseFont(36, FW_NORMAL, face),
+                      MakeJapaneseFont(46, FW_HEAVY, face),   MakeJapaneseFont(42, FW_BOLD, face),
+                      MakeJapaneseFont(36, FW_SEMIBOLD, face), MakeJapaneseFont(36, FW_NORMAL, face),
+                      MakeJapaneseFont(36, FW_BOLD, face),    MakeJapaneseFont(38, FW_NORMAL, face, FIXED_PITCH | FF_MODERN),
+                      MakeJapaneseFont(30, FW_NORMAL, face)};
     for (const UniqueFont* font : {&fonts.title, &fonts.subtitle, &fonts.badge, &fonts.section, &fonts.label,
                                    &fonts.value, &fonts.bold, &fonts.mono, &fonts.small}) {
         if (!*font) return std::nullopt;
@@ -183,7 +187,7 @@ std::optional<PageImage> PaintCertificatePage(const EraseResult& result) {
     const HGDIOBJ previousBitmap = ::SelectObject(dc.get(), bitmap.get());
     const HGDIOBJ previousFont = ::GetCurrentObject(dc.get(), OBJ_FONT);
     Painter painter(dc.get(), fonts);
-    PaintPage(painter, fonts, result);
+    PaintPage(painter, fonts, result, attachedName);
     ::GdiFlush();
     ::SelectObject(dc.get(), previousFont);
     ::SelectObject(dc.get(), previousBitmap);

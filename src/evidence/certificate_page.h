@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 
 #include "erase/records.h"
 #include "evidence/pdf_document.h"
@@ -12,7 +13,8 @@ namespace morvane {
 inline constexpr int kPageWidthPixels = 2480;   // 210 mm at 300 dpi
 inline constexpr int kPageHeightPixels = 3508;  // 297 mm at 300 dpi
 
-// Nothing when GDI cannot provide the bitmap or the fonts.
-std::optional<PageImage> PaintCertificatePage(const EraseResult& result);
+// The page for the result, with a footer naming the file attached to the PDF. Nothing
+// when GDI cannot provide the bitmap or the fonts.
+std::optional<PageImage> PaintCertificatePage(const EraseResult& result, const std::wstring& attachedName);
 
 }  // namespace morvane

@@ -75,9 +75,10 @@ std::vector<std::string> BuildSetFiles(EraseResult result, const EvidenceSigner&
     result.signer = signer;
     std::vector<std::string> files{WholeUtf8(BuildHtmlCertificate(result)), WholeUtf8(BuildAuditLog(result)),
                                    WholeUtf8(BuildJsonReport(result)), std::string()};
-    if (const std::optional<PageImage> page = PaintCertificatePage(result)) {
+    const std::wstring jsonName = stem + kSignedFileEndings[2];
+    if (const std::optional<PageImage> page = PaintCertificatePage(result, jsonName)) {
         // The JSON report travels inside the PDF, byte for byte the file beside it.
-        const PdfAttachment json{stem + kSignedFileEndings[2], L"JSON report (JSONレポート)", files[2]};
+        const PdfAttachment json{jsonName, L"JSON report (JSONレポート)", files[2]};
         files[3] = BuildImagePdf(*page, L"Certificate of Data Erasure - " + result.certificateId, json);
     }
     return files;

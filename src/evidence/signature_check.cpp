@@ -24,13 +24,16 @@ std::vector<BYTE> MessageParam(HCRYPTMSG message, DWORD param) {
     return value;
 }
 
-// The messageDigest attribute among the signed attributes, decoded; empty when absent.
-std::vector<BYTE> SignedMessageDigest(HCRYPTMSG message) {
-    std::vector<BYTE> attributes = MessageParam(message, CMSG_SIGNER_AUTH_ATTR_PARAM);
-    if (attributes.empty()) return {};
-    const auto* list = reinterpret_cast<const CRYPT_ATTRIBUTES*>(attributes.data());
-    for (DWORD i = 0; i < list->cAttr; ++i) {
-        const CRYPT_ATTRIBUTE& attribute = list->rgAttr[i];
+// The signer's digest algorithm must be SHA-256; its messageDigest attribute, decoded, is
+// returned (empty when absent or another algorithm was used).
+std::vector<BYTE> SignedSha256Digest(HCRYPTMSG message) {
+    std::vector<BYTE> info = MessageParam(message, CMSG_SIGNER_INFO_PARAM);
+    if (info.empty()) return {};
+    const auto* signer = reinterpret_cast<const CMSG_SIGNER_INFO*>(info.data());
+    const char* algorithm = signer->HashAlgorithm.pszObjId;
+    if (algorithm == nullptr || std::strcmp(algorithm, szOID_NIST_sha256) != 0) return {};
+    for (DWORD i = 0; i < signer->AuthAttrs.cAttr; ++i) {
+        const CRYPT_ATTRIBUTE& attribute = signer->AuthAttrs.rgAttr[i];
         if (std::strcmp(attribute.pszObjId, szOID_RSA_messageDigest) != 0 || attribute.cValue != 1) continue;
         DWORD size = 0;
         const CRYPT_ATTR_BLOB& value = attribute.rgValue[0];
@@ -46,13 +49,6 @@ std::vector<BYTE> SignedMessageDigest(HCRYPTMSG message) {
         return std::vector<BYTE>(octets->pbData, octets->pbData + octets->cbData);
     }
     return {};
-}
-
-bool IsSha256(HCRYPTMSG message) {
-    std::vector<BYTE> algorithm = MessageParam(message, CMSG_SIGNER_HASH_ALGORITHM_PARAM);
-    if (algorithm.empty()) return false;
-    const auto* identifier = reinterpret_cast<const CRYPT_ALGORITHM_IDENTIFIER*>(algorithm.data());
-    return identifier->pszObjId != nullptr && std::strcmp(identifier->pszObjId, szOID_NIST_sha256) == 0;
 }
 
 }  // namespace
@@ -76,10 +72,9 @@ SignatureCheck CheckDetachedSignature(std::string_view content, std::string_view
     if (!cert) return check;
     check.signerCertificate.assign(reinterpret_cast<const char*>(cert.get()->pbCertEncoded), cert.get()->cbCertEncoded);
 
-    if (!IsSha256(message.get())) return check;
     if (!::CryptMsgControl(message.get(), 0, CMSG_CTRL_VERIFY_SIGNATURE, cert.get()->pCertInfo)) return check;
     const Sha256Digest computed = ComputeSha256(content);
-    const std::vector<BYTE> signedDigest = SignedMessageDigest(message.get());
+    const std::vector<BYTE> signedDigest = SignedSha256Digest(message.get());
     check.holds = computed.status == DigestStatus::Ok && signedDigest.size() == computed.bytes.size() &&
                   std::memcmp(signedDigest.data(), computed.bytes.data(), signedDigest.size()) == 0;
     return check;

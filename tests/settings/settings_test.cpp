@@ -134,8 +134,9 @@ TEST(ParseStoredInteger, Table) {
 }
 
 TEST(SettingsFromStored, RangesTextLimitsAndTheRegistryOperator) {
-    StoredSettings stored{L"INI担当", std::wstring(300, L'組'), L"C:\\Docs", L"8", L"3", L"2", L"1", L"1", std::nullopt};
-    AppSettings expected{L"INI担当", std::wstring(259, L'組'), L"C:\\Docs", 0, 1, 1, 0, 1};
+    StoredSettings stored{L"INI担当", std::wstring(300, L'組'), L"C:\\Docs", L"8", L"3", L"2", L"1", L"1", std::nullopt,
+                          std::wstring(300, L'F')};
+    AppSettings expected{L"INI担当", std::wstring(259, L'組'), L"C:\\Docs", 0, 1, 1, 0, 1, std::wstring(259, L'F')};
     EXPECT_EQ(SettingsFromStored(stored), expected) << "out-of-range values fall back, texts are cut";
     stored.defaultStandard = L"7";
     stored.defaultVerify = L"2";
@@ -243,7 +244,7 @@ TEST_F(SettingsStore, RegistryOperatorNameRules) {
 
 TEST_F(SettingsStore, UnwritableIniIsIgnoredAndTheRegistryStillWritten) {
     location.iniPath = temp.file(L"no such folder\\MorvaneDiskEraser.ini");
-    SaveSettings({L"山田", L"組織", L"F:\\Logs", 6, 2, 1, 1, 1}, location);
+    SaveSettings({L"山田", L"組織", L"F:\\Logs", 6, 2, 1, 1, 1, L""}, location);
     EXPECT_FALSE(fs::exists(location.iniPath));
     defaults.operatorName = L"山田";  // from the registry mirror; everything else defaults
     EXPECT_EQ(LoadSettings(location), defaults);
