@@ -149,7 +149,7 @@ std::string BuildImagePdf(const PageImage& page, const std::wstring& title, cons
     const std::string content = "q\n595.276 0 0 841.89 0 0 cm\n/Im0 Do\nQ";
 
     // Objects in order: 1 catalog, 2 page tree, 3 page, 4 image, 5 content, 6 attached
-    // file, 7 its file specification, 8 document information.
+    // file, 7 its Filespec dictionary, 8 document information.
     PdfWriter pdf;
     pdf.Object("<< /Type /Catalog /Pages 2 0 R /Names << /EmbeddedFiles << /Names [" + TextString(attachment.name) +
                " 7 0 R] >> >> >>");

@@ -128,7 +128,10 @@ std::vector<BYTE> OwnSubject(const SignerRequest& request) {
     const std::wstring commonName = OwnSignerCommonName(request.winPE);
     const std::wstring organization = request.organization.substr(0, kMaxOrganizationLength);
     const std::wstring serial = PrintableOnly(request.machineUuid);
-    const auto value = [](const std::wstring& text) { return CERT_RDN_VALUE_BLOB{0, (BYTE*)text.c_str()}; };
+    // X509_UNICODE_NAME takes each value as a zero-terminated wide string (length 0).
+    const auto value = [](const std::wstring& text) {
+        return CERT_RDN_VALUE_BLOB{0, reinterpret_cast<BYTE*>(const_cast<wchar_t*>(text.c_str()))};
+    };
     std::vector<CERT_RDN_ATTR> attributes{{const_cast<LPSTR>(szOID_COMMON_NAME), CERT_RDN_UTF8_STRING, value(commonName)}};
     if (!organization.empty()) {
         attributes.push_back({const_cast<LPSTR>(szOID_ORGANIZATION_NAME), CERT_RDN_UTF8_STRING, value(organization)});
