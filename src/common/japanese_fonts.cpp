@@ -2,7 +2,7 @@
 // enumeration of the screen's device context.
 #include "common/japanese_fonts.h"
 
-#include "common/file_write.h"
+#include "common/files.h"
 #include "common/win32.h"
 
 namespace morvane {
@@ -16,8 +16,7 @@ int CALLBACK CountFont(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found)
 }  // namespace
 
 std::vector<std::wstring> JapaneseFontCandidates(const std::wstring& executablePath) {
-    const std::size_t cut = executablePath.find_last_of(L"\\/");
-    const std::wstring folder = cut == std::wstring::npos ? L"." : executablePath.substr(0, cut);
+    const std::wstring folder = FolderOfPath(executablePath);
     return {
         folder + L"\\Fonts\\msgothic.ttc",  folder + L"\\Fonts\\YuGothM.ttc",
         folder + L"\\Fonts\\YuGothB.ttc",   folder + L"\\Fonts\\meiryo.ttc",

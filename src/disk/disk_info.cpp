@@ -7,6 +7,10 @@
 
 namespace morvane {
 
+bool HoldsDriveC(const DiskInfo& disk) {
+    return disk.driveLetters.find(L"C:") != std::wstring::npos || disk.driveLetters.find(L"c:") != std::wstring::npos;
+}
+
 std::wstring FormatSize(std::uint64_t bytes) {
     if (bytes == 0) return L"0 B";
     wchar_t text[64];

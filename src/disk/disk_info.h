@@ -49,6 +49,10 @@ struct DiskInfo {
     return disk.bytesPerSector == 0 ? 512 : disk.bytesPerSector;
 }
 
+// True when the disk's drive letters include C: (either case): the volume a running
+// Windows lives on, protected whatever else the disk's record says.
+[[nodiscard]] bool HoldsDriveC(const DiskInfo& disk);
+
 // "465.76 GB", "1.82 TB", "1.0 MB", "0 B" (1 GB = 2^30 bytes, 1 TB = 2^40 bytes).
 std::wstring FormatSize(std::uint64_t bytes);
 std::wstring BusKindName(std::uint32_t busKind);

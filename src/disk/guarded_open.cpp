@@ -40,21 +40,26 @@ GuardedDisk Refused(WriteRefusal refusal, std::wstring message, const wchar_t* t
 
 }  // namespace
 
+WriteJudgement JudgeDiskForWrite(const DiskInfo& disk, bool unlockInternal, const DiskWriteSeams& seams) {
+    // The machine is asked again because the list may come from a WinPE simulation.
+    WriteJudgement judgement =
+        JudgeRealWrite(disk, seams.environment ? seams.environment() : QuerySafetyEnvironment(), unlockInternal);
+    if (!judgement.allowed()) return judgement;
+    // The disk list may be older than the disk at this path: refuse unless the device
+    // still is the disk the operator chose.
+    if (!DiskIdentityUnchanged(disk, seams.identity)) return {WriteVerdict::DiskChanged, {}};
+    return judgement;
+}
+
 GuardedDisk OpenDiskForWrite(const DiskInfo& disk, DiskWriter writer, bool unlockInternal, const LogCallback& log,
                              const DiskWriteSeams& seams, const std::function<void()>& beforeOpen) {
     const RefusalTexts texts = TextsFor(writer);
-    // Undefined safety values are refused too: only the two writable states pass. The
-    // machine is asked again because the list may come from a WinPE simulation.
-    const bool allowed =
-        IsErasableForRealWrite(disk.safety) &&
-        RealWriteAllowed(disk, seams.environment ? seams.environment() : QuerySafetyEnvironment(), unlockInternal);
-    if (!allowed) {
-        return Refused(WriteRefusal::Protected, texts.protectedMessage, texts.safetyTag, log);
-    }
-    // The disk list may be older than the disk at this path: refuse unless the device
-    // still is the disk the operator chose.
-    if (!DiskIdentityUnchanged(disk, seams.identity)) {
+    const WriteJudgement judgement = JudgeDiskForWrite(disk, unlockInternal, seams);
+    if (judgement.verdict == WriteVerdict::DiskChanged) {
         return Refused(WriteRefusal::IdentityChanged, kDiskIdentityChangedMessage, texts.safetyTag, log);
+    }
+    if (!judgement.allowed()) {
+        return Refused(WriteRefusal::Protected, texts.protectedMessage, texts.safetyTag, log);
     }
     if (beforeOpen) beforeOpen();
     GuardedDisk opened;

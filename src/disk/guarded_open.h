@@ -47,6 +47,13 @@ struct GuardedDisk {
     explicit operator bool() const noexcept { return handle.valid(); }
 };
 
+// The first two gates without opening anything: the safety decision against the real
+// machine (seams.environment), then the identity of the device at the path
+// (seams.identity). The window asks this before a real erase; the guarded open asks
+// the same before it opens.
+[[nodiscard]] WriteJudgement JudgeDiskForWrite(const DiskInfo& disk, bool unlockInternal,
+                                               const DiskWriteSeams& seams = {});
+
 inline constexpr const wchar_t* kEraseBlockedMessage =
     L"安全保護ロックされているディスクのため、実機消去をブロックしました。";
 inline constexpr const wchar_t* kEraseOpenFailedMessage =

@@ -46,8 +46,7 @@ void ClassifyDisks(std::vector<DiskInfo>& disks, bool winPE, bool unlockInternal
     const auto& system = systemDisks.numbers;
     for (DiskInfo& disk : disks) {
         if (disk.driveLetters.empty()) disk.driveLetters = kNoDriveLetters;
-        const bool holdsC = disk.driveLetters.find(L"C:") != std::wstring::npos ||
-                            disk.driveLetters.find(L"c:") != std::wstring::npos;
+        const bool holdsC = HoldsDriveC(disk);
         const bool systemNumber =
             disk.index >= 0 &&
             std::find(system.begin(), system.end(), static_cast<std::uint32_t>(disk.index)) != system.end();

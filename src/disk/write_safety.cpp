@@ -63,25 +63,31 @@ WriteTarget ParseWriteTarget(const std::wstring& rawPath) {
     return {WriteTargetKind::OtherDevice, -1};
 }
 
-bool RealWriteAllowed(const DiskInfo& disk, const SafetyEnvironment& environment, bool unlockInternal) {
-    if (!IsErasableForRealWrite(disk.safety)) return false;
+WriteJudgement JudgeRealWrite(const DiskInfo& disk, const SafetyEnvironment& environment, bool unlockInternal) {
     const WriteTarget target = ParseWriteTarget(disk.devicePath);
-    if (target.kind == WriteTargetKind::OtherDevice) return false;
-
+    // A record whose number and path disagree cannot say which disk it protects.
+    if (target.kind == WriteTargetKind::OtherDevice ||
+        (target.kind == WriteTargetKind::PhysicalDrive && disk.index != target.diskNumber)) {
+        return {WriteVerdict::Unidentified, {}};
+    }
     std::vector<DiskInfo> probe(1);
     probe[0].busKind = disk.busKind;
     probe[0].mediaKind = disk.mediaKind;
+    probe[0].index = disk.index;
     if (target.kind == WriteTargetKind::PhysicalDrive) {
-        // A record whose number and path disagree cannot say which disk it protects.
-        if (disk.index != target.diskNumber) return false;
-        probe[0].index = target.diskNumber;
         AssignDriveLetters(probe, environment.volumes);
     } else {
-        probe[0].index = disk.index;
         probe[0].driveLetters = disk.driveLetters;
     }
     ClassifyDisks(probe, environment.winPE, unlockInternal, environment.systemDisks, environment.bootMediumDisk);
-    return IsErasableForRealWrite(probe[0].safety);
+    const DiskInfo& real = probe[0];
+    if (!environment.winPE && HoldsDriveC(real)) return {WriteVerdict::SystemDrive, real.safetyDescription};
+    if (!IsErasableForRealWrite(real.safety)) return {WriteVerdict::Protected, real.safetyDescription};
+    // Undefined safety values are refused too: only the two writable states pass.
+    if (!IsErasableForRealWrite(disk.safety)) {
+        return {WriteVerdict::Protected, disk.safetyDescription.empty() ? SafetyLabel(disk.safety) : disk.safetyDescription};
+    }
+    return {WriteVerdict::Allowed, {}};
 }
 
 }  // namespace morvane

@@ -41,12 +41,31 @@ struct WriteTarget {
 // it could name a disk or a volume by another route; everything else is a plain file.
 WriteTarget ParseWriteTarget(const std::wstring& path);
 
-// True when a real write to `disk` is allowed both by its record's safety and by the
-// same disk classified against `environment` with the operator's unlock choice. A
-// physical drive is judged by the number in its path (which must be the record's)
-// and the drive letters the machine reports for it; a plain file by its record's
-// number, bus, media and letters, so a record numbered like a system disk is refused.
-[[nodiscard]] bool RealWriteAllowed(const DiskInfo& disk, const SafetyEnvironment& environment,
-                                    bool unlockInternal);
+enum class WriteVerdict {
+    Allowed,
+    SystemDrive,   // outside WinPE the disk holds C:, the running Windows
+    Protected,     // the record or the real classification forbids a real write
+    Unidentified,  // the path names no disk this decision can judge, or not the recorded one
+    DiskChanged,   // the device at the path is no longer the recorded disk, or is gone
+};
+
+struct WriteJudgement {
+    WriteVerdict verdict = WriteVerdict::Protected;
+    std::wstring description;  // Protected: the safety description that applies
+    [[nodiscard]] bool allowed() const { return verdict == WriteVerdict::Allowed; }
+};
+
+// Whether a real write to `disk` is allowed both by its record's safety and by the
+// same disk classified against `environment` with the operator's unlock choice, and
+// why not. A physical drive is judged by the number in its path (which must be the
+// record's) and the drive letters the machine reports for it; a plain file by its
+// record's number, bus, media and letters, so a record numbered like a system disk
+// is refused. Never answers DiskChanged: identity is a separate check.
+[[nodiscard]] WriteJudgement JudgeRealWrite(const DiskInfo& disk, const SafetyEnvironment& environment,
+                                            bool unlockInternal);
+[[nodiscard]] inline bool RealWriteAllowed(const DiskInfo& disk, const SafetyEnvironment& environment,
+                                           bool unlockInternal) {
+    return JudgeRealWrite(disk, environment, unlockInternal).allowed();
+}
 
 }  // namespace morvane

@@ -49,8 +49,8 @@ struct EraseJob {
     std::uint32_t standard = 0;
     VerifyLevel verifyLevel = VerifyLevel::QuickSample;
     ExecMode execMode = ExecMode::SimulationDryRun;
-    std::uint32_t noStamp = 0;
-    std::uint32_t certificatesDisabled = 0;
+    std::uint32_t noStamp = 0;               // stored as 1 for "no stamp"
+    std::uint32_t certificatesDisabled = 0;  // stored as 1 for "no certificate files"
     std::wstring operatorName;
     std::wstring organizationName;
     std::wstring notes;
@@ -61,6 +61,9 @@ struct EraseJob {
     // SHA-1 thumbprint (hexadecimal, as the settings hold it) of an organisation's own
     // certificate in the machine's certificate store; empty: the program's own signer.
     std::wstring signerThumbprint;
+
+    [[nodiscard]] bool StampWanted() const { return noStamp != 1; }
+    [[nodiscard]] bool CertificatesWanted() const { return certificatesDisabled != 1; }
 };
 
 struct ReportStamp {

@@ -19,6 +19,13 @@ std::wstring StandardName(std::uint32_t standard) {
     }
 }
 
+std::uint32_t StandardFromName(const std::wstring& name) {
+    for (std::uint32_t standard = 0; standard < kStandardCount; ++standard) {
+        if (StandardName(standard) == name) return standard;
+    }
+    return kStandardCount;
+}
+
 std::wstring StandardDescription(std::uint32_t standard) {
     switch (standard) {
         case NistPurge:

@@ -36,6 +36,8 @@ struct OverwritePass {
 using PassPlan = std::vector<OverwritePass>;
 
 std::wstring StandardName(std::uint32_t standard);
+// The standard whose display name is `name`; kStandardCount when none of the eight is.
+std::uint32_t StandardFromName(const std::wstring& name);
 std::wstring StandardDescription(std::uint32_t standard);
 // Empty for a value above 7.
 PassPlan BuildPassPlan(std::uint32_t standard);

@@ -6,6 +6,7 @@
 #include "erase/keystream_pipeline.h"
 #include "erase/pass_writer.h"
 #include "erase/progress.h"
+#include "erase/record_status.h"
 
 namespace morvane {
 
@@ -38,7 +39,7 @@ JobStatus Finish(std::wstring& verdict, const wchar_t* text, JobStatus status) {
 JobStatus SimulateVerify(const EraseJob& job, const WrittenContent& content, const CancelFlag* cancel,
                          const ProgressCallback& progress, const LogCallback& log, std::wstring& verdict) {
     for (std::uint32_t step = 1; step <= 10; ++step) {
-        if (CancelRequested(cancel)) return Finish(verdict, L"CANCELLED", JobStatus::Cancelled);
+        if (CancelRequested(cancel)) return Finish(verdict, kVerdictCancelled, JobStatus::Cancelled);
         ::Sleep(25);
         if (progress) {
             progress(VerifyProgress(job, PassCount(content), step, 10, 1420.0,
@@ -46,7 +47,7 @@ JobStatus SimulateVerify(const EraseJob& job, const WrittenContent& content, con
         }
     }
     EmitLog(log, L"[VERIFY] ベリファイ検証が正常に完了しました (PASSED)。");
-    return Finish(verdict, L"PASSED (Simulation 100% Verified)", JobStatus::Completed);
+    return Finish(verdict, kVerdictSimulationPassed, JobStatus::Completed);
 }
 
 // Compares `size` bytes read at `offset` with what the job wrote there, using `scratch`
@@ -72,7 +73,7 @@ JobStatus VerifySamples(DiskIo& disk, const EraseJob& job, const WrittenContent&
     const std::uint64_t sectorsPerRead = kVerifyReadBytes / sector;
 
     for (std::uint32_t i = 0; i < kQuickSamples; ++i) {
-        if (CancelRequested(cancel)) return Finish(verdict, L"CANCELLED", JobStatus::Cancelled);
+        if (CancelRequested(cancel)) return Finish(verdict, kVerdictCancelled, JobStatus::Cancelled);
         const std::uint64_t offset = VerifySampleSector(totalSectors, sectorsPerRead, i, 6) * sector;
         (void)disk.Seek(offset);
         std::uint32_t got = 0;
@@ -120,7 +121,7 @@ JobStatus VerifySurface(DiskIo& disk, const EraseJob& job, const WrittenContent&
 
     const std::uint64_t start = ::GetTickCount64();
     for (std::uint64_t at = 0; at < end;) {
-        if (CancelRequested(cancel)) return Finish(verdict, L"CANCELLED", JobStatus::Cancelled);
+        if (CancelRequested(cancel)) return Finish(verdict, kVerdictCancelled, JobStatus::Cancelled);
         const std::uint32_t length = lengthAt(at);
         const std::uint64_t after = end - at - length;
         const unsigned char* data = reader.Next((after + kPassChunkBytes - 1) / kPassChunkBytes);

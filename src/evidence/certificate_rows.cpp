@@ -2,14 +2,15 @@
 #include "evidence/certificate_rows.h"
 
 #include "common/product.h"
+#include "erase/record_status.h"
 #include "erase/standards.h"
 #include "evidence/certificate_id.h"
 
 namespace morvane {
 namespace {
 
-const wchar_t* ModeText(ExecMode execMode) {
-    return ValueOf(execMode) != 0 ? L"Hardware Physical Sector Sanitization (実機物理セクタ完全消去)"
+const wchar_t* ModeText(const EraseResult& r) {
+    return !IsSimulationRecord(r) ? L"Hardware Physical Sector Sanitization (実機物理セクタ完全消去)"
                                   : L"Simulation / Dry-Run Verification Mode (安全テストモード)";
 }
 
@@ -36,7 +37,7 @@ CertificateRow SignerRow(const EvidenceSigner& signer) {
 CertificateBadge BadgeFor(const EraseResult& r) {
     switch (r.status) {
         case JobStatus::Completed:
-            if (ValueOf(r.job.execMode) == 0) {
+            if (IsSimulationRecord(r)) {
                 return {L"SIMULATION ONLY - NOT ERASED (シミュレーション・未消去)", L"#94a3b8"};
             }
             if (r.verificationResult.rfind(L"PASSED", 0) != 0) {
@@ -62,7 +63,7 @@ std::vector<CertificateRow> ReportDetailRows(const EraseResult& r) {
     rows.push_back({L"Verification (ベリファイ検証)", r.verificationResult, true});
     rows.push_back(SignerRow(r.signer));
     rows.push_back({L"Disk stamp state (実機スタンプ状態)", r.diskStampStatus, true,
-                    std::wstring(L" (") + ModeText(job.execMode) + L")"});
+                    std::wstring(L" (") + ModeText(r) + L")"});
     rows.push_back({L"Operator / Organization", job.operatorName + L" / " + job.organizationName});
     rows.push_back({L"Notes (備考)", job.notes.empty() ? std::wstring(L"-") : job.notes});
     return rows;

@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "common/file_write.h"
+#include "common/files.h"
 #include "common/text.h"
 #include "common/unique_handle.h"
 #include "common/win32.h"
@@ -46,9 +46,7 @@ std::wstring ComputeFingerprint(const EraseResult& result) {
 }
 
 std::wstring CertificateFolderBeside(const std::wstring& programPath) {
-    const std::size_t separator = programPath.find_last_of(L"\\/");
-    if (separator == std::wstring::npos) return kDefaultCertificateFolderName;
-    return programPath.substr(0, separator) + L"\\" + kDefaultCertificateFolderName;
+    return FolderOfPath(programPath) + L"\\" + kDefaultCertificateFolderName;
 }
 
 std::wstring DefaultCertificateFolder() {
@@ -175,7 +173,7 @@ bool SaveCertificateSet(EraseResult& result, const LogCallback& log, const Evide
     result.auditLogPath.clear();
     result.jsonPath.clear();
     result.signer = {};
-    if (result.job.certificatesDisabled == 1) return true;
+    if (!result.job.CertificatesWanted()) return true;
 
     // Success is not logged here: the caller words the outcome (the window prints its own line).
     const CertificatePaths paths = WriteCertificateFiles(result, CertificateFolderFor(result.job), log, edges);

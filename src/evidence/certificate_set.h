@@ -23,8 +23,7 @@ std::wstring FingerprintInput(const EraseResult& result);
 // 64 upper-case hexadecimal digits, or one of the two fixed failure texts.
 std::wstring ComputeFingerprint(const EraseResult& result);
 
-// The folder beside the program: everything before the last separator of
-// `programPath` + "\Certificates", or the relative "Certificates" when there is none.
+// The folder beside the program: the folder of `programPath` + "\Certificates".
 std::wstring CertificateFolderBeside(const std::wstring& programPath);
 // CertificateFolderBeside of this process's own executable.
 std::wstring DefaultCertificateFolder();

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "common/product.h"
+#include "erase/record_status.h"
 #include "erase/standards.h"
 #include "erase/verify.h"
 #include "evidence/certificate_id.h"
@@ -152,7 +153,7 @@ std::wstring BuildAuditLog(const EraseResult& r) {
     log.Field(L"  Software Version   : ", ProductLineText());
     log.Field(L"  Operator / Org     : ", r.job.operatorName + L" / " + r.job.organizationName);
     log.Field(L"  Execution Mode     : ",
-              ValueOf(r.job.execMode) != 0 ? L"Physical Hardware Erase" : L"Simulation (Dry-Run)");
+              !IsSimulationRecord(r) ? L"Physical Hardware Erase" : L"Simulation (Dry-Run)");
     log.Field(L"  Sanitization Method: ", StandardName(r.job.standard));
     log.Field(L"  Passes Completed   : ", Signed(r.passesCompleted) + L" / " + Signed(r.passesPlanned));
     log.Field(L"  Verification Result: ", r.verificationResult);
@@ -176,7 +177,7 @@ std::wstring BuildJsonReport(const EraseResult& r) {
     json.String(1, L"startTime", r.startTime);
     json.String(1, L"endTime", r.endTime);
     json.Literal(1, L"elapsedSeconds", FormatJsonNumber(r.elapsedSeconds));
-    json.String(1, L"executionMode", ValueOf(r.job.execMode) != 0 ? L"RealHardwareWrite" : L"SimulationDryRun");
+    json.String(1, L"executionMode", !IsSimulationRecord(r) ? L"RealHardwareWrite" : L"SimulationDryRun");
     json.String(1, L"operatorName", r.job.operatorName);
     json.String(1, L"organizationName", r.job.organizationName);
     json.Open(1, L"hardwareDetails");

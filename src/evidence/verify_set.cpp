@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "common/file_write.h"
+#include "common/files.h"
 #include "common/text.h"
 #include "evidence/certificate_set.h"
 #include "evidence/sha256.h"

@@ -9,26 +9,19 @@
 #include "disk/guarded_open.h"
 #include "erase/pass_writer.h"
 #include "erase/progress.h"
+#include "erase/record_status.h"
 #include "erase/standards.h"
 #include "erase/verify.h"
 #include "evidence/certificate_id.h"
 #include "evidence/certificate_set.h"
 #include "hwinfo/collect.h"
 #include "stamp/compose.h"
-#include "stamp/stamp_ops.h"
+#include "stamp/operator_stamp.h"
 #include "stamp/stamp_writer.h"
 
 namespace morvane {
 
 namespace {
-
-constexpr const wchar_t* kStampSimulated =
-    L"STAMPED (Simulation Verified - Bootable Report Stamp & Hardware Profile Ready)";
-constexpr const wchar_t* kPureZeroSimulated = L"PURE ZERO WIPED (スタンプなし・完全未初期化状態)";
-constexpr const wchar_t* kStampActive =
-    L"BOOTABLE REPORT STAMP ACTIVE (BIOS/CSM & UEFI GOP Hybrid Stamp Engraved)";
-constexpr const wchar_t* kPureZeroReal = L"PURE ZERO WIPED (スタンプなし・全セクタ 0x00 完全未初期化状態)";
-constexpr const wchar_t* kNotStamped = L"NOT STAMPED";
 
 bool IsNistStandard(std::uint32_t standard) {
     return standard == NistPurge || standard == NistClear;
@@ -62,7 +55,7 @@ EraseResult Refuse(EraseResult result, std::wstring message, const wchar_t* verd
     result.status = JobStatus::Failed;
     result.message = std::move(message);
     result.verificationResult = verdict;
-    result.diskStampStatus = L"NOT STAMPED";
+    result.diskStampStatus = kDiskNotStamped;
     result.endTime = LocalTimestamp();
     return result;
 }
@@ -78,10 +71,13 @@ void SaveEvidence(EraseResult& result, const LogCallback& log) {
 
 // What a completed real run without a stamp leaves on the disk: the last pass's data
 // everywhere except the zeroed partition-table areas (first and last MiB).
-void RecordUnstampedState(EraseResult& result, const OverwritePass& last, const LogCallback& log) {
+// A dry run records the same state as would-be, with "SIMULATED - " in front; only a
+// zero-fill last pass keeps the simulation's own zero text.
+void RecordUnstampedState(EraseResult& result, const OverwritePass& last, bool simulated, const LogCallback& log) {
     if (last.kind == PatternKind::Fixed && last.pattern[0] == 0) {
-        result.diskStampStatus = kPureZeroReal;
-        EmitLog(log, L"[DISK STATE] スタンプを記録せず、ディスク全領域を完全消去 (0x00・未初期化) 状態で完了しました。");
+        result.diskStampStatus = simulated ? kDiskPureZeroSimulated : kDiskPureZeroReal;
+        EmitLog(log, simulated ? L"[DISK STATE] 通常通りディスクを完全消去した状態 (スタンプなし / 全セクタ0x00想定) として完了しました。"
+                               : L"[DISK STATE] スタンプを記録せず、ディスク全領域を完全消去 (0x00・未初期化) 状態で完了しました。");
         return;
     }
     wchar_t bytes[16] = {};
@@ -90,8 +86,13 @@ void RecordUnstampedState(EraseResult& result, const OverwritePass& last, const 
     const bool random = last.kind == PatternKind::Random;
     const std::wstring english = random ? std::wstring(L"RANDOM DATA") : L"PATTERN " + std::wstring(bytes);
     const std::wstring japanese = random ? std::wstring(L"暗号論的乱数") : L"パターン " + std::wstring(bytes);
-    result.diskStampStatus = L"OVERWRITTEN WITH " + english + L" (スタンプなし・最終パス: " + japanese +
-                             L" / パーティション領域 0x00 消去済)";
+    result.diskStampStatus = std::wstring(simulated ? L"SIMULATED - " : L"") + L"OVERWRITTEN WITH " + english +
+                             L" (スタンプなし・最終パス: " + japanese + L" / パーティション領域 0x00 消去済)";
+    if (simulated) {
+        EmitLog(log, L"[DISK STATE] スタンプなし・最終パスのデータ (" + japanese +
+                         L") で全領域を上書きした状態を想定して完了しました (シミュレーションのため実際には書き込んでいません)。");
+        return;
+    }
     EmitLog(log, L"[DISK STATE] スタンプを記録せず、最終パスのデータ (" + japanese +
                      L") で全領域を上書きした状態で完了しました (パーティション領域は 0x00)。");
 }
@@ -120,8 +121,8 @@ EraseResult RunSimulation(EraseResult result, const PassPlan& plan, const JobClo
         const JobStatus status = SimulatePass(job, pass, total, cancel, progress, log);
         if (status != JobStatus::Completed) {
             result.status = status;
-            result.verificationResult = L"ABORTED";
-            result.diskStampStatus = L"ABORTED";
+            result.verificationResult = kVerdictAborted;
+            result.diskStampStatus = kDiskAborted;
             Finish(result, clock);
             SealResult(result, hardware);
             SaveEvidence(result, log);
@@ -137,12 +138,11 @@ EraseResult RunSimulation(EraseResult result, const PassPlan& plan, const JobClo
     Finish(result, clock);
 
     if (result.status != JobStatus::Completed) {
-        result.diskStampStatus = L"ABORTED";  // an interrupted simulation, as for a cancelled pass
-    } else if (job.noStamp == 1) {
-        result.diskStampStatus = kPureZeroSimulated;
-        EmitLog(log, L"[DISK STATE] 通常通りディスクを完全消去した状態 (スタンプなし / 全セクタ0x00想定) として完了しました。");
+        result.diskStampStatus = kDiskAborted;  // an interrupted simulation, as for a cancelled pass
+    } else if (!job.StampWanted()) {
+        RecordUnstampedState(result, plan.back(), true, log);
     } else {
-        result.diskStampStatus = kStampSimulated;
+        result.diskStampStatus = kDiskStampSimulated;
         EmitLog(log, L"[DISK STAMP] 実機消去＆ハードウェアレポート画面スタンプ (Cert ID: " +
                          result.certificateId + L") を生成しました。");
     }
@@ -188,8 +188,8 @@ EraseResult RunReal(EraseResult result, const PassPlan& plan, const JobClock& cl
             disk.reset();
             UnlockAndCloseVolumes(volumes);
             result.status = status;
-            result.verificationResult = status == JobStatus::Cancelled ? L"CANCELLED BY USER" : L"WRITE ERROR";
-            result.diskStampStatus = kNotStamped;
+            result.verificationResult = status == JobStatus::Cancelled ? kVerdictCancelledByUser : kVerdictWriteError;
+            result.diskStampStatus = kDiskNotStamped;
             // The passes before this one were written in full (the writer does not report
             // how far the interrupted pass got).
             result.bytesWritten = static_cast<std::uint64_t>(result.passesCompleted) * job.disk.sizeBytes;
@@ -214,21 +214,21 @@ EraseResult RunReal(EraseResult result, const PassPlan& plan, const JobClock& cl
     SealResult(result, hardware);
 
     if (result.status != JobStatus::Completed) {
-        result.diskStampStatus = kNotStamped;  // verification failed or was cancelled
-    } else if (job.noStamp == 0 && !StampFitsDisk(job.disk)) {
+        result.diskStampStatus = kDiskNotStamped;  // verification failed or was cancelled
+    } else if (job.StampWanted() && !StampFitsDisk(job.disk)) {
         // The disk stays zeroed as without a stamp; a stamp in 512-byte units would not boot.
-        result.diskStampStatus = L"STAMP WRITE SKIPPED";
+        result.diskStampStatus = kDiskStampSkipped;
         EmitLog(log, StampSkippedForSectorSizeLine(job.disk));
-    } else if (job.noStamp == 0) {
+    } else if (job.StampWanted()) {
         result.diskStampStatus = WriteReportStamp(disk.get(), sector, result.stamp, log)
-                                     ? kStampActive
-                                     : L"STAMP WRITE SKIPPED";
+                                     ? kDiskStampActive
+                                     : kDiskStampSkipped;
     } else {
-        RecordUnstampedState(result, plan.back(), log);
+        RecordUnstampedState(result, plan.back(), false, log);
     }
     // The record was composed before the stamp decision; unless the stamp is now on the
     // disk, its state is what the disk really holds (skipped, not stamped, last pass).
-    if (result.diskStampStatus != kStampActive) result.stamp.stampStatus = result.diskStampStatus;
+    if (result.diskStampStatus != kDiskStampActive) result.stamp.stampStatus = result.diskStampStatus;
 
     disk.reset();
     UnlockAndCloseVolumes(volumes);
@@ -266,8 +266,8 @@ EraseResult RunEraseJob(const EraseJob& job, bool winPE, const CancelFlag* cance
         result.status = JobStatus::Failed;
         result.message = L"消去規格 (番号 " + std::to_wstring(job.standard) +
                          L") にパス構成がないため、消去を開始できませんでした。";
-        result.verificationResult = L"ABORTED";
-        result.diskStampStatus = kNotStamped;
+        result.verificationResult = kVerdictAborted;
+        result.diskStampStatus = kDiskNotStamped;
         result.endTime = LocalTimestamp();
         EmitLog(log, L"[ERROR] " + result.message);
         return result;

@@ -10,7 +10,7 @@
 #include "common/unique_handle.h"
 #include "disk/disk_identity.h"
 #include "disk/write_safety.h"
-#include "erase/housekeeping.h"
+#include "erase/disk_prep.h"
 #include "erase/pass_keys.h"
 #include "erase/records.h"
 

@@ -2,7 +2,7 @@
 // of the program that started this GUI-subsystem process) and the report file.
 #include "job/verify_command.h"
 
-#include "common/file_write.h"
+#include "common/files.h"
 #include "common/text.h"
 #include "common/unique_handle.h"
 #include "common/win32.h"

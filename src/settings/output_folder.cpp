@@ -2,6 +2,10 @@
 // for a chosen folder, run against an OutputFolderSystem.
 #include "settings/output_folder.h"
 
+#include "common/files.h"
+#include "common/text.h"
+#include "evidence/certificate_set.h"
+
 namespace morvane {
 
 namespace {
@@ -12,23 +16,7 @@ constexpr const wchar_t* kReasonCdRom =
 constexpr const wchar_t* kReasonRamDisk =
     L"X:\\ は WinPE の一時RAMディスクのため、PCを再起動・電源OFFすると保存したログが消えてしまいます。";
 
-constexpr wchar_t UpperAscii(wchar_t c) { return (c >= L'a' && c <= L'z') ? c - L'a' + L'A' : c; }
-constexpr bool IsAsciiLetter(wchar_t c) { return UpperAscii(c) >= L'A' && UpperAscii(c) <= L'Z'; }
-constexpr bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
-// "D:\..." only. "D:" and "D:Certs" name the process's current folder on D:, so
-// evidence would land wherever that happens to be; they count as relative.
-bool IsDriveAbsolute(const std::wstring& path) {
-    return path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == L':' && IsSeparator(path[2]);
-}
-
 }  // namespace
-
-std::wstring FolderOfPath(const std::wstring& path) {
-    const std::size_t cut = path.find_last_of(L"\\/");
-    if (cut == std::wstring::npos) return L".";
-    return path.substr(0, cut);
-}
 
 std::wstring SuggestedLogFolder(const std::wstring& driveRoot) { return driveRoot + kLogFolderName; }
 
@@ -61,7 +49,7 @@ std::wstring DefaultOutputFolder(OutputFolderSystem& system) {
         (void)system.CreateFolder(folder);
         return folder;
     }
-    const std::wstring folder = FolderOfPath(system.ExecutablePath()) + L"\\Certificates";
+    const std::wstring folder = CertificateFolderBeside(system.ExecutablePath());
     (void)system.CreateFolder(folder);
     return folder;
 }

@@ -42,10 +42,6 @@ public:
 // The process's real environment (registry, drives, shell folders).
 OutputFolderSystem& Win32OutputFolderSystem();
 
-// The executable's folder: its path up to (not including) the last '\' or '/', or "."
-// when the path holds neither.
-std::wstring FolderOfPath(const std::wstring& path);
-
 // `driveRoot` (e.g. "E:\") followed by "Morvane_Erasure_Logs"; the root already ends
 // in a separator, so none is added.
 std::wstring SuggestedLogFolder(const std::wstring& driveRoot);

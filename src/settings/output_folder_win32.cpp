@@ -1,7 +1,7 @@
 // The real environment behind the output-folder decisions, and the write probe.
 #include <algorithm>
 
-#include "common/file_write.h"
+#include "common/files.h"
 #include "common/unique_handle.h"
 #include "common/win32.h"
 // After win32.h, so the shell header sees the program's Windows settings.

@@ -20,11 +20,14 @@ struct AppSettings {
     std::uint32_t defaultStandard = 0;  // EraseStandard index 0..7
     std::uint32_t defaultVerify = 1;    // VerifyLevel index 0..2
     std::uint32_t defaultExecMode = 0;  // 0 simulation, 1 real write
-    std::uint32_t writeDiskStamp = 0;   // UI choice index: 1 means NO stamp
-    std::uint32_t enableLogOutput = 0;  // checkbox cleared: 1 means NO certificate/log output
+    std::uint32_t writeDiskStamp = 0;   // stored name kept: 1 means NO stamp
+    std::uint32_t enableLogOutput = 0;  // stored name kept: 1 means NO certificate/log output
     // SHA-1 thumbprint of the organisation's own signing certificate in the machine's
     // store, as typed; empty: evidence is signed by the program's own signer.
     std::wstring signerThumbprint;
+
+    [[nodiscard]] bool StampWanted() const { return writeDiskStamp != 1; }
+    [[nodiscard]] bool CertificatesWanted() const { return enableLogOutput != 1; }
 
     friend bool operator==(const AppSettings&, const AppSettings&) = default;
 };

@@ -2,6 +2,7 @@
 // override, the INI layout and the INI path choice. No I/O here.
 #include <cstdint>
 
+#include "common/files.h"
 #include "settings/output_folder.h"
 #include "settings/settings_store.h"
 

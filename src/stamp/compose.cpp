@@ -8,11 +8,11 @@
 
 namespace morvane {
 
-std::wstring StampStatusText(const EraseJob& job) {
+std::wstring StampStatusText(const EraseResult& result) {
     // A simulation's record says so whatever the stamp choice: nothing was written, and
     // an operator stamp must be able to tell it from a real run.
-    if (ValueOf(job.execMode) == 0) return kStampStatusSimulation;
-    if (job.noStamp == 1) return kStampStatusPureZero;
+    if (IsSimulationRecord(result)) return kStampStatusSimulation;
+    if (!result.job.StampWanted()) return kStampStatusPureZero;
     return kStampStatusActive;
 }
 
@@ -31,7 +31,7 @@ ReportStamp ComposeReportStamp(const EraseResult& result, const HardwareProfile&
     stamp.operatorName = job.operatorName;
     stamp.organizationName = job.organizationName;
     stamp.sha256Fingerprint = result.sha256Fingerprint;
-    stamp.stampStatus = StampStatusText(job);
+    stamp.stampStatus = StampStatusText(result);
     stamp.passesCompleted = static_cast<std::int32_t>(result.passesCompleted);
     stamp.hardware = hardware;
     return stamp;

@@ -49,7 +49,7 @@ struct ScreenStatus {
 
 ScreenStatus ScreenStatusOf(const ReportStamp& stamp) {
     const std::wstring& verdict = stamp.verificationResult;
-    if (stamp.stampStatus == kStampStatusSimulation || verdict.rfind(L"PASSED (Simulation", 0) == 0) {
+    if (IsSimulationRecord(stamp)) {
         return {"SIMULATION, NOT ERASED", " Status: Simulation Only, No Data Erased. Report Stamp Active (No OS)."};
     }
     const char* sanitized = " Status: Data Permanently Sanitized. Bootable Report Stamp Active (No OS).";

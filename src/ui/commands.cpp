@@ -5,11 +5,14 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "evidence/certificate_set.h"
 #include "settings/output_folder.h"
+#include "ui/folder_picker_model.h"
 #include "ui/guards.h"
 #include "ui/main_refresh.h"
 #include "ui/modal.h"
-#include "ui/outcomes.h"
+#include "ui/report_guards.h"
+#include "ui/completion.h"
 #include "ui/workers.h"
 
 namespace morvane {
@@ -25,22 +28,32 @@ bool IsFile(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-std::wstring PickFolder(AppState& state, const std::wstring& initial) {
+std::wstring PickFolder(AppState& state, const std::wstring& initial, int targetDisk = -1) {
     const ModalScope modal(state);
-    return state.services.PickFolder(state.window, initial);
+    return state.services.PickFolder(state.window, initial, targetDisk);
 }
 
-// The disk as the real environment classifies it, whatever the simulation box shows;
-// nothing when that scan no longer lists the same disk at its device path.
-std::optional<DiskInfo> RealClassification(AppState& state, const DiskInfo& disk) {
-    const std::vector<DiskInfo> scan = state.services.ScanDisks(state.isWinPE == 1, IsChecked(state, kIdUnlock));
-    const auto found = std::find_if(scan.begin(), scan.end(), [&](const DiskInfo& d) { return SameDisk(d, disk); });
-    if (found == scan.end()) return std::nullopt;
-    return *found;
+// The folder the evidence will really go to, as a full path: a relative or empty
+// entry resolves the way the certificate writer resolves it.
+std::wstring EvidenceFolder(const std::wstring& folder) {
+    const std::wstring used = folder.empty() ? DefaultCertificateFolder() : folder;
+    std::wstring full(MAX_PATH * 4, L'\0');
+    const DWORD n = ::GetFullPathNameW(used.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (n == 0 || n >= full.size()) return used;
+    full.resize(n);
+    return full;
 }
 
-// Why `folder` cannot take the evidence now, or false when it can.
-bool OutputFolderProblem(AppState& state, const std::wstring& folder, std::wstring& reason) {
+// Why `folder` cannot take the evidence now, or false when it can. `blocking`: the
+// folder lies on the disk about to be erased (`targetDisk`, -1 for none), where the
+// evidence would be destroyed with the disk: no "continue anyway" for that.
+bool OutputFolderProblem(AppState& state, const std::wstring& folder, int targetDisk, std::wstring& reason,
+                         bool& blocking) {
+    blocking = targetDisk >= 0 && FolderOnDisk(EvidenceFolder(folder), state.services.ListDrives(), targetDisk);
+    if (blocking) {
+        reason = kOnTargetDiskReason;
+        return true;
+    }
     if (ValidateOutputPath(folder, reason)) return true;
     if (state.services.TestFolderWritable(folder)) return false;
     reason = kFolderNotWritableReason;
@@ -49,13 +62,14 @@ bool OutputFolderProblem(AppState& state, const std::wstring& folder, std::wstri
 
 // Asks about an unsuitable output folder until the operator keeps it, picks one that
 // is suitable, or cancels (false).
-bool SettleOutputFolder(AppState& state, std::wstring& folder) {
+bool SettleOutputFolder(AppState& state, std::wstring& folder, int targetDisk) {
     std::wstring reason;
-    while (OutputFolderProblem(state, folder, reason)) {
-        const int answer = ShowBox(state, OutputFolderQuestion(folder, reason));
-        if (answer == IDNO) return true;
+    bool blocking = false;
+    while (OutputFolderProblem(state, folder, targetDisk, reason, blocking)) {
+        const int answer = ShowBox(state, OutputFolderQuestion(folder, reason, blocking));
+        if (answer == IDNO && !blocking) return true;
         if (answer != IDYES) return false;
-        const std::wstring chosen = PickFolder(state, folder);
+        const std::wstring chosen = PickFolder(state, folder, targetDisk);
         if (chosen.empty()) return false;
         ::SetWindowTextW(state.Control(kIdOutputFolder), chosen.c_str());
         SyncSettingsFromControls(state);
@@ -84,8 +98,13 @@ void OpenOutputFolder(AppState& state) {
         ShowBox(state, FolderNotFoundBox(path));
         return;
     }
-    const ModalScope modal(state);
-    state.services.ShellOpen(state.window, path);
+    bool opened = false;
+    {
+        const ModalScope modal(state);
+        opened = state.services.ShellOpen(state.window, path);
+    }
+    // WinPE has no Explorer: say where the folder is instead of doing nothing.
+    if (!opened) ShowBox(state, FolderNotOpenedBox(path));
 }
 
 void RestartAsAdministrator(AppState& state) {
@@ -113,8 +132,12 @@ void OpenCertificate(AppState& state) {
         ShowBox(state, NoCertificateBox());
         return;
     }
-    const ModalScope modal(state);
-    state.services.ShellOpen(state.window, html);
+    bool opened = false;
+    {
+        const ModalScope modal(state);
+        opened = state.services.ShellOpen(state.window, html);
+    }
+    if (!opened) ShowBox(state, CertificateNotOpenedBox(html));
 }
 
 }  // namespace
@@ -130,7 +153,9 @@ void StartErasure(AppState& state) {
     form.code = ControlText(state.Control(kIdCode), 63);
     form.settings = SettingsFromControls(state);
     form.notes = ControlText(state.Control(kIdNotes), 511);
-    if (!form.busy && form.disk && form.real) form.realDisk = RealClassification(state, *form.disk);
+    form.uptimeMs = ::GetTickCount64();
+    form.winPESimulated = IsChecked(state, kIdSimulateWinPE);
+    if (!form.busy && form.disk && form.real) form.realWrite = state.services.JudgeRealWrite(*form.disk, form.unlockInternal);
 
     const EraseStartDecision decision = DecideEraseStart(form);
     if (decision.saveSettings) SyncSettingsFromControls(state);
@@ -138,8 +163,11 @@ void StartErasure(AppState& state) {
         ShowBox(state, *decision.refusal);
         return;
     }
+    if (!decision.warningLine.empty()) AppendLogLine(state, decision.warningLine);
     EraseJob job = decision.job;
-    if (job.certificatesDisabled == 0 && !SettleOutputFolder(state, job.outputFolder)) return;
+    // A real erase must not write its evidence onto the disk it erases.
+    const int targetDisk = job.execMode == ExecMode::RealHardwareWrite ? job.disk.index : -1;
+    if (job.CertificatesWanted() && !SettleOutputFolder(state, job.outputFolder, targetDisk)) return;
     if (ShowBox(state, EraseConfirmation(job)) != IDYES) return;
 
     if (state.worker.joinable()) state.worker.join();
@@ -176,7 +204,7 @@ void StartWinPEBuild(AppState& state) {
     WinPEStartForm form;
     form.busy = state.busy.load() != 0;
     form.isAdmin = state.isAdmin == 1;
-    form.adkStatus = form.busy || !form.isAdmin ? 2 : state.services.QueryAdk().status;
+    form.adkStatus = form.busy || !form.isAdmin ? AdkMissing : state.services.QueryAdk().status;
     form.outputSelection = ComboSelection(state, kIdMedium);
     form.archSelection = ComboSelection(state, kIdArch);
     form.bootSelection = ComboSelection(state, kIdBoot);
@@ -216,9 +244,10 @@ void OpenReportScreen(AppState& state) {
     if (disk) request.disk = *disk;
     request.unlockInternal = IsChecked(state, kIdUnlock);
     if (request.stamp.failed && disk) {
-        const HardwareProfile hardware = state.services.CollectHardware(*disk);
-        request.stamp = state.services.DetectStamp(*disk, hardware);
-        if (!request.stamp.failed) {
+        request.hardware = state.services.CollectHardware(*disk);
+        request.stamp = state.services.DetectStamp(*disk, *request.hardware);
+        request.stampDetected = !request.stamp.failed;
+        if (request.stampDetected) {
             AppendLogLine(state, L"[DISK STAMP] Disk " + std::to_wstring(disk->index) +
                                      L" から実機消去＆ハードウェアレポートスタンプを検出しました！");
         }
@@ -252,6 +281,13 @@ void OnCommand(AppState& state, int id, int code) {
             break;
         case kIdStandard:
             if (code == CBN_SELCHANGE) UpdateStandardDescription(state);
+            break;
+        case kIdMode:
+            // The confirmation code given before counts for the simulation only: every
+            // switch to the real mode asks for it to be typed again.
+            if (code == CBN_SELCHANGE && ComboSelection(state, kIdMode) == 1) {
+                ::SetWindowTextW(state.Control(kIdCode), L"");
+            }
             break;
         case kIdLogOutput:
             if (code == BN_CLICKED) {

@@ -4,6 +4,7 @@
 
 #include "common/japanese_fonts.h"
 #include "ui/folder_picker_model.h"
+#include "ui/modal.h"
 
 namespace morvane {
 namespace {
@@ -42,7 +43,7 @@ void CreateControls(HWND window, FolderPickerState& state) {
     for (HWND child = ::GetWindow(window, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
         ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(state.font.get()), FALSE);
     }
-    for (const DriveEntry& entry : MakeDriveEntries(state.drives)) {
+    for (const DriveEntry& entry : MakeDriveEntries(state.drives, state.targetDisk)) {
         ::SendMessageW(state.driveList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.text.c_str()));
         state.suggestions.push_back(entry.suggestion);
     }
@@ -57,7 +58,8 @@ std::wstring EditText(HWND edit) {
 void Accept(HWND window, FolderPickerState& state) {
     const FolderVerdict verdict =
         CheckChosenFolder(EditText(state.pathEdit), state.drives, state.services->IsWinPE(),
-                          [&state](const std::wstring& folder) { return state.services->TestFolderWritable(folder); });
+                          [&state](const std::wstring& folder) { return state.services->TestFolderWritable(folder); },
+                          state.targetDisk);
     if (!verdict.accepted) {
         state.services->ShowMessage(window, verdict.text, verdict.title, verdict.style);
         return;
@@ -120,72 +122,24 @@ LRESULT CALLBACK PickerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
-void RegisterPickerClass() {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = PickerProc;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.hIcon = ::LoadIconW(nullptr, IDI_SHIELD);
-    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-    wc.lpszClassName = kFolderPickerClass;
-    ::RegisterClassExW(&wc);  // fails harmlessly when already registered
-}
-
 }  // namespace
-
-ModalOwner::ModalOwner(HWND owner)
-    // EnableWindow answers whether the window was disabled before the call.
-    : owner_(owner), wasEnabled_(owner != nullptr && !::EnableWindow(owner, FALSE)) {}
-
-ModalOwner::~ModalOwner() {
-    if (owner_ == nullptr) return;
-    if (wasEnabled_) ::EnableWindow(owner_, TRUE);
-    ::SetForegroundWindow(owner_);
-}
 
 HWND CreateFolderPickerWindow(HWND owner, FolderPickerState& state, UiServices& services) {
     LoadJapaneseFonts();
-    RegisterPickerClass();
     state.services = &services;
     state.drives = services.ListDrives();
-    RECT around{};
-    if (owner == nullptr || !::GetWindowRect(owner, &around)) {
-        around = {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
-    }
-    const int x = around.left + (around.right - around.left - kWidth) / 2;
-    const int y = around.top + (around.bottom - around.top - kHeight) / 2;
-    const HWND window =
-        ::CreateWindowExW(WS_EX_DLGMODALFRAME, kFolderPickerClass, kFolderPickerTitle, WS_POPUP | WS_CAPTION | WS_SYSMENU,
-                          x, y, kWidth, kHeight, owner, nullptr, ::GetModuleHandleW(nullptr), &state);
-    if (window == nullptr) return nullptr;
-    ::ShowWindow(window, SW_SHOW);
-    ::UpdateWindow(window);
-    return window;
+    RegisterPopupClass(kFolderPickerClass, PickerProc, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1)));
+    return CreateModalPopup(owner, kFolderPickerClass, kFolderPickerTitle, kWidth, kHeight, &state);
 }
 
 void RunFolderPickerLoop(HWND owner, HWND picker) {
-    ModalOwner modal(owner);
-    MSG msg{};
-    while (::IsWindow(picker)) {
-        const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
-        if (got == -1) break;
-        if (got == 0) {
-            // A quit request belongs to the outer loop: close and hand it on.
-            ::DestroyWindow(picker);
-            ::PostQuitMessage(static_cast<int>(msg.wParam));
-            break;
-        }
-        if (::IsDialogMessageW(picker, &msg)) continue;
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-    }
+    RunModalLoop(owner, picker, [picker](MSG& msg) { return ::IsDialogMessageW(picker, &msg) != FALSE; });
 }
 
-std::wstring PickOutputFolder(HWND owner, const std::wstring& initialPath, UiServices& services) {
+std::wstring PickOutputFolder(HWND owner, const std::wstring& initialPath, int targetDisk, UiServices& services) {
     FolderPickerState state;
     state.path = initialPath;
+    state.targetDisk = targetDisk;
     const HWND picker = CreateFolderPickerWindow(owner, state, services);
     if (picker == nullptr) return {};
     RunFolderPickerLoop(owner, picker);

@@ -21,6 +21,7 @@ enum FolderPickerControl : int {
 struct FolderPickerState {
     std::wstring path;  // the initial path; the chosen one once accepted
     bool accepted = false;
+    int targetDisk = -1;  // the disk about to be erased: its folders are refused
     UniqueFont font;
     HWND driveList = nullptr;
     HWND pathEdit = nullptr;
@@ -29,27 +30,13 @@ struct FolderPickerState {
     UiServices* services = nullptr;
 };
 
-// Disables `owner` for the life of a modal window and on the way out enables it
-// again only if it was enabled before, so modal windows opened over modal windows
-// leave every owner as they found it.
-class ModalOwner {
-public:
-    explicit ModalOwner(HWND owner);
-    ModalOwner(const ModalOwner&) = delete;
-    ModalOwner& operator=(const ModalOwner&) = delete;
-    ~ModalOwner();
-
-private:
-    HWND owner_;
-    bool wasEnabled_;
-};
-
 // Creates the picker over `owner` (not yet modal); `state` must outlive the window.
 HWND CreateFolderPickerWindow(HWND owner, FolderPickerState& state, UiServices& services);
 // Runs the picker modal to `owner` until it is destroyed.
 void RunFolderPickerLoop(HWND owner, HWND picker);
 
 // Modal to `owner`; the chosen folder, or empty when cancelled.
-std::wstring PickOutputFolder(HWND owner, const std::wstring& initialPath, UiServices& services);
+// Folders on disk `targetDisk` (-1: none) are shown as on the disk being erased and refused.
+std::wstring PickOutputFolder(HWND owner, const std::wstring& initialPath, int targetDisk, UiServices& services);
 
 }  // namespace morvane

@@ -3,28 +3,25 @@
 
 #include "common/text.h"
 #include "disk/safety.h"
+#include "erase/duration_estimate.h"
 #include "erase/standards.h"
 
 namespace morvane {
 namespace {
 
-constexpr wchar_t kSafetyTitle[] = L"Morvane Safety Guard";
 constexpr UINT kWarning = MB_OK | MB_ICONWARNING;
 
 MessageBoxText Box(std::wstring text, UINT style = kWarning, std::wstring title = kBoxTitle) {
     return {std::move(text), std::move(title), style};
 }
 
-bool HoldsDriveC(const DiskInfo& disk) {
-    return disk.driveLetters.find(L"C:") != std::wstring::npos || disk.driveLetters.find(L"c:") != std::wstring::npos;
-}
-
 // Shown for a disk that the real-environment scan no longer lists at its device path.
 constexpr wchar_t kDiskNotFoundDescription[] =
     L"再スキャンで同じディスクを確認できませんでした (取り外し・交換の可能性)。安全のため保護ロックしています。";
 
-std::optional<MessageBoxText> RealModeRefusal(const EraseStartForm& form, const DiskInfo& disk) {
-    if (!form.isWinPE && HoldsDriveC(disk)) {
+std::optional<MessageBoxText> RealModeRefusal(const EraseStartForm& form) {
+    const WriteJudgement& judgement = form.realWrite;
+    if (judgement.verdict == WriteVerdict::SystemDrive) {
         return Box(L"【絶対安全保護ロック】\n選択されたディスクには現在稼働中の Windows OS (C:ドライブ) が含まれています！\n"
                    L"Windows上から自身のOS起動ディスクを実機消去することはハードウェア保護により禁止されています。\n\n"
                    L"・動作や消去証明スタンプ・証明書発行のテストを行う場合は「動作モード」を『安全シミュレーション(DryRun)』にしてください。\n"
@@ -33,13 +30,13 @@ std::optional<MessageBoxText> RealModeRefusal(const EraseStartForm& form, const 
                    MB_OK | MB_ICONERROR, L"Morvane Safety Guard - OS起動ディスク保護");
     }
     // The WinPE simulation never grants a real write: safety is judged as the real
-    // environment classifies the disk, and a disk that scan cannot find is protected.
-    const bool found = form.realDisk.has_value();
-    if (!found || !IsErasableForRealWrite(form.realDisk->safety)) {
-        const std::wstring description = found ? form.realDisk->safetyDescription : kDiskNotFoundDescription;
+    // environment classifies the disk, and a disk no longer found at its path is protected.
+    if (!judgement.allowed()) {
+        const std::wstring description =
+            judgement.verdict == WriteVerdict::Protected ? judgement.description : kDiskNotFoundDescription;
         return Box(L"【安全保護ロック中】\n" + description +
                        L"\n\n※テスト実行したい場合は動作モードを『安全シミュレーション(DryRun)』に切り替えてください。",
-                   kWarning, kSafetyTitle);
+                   kWarning, kSafetyGuardTitle);
     }
     if (!form.isAdmin) {
         return Box(L"実機物理セクタ消去を行うには管理者権限が必要です。\n右上の「管理者権限で再起動」ボタンを押してください。");
@@ -71,7 +68,7 @@ EraseStartDecision DecideEraseStart(const EraseStartForm& form) {
     decision.saveSettings = true;
     const DiskInfo& disk = *form.disk;
     if (form.real) {
-        decision.refusal = RealModeRefusal(form, disk);
+        decision.refusal = RealModeRefusal(form);
         if (decision.refusal) return decision;
     }
     if (!ConfirmationCodeAccepted(form.code)) {
@@ -84,8 +81,8 @@ EraseStartDecision DecideEraseStart(const EraseStartForm& form) {
     job.standard = form.settings.defaultStandard;
     job.verifyLevel = static_cast<VerifyLevel>(form.settings.defaultVerify);
     job.execMode = form.real ? ExecMode::RealHardwareWrite : ExecMode::SimulationDryRun;
-    job.noStamp = form.settings.writeDiskStamp;
-    job.certificatesDisabled = form.settings.enableLogOutput;
+    job.noStamp = form.settings.StampWanted() ? 0 : 1;
+    job.certificatesDisabled = form.settings.CertificatesWanted() ? 0 : 1;
     job.operatorName = form.settings.operatorName;
     job.organizationName = form.settings.organizationName;
     job.notes = form.notes;
@@ -93,10 +90,21 @@ EraseStartDecision DecideEraseStart(const EraseStartForm& form) {
     job.signerThumbprint = form.settings.signerThumbprint;
     // The engine's guard judges internal disks with the operator's own unlock choice.
     job.unlockInternal = form.unlockInternal ? 1 : 0;
+    // A real write under real WinPE must end before WinPE's shell does.
+    const WinPETimeDecision time = DecideWinPETime(EstimateEraseSeconds(job, std::nullopt), form.uptimeMs,
+                                                   form.isWinPE && form.real, form.winPESimulated && !form.isWinPE);
+    if (time.action == WinPETimeAction::Refuse) decision.refusal = Box(time.text);
+    if (time.action == WinPETimeAction::Warn) decision.warningLine = time.text;
     return decision;
 }
 
-MessageBoxText OutputFolderQuestion(const std::wstring& folder, const std::wstring& reason) {
+MessageBoxText OutputFolderQuestion(const std::wstring& folder, const std::wstring& reason, bool blocking) {
+    if (blocking) {
+        return Box(L"【ログ・証明書の保存先確認】\n現在の保存先: " + folder + L"\n理由: " + reason +
+                       L"\n\n・[はい (Yes)]   : 別の保存先 (USBメモリ等) を指定する\n"
+                       L"・[いいえ (No)]  : 消去を中止する",
+                   MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON1, L"ログ保存先の確認");
+    }
     return Box(L"【ログ・証明書の保存先確認 (ISO/CD・DVD / WinPE起動サポート)】\n現在の保存先: " + folder + L"\n理由: " +
                    reason +
                    L"\n\n・[はい (Yes)]   : 今すぐ書き込み可能な保存先 (USBメモリ等) を指定する\n"
@@ -112,10 +120,17 @@ MessageBoxText EraseConfirmation(const EraseJob& job) {
                         FormatSize(job.disk.sizeBytes) + L" / " + job.disk.driveLetters;
     text += L"\n・消去規格       : " + StandardName(job.standard);
     text += L"\n・消去後の状態   : ";
-    text += job.noStamp == 1 ? L"通常通りディスクを完全消去した状態 (全セクタ0x00・スタンプなし)"
-                             : L"実機起動レポート画面 (BIOS/UEFIブータブルスタンプ) を記録";
+    if (job.StampWanted()) {
+        text += L"実機起動レポート画面 (BIOS/UEFIブータブルスタンプ) を記録";
+    } else {
+        // Zeros are promised only where the last pass writes zeros.
+        const PassPlan plan = BuildPassPlan(job.standard);
+        const bool zeroLast = !plan.empty() && plan.back().kind == PatternKind::Fixed && plan.back().pattern[0] == 0;
+        text += zeroLast ? L"通常通りディスクを完全消去した状態 (全セクタ0x00・スタンプなし)"
+                         : L"スタンプなし (最終パスのデータのまま・パーティション領域は0x00)";
+    }
     text += L"\n・ログ/証明書保存: ";
-    text += job.certificatesDisabled == 1 ? L"無効 (画面レポート表示のみ)" : L"有効 (保存先: " + job.outputFolder + L")";
+    text += !job.CertificatesWanted() ? L"無効 (画面レポート表示のみ)" : L"有効 (保存先: " + job.outputFolder + L")";
     text += L"\n・実行モード     : ";
     text += real ? L"【警告: 実機物理セクタ完全消去 - データは永久に復元できません！】"
                  : L"【安全シミュレーション(DryRun) - 実データは消えません】";
@@ -129,8 +144,10 @@ AdkStartDecision DecideAdkStart(bool busy, int comboSelection, const std::wstrin
         decision.refusal = Box(kBusyText);
         return decision;
     }
-    decision.choice = comboSelection == 1 ? 1 : comboSelection == 2 ? 2 : 0;
-    if (decision.choice == 2) {
+    decision.choice = comboSelection == Win11ViaWinget         ? Win11ViaWinget
+                      : comboSelection == DownloadInstallersOnly ? DownloadInstallersOnly
+                                                                 : Win10KitWithX86;
+    if (decision.choice == DownloadInstallersOnly) {
         // An empty or relative folder would resolve against the current directory
         // (an empty one to the root of the current drive).
         if (!IsDriveAbsolute(outputFolderText)) {
@@ -141,7 +158,7 @@ AdkStartDecision DecideAdkStart(bool busy, int comboSelection, const std::wstrin
         decision.downloadDir = outputFolderText + L"\\ADK_Installers";
     }
     decision.question = Box(
-        decision.choice == 2
+        decision.choice == DownloadInstallersOnly
             ? L"Microsoft 公式サーバーから Windows 10 ADK & PE Add-on (x86/x64対応版) および Windows 11 ADK & PE Add-on "
               L"のインストーラー一式をダウンロード保存しますか？"
             : L"選択した Windows ADK および WinPE Add-on (x86 32bit / x64 64bit サポート) を自動ダウンロード＆導入しますか？",
@@ -160,7 +177,7 @@ WinPEStartDecision DecideWinPEStart(const WinPEStartForm& form) {
                                L"画面右上の「管理者権限で再起動」ボタンを押してから実行してください。");
         return decision;
     }
-    if (form.adkStatus != 0) {
+    if (form.adkStatus != AdkReady) {
         decision.refusal = Box(L"Windows ADK または WinPE Add-on がまだインストールされていません。\n"
                                L"先に上の「選択した ADK + WinPE Add-on を任意ダウンロード / 導入」を実行してください。");
         return decision;
@@ -178,9 +195,21 @@ WinPEStartDecision DecideWinPEStart(const WinPEStartForm& form) {
         options.usbDrive = form.usbText.substr(0, 2);
         decision.question = Box(L"対象USBドライブ (" + options.usbDrive + L") をフォーマットし、\n「日本語対応・即時起動 WinPE USB (" +
                                     tag + L" / UEFI+CSM両対応)」を作成します。\nUSBメモリ内の既存データは消去されます。よろしいですか？",
-                                MB_YESNO | MB_ICONWARNING, L"WinPE USB作成確認");
+                                // Formatting destroys the stick's data: Enter alone must not start it.
+                                MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2, L"WinPE USB作成確認");
     } else if (form.outputSelection == WinPEOutputIso) {
         decision.isoProposal = L"Morvane_Disk_Eraser_WinPE_" + tag + L"_JP.iso";
+    }
+    // The 32-bit UEFI loader and the BIOS boot manager are all an x86 medium has.
+    if (options.x86 == 1) {
+        const std::wstring note = L"※ x86 (32-bit) メディアは 32-bit UEFI と CSM (Legacy BIOS) でのみ起動します。"
+                                  L"64-bit UEFI のPCでは起動しません。";
+        if (decision.question) {
+            decision.question->text += L"\n\n" + note;
+        } else {
+            decision.question = Box(L"x86 (32-bit) WinPE メディアを作成します。よろしいですか？\n\n" + note,
+                                    MB_YESNO | MB_ICONINFORMATION, L"WinPE x86 作成確認");
+        }
     }
     return decision;
 }
@@ -194,6 +223,11 @@ MessageBoxText FolderNotFoundBox(const std::wstring& path) {
     return Box(L"保存先フォルダが見つからないため開けません:\n" + path + L"\n既存のフォルダを指定してください。");
 }
 
+MessageBoxText FolderNotOpenedBox(const std::wstring& path) {
+    return Box(L"保存先フォルダを開くアプリケーションが見つかりませんでした (WinPE環境などエクスプローラーがない環境では表示できません)。\n"
+               L"フォルダは次の場所にあります:\n" + path);
+}
+
 MessageBoxText NoCertificateBox() {
     return Box(L"まだこのセッションで保存されたHTML消去証明書ファイルがありません。\n"
                L"・「★ 実機消去＆HWレポート画面」の『別ドライブへログ・証明書保存...』から任意のUSBメモリやフォルダへ保存できます。",
@@ -202,10 +236,6 @@ MessageBoxText NoCertificateBox() {
 
 MessageBoxText CloseQuestion() {
     return Box(L"現在処理が実行中です。強制終了してもよろしいですか？", MB_YESNO | MB_ICONWARNING);
-}
-
-bool IsDriveAbsolute(const std::wstring& path) {
-    return path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/');
 }
 
 bool SameDisk(const DiskInfo& a, const DiskInfo& b) {

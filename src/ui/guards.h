@@ -6,10 +6,13 @@
 #include <optional>
 #include <string>
 
+#include "common/files.h"
 #include "disk/disk_info.h"
+#include "disk/write_safety.h"
 #include "erase/records.h"
 #include "settings/settings_store.h"
 #include "ui/message_box.h"
+#include "winpe/adk.h"
 #include "winpe/winpe_build.h"
 
 namespace morvane {
@@ -24,9 +27,9 @@ inline constexpr wchar_t kFolderNotWritableReason[] = L"フォルダを作成で
 struct EraseStartForm {
     bool busy = false;
     std::optional<DiskInfo> disk;  // the selected row; none when no valid row is selected
-    // For a real erase: the same disk as classified for the real environment, whatever
-    // the WinPE simulation box shows; none when that scan no longer lists it.
-    std::optional<DiskInfo> realDisk;
+    // For a real erase: the selected disk judged as the guarded open will judge it,
+    // against the real machine whatever the WinPE simulation box shows.
+    WriteJudgement realWrite;
     bool real = false;
     bool isWinPE = false;  // the real detection, never the simulation box
     bool isAdmin = false;
@@ -34,19 +37,26 @@ struct EraseStartForm {
     std::wstring code;      // the confirmation-code edit
     AppSettings settings;   // as read back from the controls
     std::wstring notes;
+    // WinPE's 72-hour shell life: the system's uptime, and the WinPE simulation box
+    // (which only warns).
+    std::uint64_t uptimeMs = 0;
+    bool winPESimulated = false;
 };
 
 struct EraseStartDecision {
     std::optional<MessageBoxText> refusal;
     bool saveSettings = false;  // past the selection guard: the settings are saved first
     EraseJob job;               // filled when there is no refusal
+    std::wstring warningLine;   // a log line to show before the confirmation; may be empty
 };
 
 // The guards in order, then the job: the one place an EraseJob is built from the form.
 [[nodiscard]] EraseStartDecision DecideEraseStart(const EraseStartForm& form);
 [[nodiscard]] bool ConfirmationCodeAccepted(const std::wstring& code);
-// Yes/No/Cancel about an unsuitable output folder.
-[[nodiscard]] MessageBoxText OutputFolderQuestion(const std::wstring& folder, const std::wstring& reason);
+// Yes/No/Cancel about an unsuitable output folder; when `blocking` only Yes (choose
+// another folder) or No (cancel the erasure).
+[[nodiscard]] MessageBoxText OutputFolderQuestion(const std::wstring& folder, const std::wstring& reason,
+                                                  bool blocking = false);
 // The final Yes/No before the worker starts.
 [[nodiscard]] MessageBoxText EraseConfirmation(const EraseJob& job);
 
@@ -54,7 +64,7 @@ struct EraseStartDecision {
 
 struct AdkStartDecision {
     std::optional<MessageBoxText> refusal;
-    int choice = 0;
+    AdkInstallChoice choice = Win10KitWithX86;
     std::wstring downloadDir;
     MessageBoxText question;
 };
@@ -63,7 +73,7 @@ struct AdkStartDecision {
 struct WinPEStartForm {
     bool busy = false;
     bool isAdmin = false;
-    int adkStatus = 2;
+    AdkStatus adkStatus = AdkMissing;
     int outputSelection = 1;
     int archSelection = 0;
     int bootSelection = 0;
@@ -82,12 +92,11 @@ struct WinPEStartDecision {
 // Restarting elevated while a job runs would start a second instance on the same disk.
 [[nodiscard]] std::optional<MessageBoxText> RestartRefusal(bool busy);
 [[nodiscard]] MessageBoxText FolderNotFoundBox(const std::wstring& path);
+// The shell could not open the folder (WinPE has no Explorer): where it is.
+[[nodiscard]] MessageBoxText FolderNotOpenedBox(const std::wstring& path);
 [[nodiscard]] MessageBoxText NoCertificateBox();
 [[nodiscard]] MessageBoxText CloseQuestion();
 inline constexpr wchar_t kAbortLine[] = L"[ABORT] ユーザーにより緊急停止シグナルが送信されました。安全に停止しています...";
-
-// "D:\..." or "D:/...": a folder that does not depend on the current directory.
-[[nodiscard]] bool IsDriveAbsolute(const std::wstring& path);
 
 // Same device path and the same model, serial number and size.
 [[nodiscard]] bool SameDisk(const DiskInfo& a, const DiskInfo& b);

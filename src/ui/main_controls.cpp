@@ -122,8 +122,11 @@ bool CreateMainControls(HWND parent, HINSTANCE instance, double factor, ControlH
     handles.fill(nullptr);
     for (const ControlRow& row : MainControlTable()) {
         const ClassAndStyle cls = ClassOf(row.kind);
+        DWORD style = cls.style | row.extraStyle;
+        // A multi-line edit (the console) wraps long lines instead of scrolling sideways.
+        if (row.kind == K::Edit && (row.extraStyle & ES_MULTILINE) != 0) style &= ~static_cast<DWORD>(ES_AUTOHSCROLL);
         HWND control = ::CreateWindowExW(
-            cls.exStyle, cls.className, row.text.c_str(), WS_CHILD | WS_VISIBLE | cls.style | row.extraStyle,
+            cls.exStyle, cls.className, row.text.c_str(), WS_CHILD | WS_VISIBLE | style,
             Scaled(row.x, factor), Scaled(row.y, factor), Scaled(row.width, factor), Scaled(row.height, factor),
             parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), instance, nullptr);
         if (control == nullptr) return false;

@@ -53,10 +53,7 @@ const DiskInfo* SelectedDisk(const AppState& state) {
 void AppendLogLine(AppState& state, const std::wstring& text) {
     HWND console = state.Control(kIdConsole);
     if (console == nullptr) return;
-    SYSTEMTIME now{};
-    ::GetLocalTime(&now);
-    const std::wstring line =
-        ConsoleLine({now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond}, text);
+    const std::wstring line = ConsoleLine(LocalCalendarTime(), text);
     TrimConsole(console, line.size(), state.consoleCapChars);
     const LPARAM end = ::GetWindowTextLengthW(console);
     ::SendMessageW(console, EM_SETSEL, static_cast<WPARAM>(end), end);
@@ -147,10 +144,12 @@ void ApplySettingsToControls(AppState& state) {
     UpdateStandardDescription(state);
     ::SendMessageW(state.Control(kIdVerify), CB_SETCURSEL, s.defaultVerify <= 2 ? s.defaultVerify : 1, 0);
     ::SendMessageW(state.Control(kIdMode), CB_SETCURSEL, s.defaultExecMode == 1 ? 1 : 0, 0);
-    ::SendMessageW(state.Control(kIdStamp), CB_SETCURSEL, s.writeDiskStamp == 1 ? 1 : 0, 0);
+    // A saved real mode is a switch to real: the code must be typed for it.
+    if (s.defaultExecMode == 1) ::SetWindowTextW(state.Control(kIdCode), L"");
+    ::SendMessageW(state.Control(kIdStamp), CB_SETCURSEL, s.StampWanted() ? 0 : 1, 0);
     SetText(state.Control(kIdOperator), s.operatorName);
     SetText(state.Control(kIdOrganization), s.organizationName);
-    ::SendMessageW(state.Control(kIdLogOutput), BM_SETCHECK, s.enableLogOutput == 0 ? BST_CHECKED : BST_UNCHECKED, 0);
+    ::SendMessageW(state.Control(kIdLogOutput), BM_SETCHECK, s.CertificatesWanted() ? BST_CHECKED : BST_UNCHECKED, 0);
     SetText(state.Control(kIdOutputFolder), s.certOutputDir);
 }
 

@@ -7,21 +7,9 @@
 #include "disk/safety.h"
 
 namespace morvane {
-namespace {
 
-// Zero-padded decimal of at least `width` digits (no printf: the wide-format rules
-// of the C runtime differ between its variants).
-std::wstring Padded(int value, int width) {
-    std::wstring digits = std::to_wstring(value < 0 ? -value : value);
-    if (digits.size() < static_cast<std::size_t>(width)) digits.insert(0, width - digits.size(), L'0');
-    return value < 0 ? L"-" + digits : digits;
-}
-
-}  // namespace
-
-std::wstring ConsoleLine(const LocalTime& t, const std::wstring& text) {
-    return L"[" + Padded(t.year, 4) + L"-" + Padded(t.month, 2) + L"-" + Padded(t.day, 2) + L" " +
-           Padded(t.hour, 2) + L":" + Padded(t.minute, 2) + L":" + Padded(t.second, 2) + L"] " + text + L"\r\n";
+std::wstring ConsoleLine(const CalendarTime& t, const std::wstring& text) {
+    return L"[" + FormatTimestamp(t) + L"] " + text + L"\r\n";
 }
 
 std::vector<std::wstring> StartupConsoleLines() {
@@ -40,11 +28,11 @@ std::wstring PrivilegeLabel(bool admin) {
 }
 
 std::wstring AdkLabel(const AdkState& adk) {
-    if (adk.status == 0) {
+    if (adk.status == AdkReady) {
         return adk.hasX86 ? L"ADK状態: [OK] x64 + x86(32bit Win10 PE) + 日本語ロケール 完全対応"
                           : L"ADK状態: [OK] x64 導入済 (x86 32bitは下のWin10 ADK導入で追加可)";
     }
-    if (adk.status == 1) return L"ADK状態: [要追加] WinPE Add-on が未導入です";
+    if (adk.status == AdkWinPEMissing) return L"ADK状態: [要追加] WinPE Add-on が未導入です";
     return L"ADK状態: [未導入] 下のボタンから任意ダウンロード・導入可能";
 }
 
@@ -63,7 +51,7 @@ std::array<std::wstring, 8> DiskRowTexts(const DiskInfo& disk) {
 
 void MarkSimulatedSystemDisks(std::vector<DiskInfo>& disks) {
     for (DiskInfo& disk : disks) {
-        if (disk.driveLetters.size() >= 2 && disk.driveLetters.find(L"C:") != std::wstring::npos) {
+        if (HoldsDriveC(disk)) {
             disk.safetyDescription = kSimulatedSystemDiskDescription;
         }
     }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/timestamp.h"
 #include "disk/disk_info.h"
 #include "erase/records.h"
 #include "ui/services.h"
@@ -17,12 +18,8 @@ inline constexpr wchar_t kNoUsbEntry[] = L"(リムーバブルUSB未検出 - ISO
 inline constexpr wchar_t kSimulatedSystemDiskDescription[] =
     L"[WinPEシミュレーション] 実WinPE起動時は消去可能 (現在はWindows稼働中のためSimulationのみ許可)";
 
-struct LocalTime {
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-};
-
 // "[2024-05-01 09:03:07] " + text + "\r\n".
-std::wstring ConsoleLine(const LocalTime& time, const std::wstring& text);
+std::wstring ConsoleLine(const CalendarTime& time, const std::wstring& text);
 
 // The two lines the console starts with.
 std::vector<std::wstring> StartupConsoleLines();

@@ -7,7 +7,7 @@
 #include "ui/layout.h"
 #include "ui/main_refresh.h"
 #include "ui/main_texts.h"
-#include "ui/messages.h"
+#include "ui/window_messages.h"
 #include "ui/worker_messages.h"
 
 namespace morvane {

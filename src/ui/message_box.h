@@ -14,7 +14,8 @@ struct MessageBoxText {
     friend bool operator==(const MessageBoxText&, const MessageBoxText&) = default;
 };
 
-// The title of every ordinary box of the main window.
+// The title of every ordinary box, and of every safety refusal.
 inline constexpr wchar_t kBoxTitle[] = L"Morvane Disk Eraser";
+inline constexpr wchar_t kSafetyGuardTitle[] = L"Morvane Safety Guard";
 
 }  // namespace morvane

@@ -1,11 +1,10 @@
-// The report window's rows, clipboard text and re-issued result, from the stamp alone.
+// The report window's rows and clipboard text, from the stamp alone.
 #include "ui/report_text.h"
 
 #include <array>
 
+#include "common/hardware_profile.h"
 #include "common/product.h"
-#include "erase/standards.h"
-#include "stamp/compose.h"
 
 namespace morvane {
 namespace {
@@ -74,49 +73,6 @@ std::wstring ReportClipboardText(const ReportStamp& stamp) {
         line(L"  " + std::wstring(kHardwareLabels[i]) + L" " + stamp.hardware.*kHardwareFields[i].member);
     }
     return text;
-}
-
-std::optional<std::uint32_t> StandardFromName(const std::wstring& name) {
-    for (std::uint32_t standard = 0; standard < kStandardCount; ++standard) {
-        if (StandardName(standard) == name) return standard;
-    }
-    return std::nullopt;
-}
-
-EraseResult ResultFromStamp(const ReportStamp& stamp, const std::optional<DiskInfo>& disk,
-                            const std::wstring& newId, const std::wstring& now) {
-    EraseResult r;
-    r.certificateId = Or(stamp.certificateId, newId);
-    r.endTime = Or(stamp.sanitizationDate, now);
-    r.startTime = r.endTime;
-    r.status = JobStatus::Completed;
-    const std::int32_t passes = stamp.passesCompleted < 1 ? 1 : stamp.passesCompleted;
-    r.passesCompleted = r.passesPlanned = static_cast<std::uint32_t>(passes);
-    r.verificationResult = Or(stamp.verificationResult, L"VERIFIED");
-    r.diskStampStatus = stamp.stampStatus;
-
-    EraseJob& job = r.job;
-    job.operatorName = stamp.operatorName;
-    job.organizationName = stamp.organizationName;
-    if (disk) {
-        job.disk = *disk;
-    } else {
-        job.disk.model = stamp.diskModel;
-        job.disk.serialNumber = stamp.diskSerial;
-    }
-    // An empty name is the preview's, painted as NIST Purge (the default standard);
-    // a name none of the eight carries prints as "Unknown Standard" rather than as
-    // a standard that was never run.
-    if (!stamp.standardName.empty()) job.standard = StandardFromName(stamp.standardName).value_or(kStandardCount);
-    // A stamp read back from a disk was written there by a real run; only a preview
-    // (nothing found) or a dry run's own record stays a simulation.
-    const bool simulated = stamp.failed || stamp.stampStatus == kStampStatusSimulation;
-    job.execMode = simulated ? ExecMode::SimulationDryRun : ExecMode::RealHardwareWrite;
-
-    // The reports print the hardware of the record they are given: the stamp's.
-    r.stamp = stamp;
-    r.stamp.certificateId = r.certificateId;
-    return r;
 }
 
 std::wstring SaveDoneText(const CertificatePaths& paths) {

@@ -1,6 +1,5 @@
-// The report window's texts and decisions that need no window: the painted rows with
-// their fallbacks, the clipboard text, the certificate set re-issued from a stamp,
-// and every caption and message the window shows.
+// The report window's texts that need no window: the painted rows with their
+// fallbacks, the clipboard text, and every caption and message the window shows.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +8,7 @@
 #include <vector>
 
 #include "disk/disk_info.h"
+#include "erase/record_status.h"
 #include "erase/records.h"
 #include "evidence/certificate_set.h"
 
@@ -35,16 +35,6 @@ ReportView BuildReportView(const ReportStamp& stamp, const std::wstring& now);
 // every line ending in CR LF.
 std::wstring ReportClipboardText(const ReportStamp& stamp);
 
-// The standard whose display name is `name`; nothing when none of the eight is.
-std::optional<std::uint32_t> StandardFromName(const std::wstring& name);
-
-// The result written when the report has none (a stamp read back from a disk, or a
-// preview): the stamp's ID (or `newId`), date (or `now`), passes, verdict, people and
-// disk; the standard found by its name and, for a stamp read from a disk, a real run.
-// Not sealed: the caller computes its fingerprint before writing.
-EraseResult ResultFromStamp(const ReportStamp& stamp, const std::optional<DiskInfo>& disk,
-                            const std::wstring& newId, const std::wstring& now);
-
 // The success box of "save elsewhere".
 std::wstring SaveDoneText(const CertificatePaths& paths);
 // The box when the shell cannot open the certificate (WinPE has no browser).
@@ -57,14 +47,12 @@ inline constexpr wchar_t kReportWindowTitle[] =
 inline constexpr wchar_t kFullScreenCaption[] = L"全画面レポート表示 (ESC)";
 inline constexpr wchar_t kLeaveFullScreenCaption[] = L"通常ウィンドウに戻す";
 inline constexpr wchar_t kSaveElsewhereCaption[] = L"別ドライブへログ・証明書保存...";
-inline constexpr wchar_t kStampSwitchCaption[] = L"スタンプ消去(完全0x00化) / 再刻印";
+inline constexpr wchar_t kStampSwitchCaption[] = L"スタンプ領域消去 / 再刻印";
 inline constexpr wchar_t kOpenCertificateCaption[] = L"HTML証明書を開く";
 inline constexpr wchar_t kCopyReportCaption[] = L"レポートコピー";
 inline constexpr wchar_t kCloseCaption[] = L"閉じる";
 
 // Message boxes.
-inline constexpr wchar_t kProductTitle[] = L"Morvane Disk Eraser";
-inline constexpr wchar_t kSafetyGuardTitle[] = L"Morvane Safety Guard";
 inline constexpr wchar_t kSaveDoneTitle[] = L"ログ・証明書保存完了";
 inline constexpr wchar_t kSaveFailedText[] =
     L"指定されたフォルダへの書き込みに失敗しました。USBメモリ等の書き込み可能なドライブを選択してください。";
@@ -76,17 +64,23 @@ inline constexpr wchar_t kDryRunStampWarning[] =
     L"表示中のレポートは安全シミュレーション (DryRun) の結果です。このディスクは実際には消去されていません。\n"
     L"スタンプの切り替え (消去・再刻印) は、対象ディスクの物理セクタ (先頭128KiB) に実際に書き込みます。\n\n"
     L"続行しますか？";
-inline constexpr wchar_t kStampSwitchTitle[] = L"ディスク状態の切り替え (レポートスタンプ ⇔ 完全消去0x00状態)";
+inline constexpr wchar_t kStampSwitchTitle[] = L"ディスク状態の切り替え (レポートスタンプ ⇔ スタンプなし)";
 inline constexpr wchar_t kStampSwitchQuestion[] =
     L"対象ディスクの物理状態を切り替えます。\n\n"
-    L"・[はい (Yes)]  : 通常通りディスクを完全消去した状態 (全セクタ0x00・未初期化・スタンプなし) に切り替える\n"
+    L"・[はい (Yes)]  : スタンプを消去する (ディスク先頭のスタンプ領域128KiBとパーティション情報を0x00で上書き。"
+    L"その他の領域は消去時の最終パスの内容のまま)\n"
     L"・[いいえ (No)] : 実機ブート時にこのレポート画面を表示するブータブルスタンプ (BIOS/UEFI両対応) をディスクに書き込む\n"
     L"・[キャンセル]  : 何もしない";
-inline constexpr wchar_t kPureZeroStatus[] = L"Pure Zero Wiped (スタンプ消去済・全セクタ完全未初期化 0x00)";
-inline constexpr wchar_t kStampActiveStatus[] = L"Bootable Report Stamp Active (UEFI GOP & BIOS/CSM MBR)";
-inline constexpr wchar_t kStampedByOperator[] = L"STAMPED BY OPERATOR";
 inline constexpr wchar_t kStampErasedText[] =
-    L"ディスク先頭のレポートスタンプを消去し、通常通りの完全消去・未初期化状態 (全0x00) に戻しました！";
+    L"ディスク先頭のレポートスタンプ領域 (128KiB) とパーティション情報を0x00で消去しました。\n"
+    L"その他の領域は消去時の最終パスの内容のままです。";
+// A stamp erase asked of a disk this window knows no stamp or erasure of.
+inline constexpr wchar_t kStampEraseRefusedText[] =
+    L"このディスクにはレポートスタンプが検出されておらず、この画面の記録もこのディスクの実機消去ではないため、"
+    L"スタンプ消去は実行できません。\n"
+    L"（スタンプ消去はディスク先頭のスタンプ領域とパーティション情報を0x00で上書きします。"
+    L"データが残っているディスクを誤って破壊しないよう、スタンプが検出されたディスク、"
+    L"またはこの画面の実機消去を完了したディスクでのみ実行できます）";
 inline constexpr wchar_t kStampEraseFailedText[] = L"スタンプ消去に失敗しました。管理者権限を確認してください。";
 inline constexpr wchar_t kStampWrittenText[] =
     L"実機起動レポート画面 (BIOS/CSM ＆ UEFI GOP 両対応ブータブルスタンプ) をディスクに記録しました！\n"

@@ -1,7 +1,7 @@
 // The report window: its state, class, button layout, painting, full screen and the
 // commands behind the six buttons. Every box, shell call, clipboard write, folder
-// choice and hardware read goes through UiServices; the stamp switch writes through
-// the stamp operations' guarded disk open.
+// choice and hardware read goes through UiServices; the report guards decide which
+// boxes to show, and the job layer's report actions write evidence and disks.
 #include "ui/report_window.h"
 
 #include <algorithm>
@@ -9,13 +9,12 @@
 #include <memory>
 
 #include "common/japanese_fonts.h"
+#include "common/timestamp.h"
 #include "common/unique_handle.h"
-#include "disk/safety.h"
-#include "evidence/certificate_id.h"
-#include "evidence/certificate_set.h"
-#include "stamp/compose.h"
-#include "stamp/stamp_ops.h"
-#include "ui/folder_picker.h"
+#include "job/report_actions.h"
+#include "ui/guards.h"
+#include "ui/modal.h"
+#include "ui/report_guards.h"
 #include "ui/report_paint.h"
 #include "ui/report_text.h"
 
@@ -46,6 +45,7 @@ struct ReportWindowState {
     std::optional<EraseResult> result;
     std::optional<DiskInfo> disk;
     std::optional<bool> unlockInternal;
+    bool stampOnDisk = false;  // detected when the report opened, or engraved since
     bool fullScreen = false;
     RECT savedRect{};
     LONG_PTR savedStyle = 0;
@@ -60,8 +60,8 @@ ReportWindowState* StateOf(HWND window) {
     return reinterpret_cast<ReportWindowState*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
-int Box(HWND window, const ReportWindowState& s, const std::wstring& text, const wchar_t* title, UINT style) {
-    return s.services->ShowMessage(window, text, title, style);
+int Box(HWND window, const ReportWindowState& s, const MessageBoxText& box) {
+    return s.services->ShowMessage(window, box.text, box.title, box.style);
 }
 
 void Repaint(HWND window) { ::InvalidateRect(window, nullptr, FALSE); }
@@ -133,105 +133,59 @@ void LeaveFullScreen(HWND window, ReportWindowState& s) {
     ::SetWindowTextW(s.buttons[0], kFullScreenCaption);
 }
 
-// Saving from the report always writes, into the chosen folder, whatever the run's
-// own certificate setting was (an ISO run with logging off is the usual reason to be
-// here). A given result is written as recorded; one re-issued from the stamp is
-// sealed with its own fingerprint first.
-void SaveElsewhere(HWND window, ReportWindowState& s) {
-    const std::wstring folder = s.services->PickFolder(window, L"");
-    if (folder.empty()) return;
-    EraseResult result;
-    if (s.result) {
-        result = *s.result;
-    } else {
-        result = ResultFromStamp(s.stamp, s.disk, MakeCertificateId(), LocalTimestamp());
-        result.sha256Fingerprint = ComputeFingerprint(result);
-        result.stamp.sha256Fingerprint = result.sha256Fingerprint;
-    }
-    result.job.outputFolder = folder;
-    const CertificatePaths paths = WriteCertificateFiles(result, folder, {});
-    if (paths.html.empty()) {
-        Box(window, s, kSaveFailedText, kProductTitle, MB_OK | MB_ICONERROR);
-        return;
-    }
-    s.htmlPath = paths.html;
-    s.stamp.sha256Fingerprint = result.sha256Fingerprint;
-    // A report re-issued without an ID or date now has the ones its files carry.
-    if (s.stamp.certificateId.empty()) s.stamp.certificateId = result.certificateId;
-    if (s.stamp.sanitizationDate.empty()) s.stamp.sanitizationDate = result.endTime;
-    Repaint(window);
-    Box(window, s, SaveDoneText(paths), kSaveDoneTitle, MB_OK | MB_ICONINFORMATION);
+void Show(HWND window, const ReportWindowState& s, const MessageBoxText& box) {
+    (void)Box(window, s, box);
 }
 
-// A dry run never touched the disk; its report must not pass for an erased disk
-// without the operator knowing the switch writes real sectors.
-bool FromDryRun(const ReportWindowState& s) {
-    if (s.result) return ValueOf(s.result->job.execMode) == 0;
-    return s.stamp.stampStatus == kStampStatusSimulation;
+// Saving from the report always writes, into the chosen folder, whatever the run's
+// own certificate setting was (an ISO run with logging off is the usual reason to be
+// here).
+void SaveElsewhere(HWND window, ReportWindowState& s) {
+    const std::wstring folder = s.services->PickFolder(window, L"", -1);
+    if (folder.empty()) return;
+    const ReissuedEvidence saved = ReissueEvidence(s.stamp, s.result, s.disk, folder);
+    if (!saved.paths.html.empty()) {
+        s.htmlPath = saved.paths.html;
+        s.stamp.sha256Fingerprint = saved.result.sha256Fingerprint;
+        // A report re-issued without an ID or date now has the ones its files carry.
+        if (s.stamp.certificateId.empty()) s.stamp.certificateId = saved.result.certificateId;
+        if (s.stamp.sanitizationDate.empty()) s.stamp.sanitizationDate = saved.result.endTime;
+        Repaint(window);
+    }
+    Show(window, s, DecideSaveElsewhere(saved.paths));
 }
 
 void StampSwitch(HWND window, ReportWindowState& s) {
-    if (!s.disk) {
-        Box(window, s, kSelectDiskText, kProductTitle, MB_OK | MB_ICONWARNING);
-        return;
-    }
-    if (!IsErasableForRealWrite(s.disk->safety)) {
-        Box(window, s, kStampProtectedText, kSafetyGuardTitle, MB_OK | MB_ICONWARNING);
-        return;
-    }
-    if (FromDryRun(s) &&
-        Box(window, s, kDryRunStampWarning, kProductTitle, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES) {
-        return;
-    }
-    const int answer = Box(window, s, kStampSwitchQuestion, kStampSwitchTitle, MB_YESNOCANCEL | MB_ICONQUESTION);
-    // The guarded open explains a refusal (the disk changed since the scan, say) only
-    // in its "[SAFETY]" log line; the failure box carries it, or it would blame rights.
-    std::wstring refusal;
-    const LogCallback keepRefusal = [&refusal](const std::wstring& line) {
-        if (line.starts_with(L"[SAFETY] ")) refusal = L"\n\n理由: " + line.substr(9);
-    };
-    if (answer == IDYES) {
-        if (!EraseStampArea(*s.disk, keepRefusal, {}, s.unlockInternal)) {
-            Box(window, s, kStampEraseFailedText + refusal, kProductTitle, MB_OK | MB_ICONERROR);
-            return;
-        }
-        s.stamp.stampStatus = kPureZeroStatus;
+    const bool fromDryRun = s.result ? IsSimulationRecord(*s.result) : IsSimulationRecord(s.stamp);
+    const bool erasedByRecord = s.result && s.disk && s.result->status == JobStatus::Completed && !fromDryRun &&
+                                SameDisk(s.result->job.disk, *s.disk);
+    const StampSwitchDecision decision =
+        DecideStampSwitch({s.disk ? &*s.disk : nullptr, fromDryRun, s.stampOnDisk, erasedByRecord});
+    if (decision.refusal) return Show(window, s, *decision.refusal);
+    if (decision.dryRunWarning && Box(window, s, *decision.dryRunWarning) != IDYES) return;
+    const int answer = Box(window, s, decision.question);
+    if (answer != IDYES && answer != IDNO) return;
+    const bool engrave = answer == IDNO;
+    if (!engrave && decision.eraseRefusal) return Show(window, s, *decision.eraseRefusal);
+    const StampAction done = engrave ? EngraveStamp(*s.disk, s.stamp, s.unlockInternal)
+                                     : EraseStamp(*s.disk, s.stamp, s.unlockInternal);
+    s.stamp = done.stamp;
+    if (done.ok) {
+        s.stampOnDisk = engrave;
         Repaint(window);
-        Box(window, s, kStampErasedText, kProductTitle, MB_OK | MB_ICONINFORMATION);
-    } else if (answer == IDNO) {
-        if (s.stamp.certificateId.empty()) {
-            s.stamp.certificateId = MakeCertificateId();
-            s.stamp.sanitizationDate = LocalTimestamp();
-            s.stamp.verificationResult = kStampedByOperator;
-        }
-        if (!StampDiskByOperator(*s.disk, s.stamp, keepRefusal, {}, s.unlockInternal)) {
-            Box(window, s, kStampWriteFailedText + refusal, kProductTitle, MB_OK | MB_ICONERROR);
-            return;
-        }
-        s.stamp.failed = false;
-        s.stamp.stampStatus = kStampActiveStatus;
-        Repaint(window);
-        Box(window, s, kStampWrittenText, kProductTitle, MB_OK | MB_ICONINFORMATION);
     }
+    Show(window, s, StampSwitchDoneBox(engrave, done));
 }
 
 void OpenCertificate(HWND window, const ReportWindowState& s) {
     const DWORD attributes = s.htmlPath.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(s.htmlPath.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        Box(window, s, kNoCertificateText, kProductTitle, MB_OK | MB_ICONINFORMATION);
-        return;
-    }
-    if (!s.services->ShellOpen(window, s.htmlPath)) {
-        Box(window, s, OpenCertificateFailedText(s.htmlPath), kProductTitle, MB_OK | MB_ICONWARNING);
-    }
+    const bool exists = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    const bool opened = exists && s.services->ShellOpen(window, s.htmlPath);
+    if (const auto box = CertificateOpenBox(s.htmlPath, exists, opened)) Show(window, s, *box);
 }
 
 void CopyReport(HWND window, const ReportWindowState& s) {
-    if (s.services->SetClipboardText(window, ReportClipboardText(s.stamp))) {
-        Box(window, s, kCopiedText, kProductTitle, MB_OK | MB_ICONINFORMATION);
-    } else {
-        Box(window, s, kCopyFailedText, kProductTitle, MB_OK | MB_ICONERROR);
-    }
+    Show(window, s, CopyReportBox(s.services->SetClipboardText(window, ReportClipboardText(s.stamp))));
 }
 
 void OnCommand(HWND window, ReportWindowState& s, int id) {
@@ -287,74 +241,37 @@ LRESULT CALLBACK ReportProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
-void RegisterReportClass() {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = ReportProc;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.hIcon = ::LoadIconW(nullptr, IDI_SHIELD);
-    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
-    wc.lpszClassName = kReportWindowClass;
-    ::RegisterClassExW(&wc);  // fails harmlessly when already registered
-}
-
 }  // namespace
 
 HWND CreateReportWindow(HWND owner, const ReportRequest& request, UiServices& services) {
     LoadJapaneseFonts();
-    RegisterReportClass();
     auto state = std::make_unique<ReportWindowState>();
     state->stamp = request.stamp;
     state->htmlPath = request.htmlPath;
     state->result = request.result;
     state->disk = request.disk;
     state->unlockInternal = request.unlockInternal;
+    state->stampOnDisk = request.stampDetected;
     state->services = &services;
+    // The profile is read once per report screen: the opener's, or collected here.
     if (state->stamp.hardware.manufacturer.empty()) {
         DiskInfo none;  // number -1, 512-byte sectors
-        state->stamp.hardware = services.CollectHardware(request.disk ? *request.disk : none);
+        state->stamp.hardware =
+            request.hardware ? *request.hardware : services.CollectHardware(request.disk ? *request.disk : none);
     }
     state->face = PickJapaneseFace();
 
-    RECT around{};
-    if (owner == nullptr || !::GetWindowRect(owner, &around)) {
-        around = {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
-    }
-    int x = around.left + (around.right - around.left - kWidth) / 2;
-    int y = around.top + (around.bottom - around.top - kHeight) / 2;
-    if (x < 0) x = 10;
-    if (y < 0) y = 10;
-    const HWND window = ::CreateWindowExW(WS_EX_DLGMODALFRAME, kReportWindowClass, kReportWindowTitle,
-                                          WS_POPUP | WS_CAPTION | WS_SYSMENU, x, y, kWidth, kHeight, owner, nullptr,
-                                          ::GetModuleHandleW(nullptr), &state);
-    if (window == nullptr) return nullptr;
-    ::ShowWindow(window, SW_SHOW);
-    ::UpdateWindow(window);
-    return window;
+    RegisterPopupClass(kReportWindowClass, ReportProc, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    return CreateModalPopup(owner, kReportWindowClass, kReportWindowTitle, kWidth, kHeight, &state);
 }
 
 void RunReportWindowLoop(HWND owner, HWND report) {
-    ModalOwner modal(owner);
-    MSG msg{};
-    while (::IsWindow(report)) {
-        const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
-        if (got == -1) break;
-        if (got == 0) {
-            // A quit request belongs to the outer loop: close and hand it on.
-            ::DestroyWindow(report);
-            ::PostQuitMessage(static_cast<int>(msg.wParam));
-            break;
-        }
+    RunModalLoop(owner, report, [report](MSG& msg) {
         const ReportWindowState* s = StateOf(report);
-        if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE && s != nullptr && s->fullScreen) {
-            ::SendMessageW(report, WM_KEYDOWN, VK_ESCAPE, msg.lParam);
-            continue;
-        }
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-    }
+        if (msg.message != WM_KEYDOWN || msg.wParam != VK_ESCAPE || s == nullptr || !s->fullScreen) return false;
+        ::SendMessageW(report, WM_KEYDOWN, VK_ESCAPE, msg.lParam);
+        return true;
+    });
 }
 
 void ShowReportWindow(HWND owner, const ReportRequest& request, UiServices& services) {

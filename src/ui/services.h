@@ -13,14 +13,16 @@
 #include "common/hardware_profile.h"
 #include "common/win32.h"
 #include "disk/disk_info.h"
+#include "disk/write_safety.h"
 #include "erase/records.h"
 #include "settings/settings_store.h"
+#include "winpe/adk.h"
 
 namespace morvane {
 
 // The deployment kit as the main window shows it.
 struct AdkState {
-    int status = 2;  // 0 kit and add-on present, 1 add-on missing, 2 kit missing
+    AdkStatus status = AdkMissing;
     bool hasX86 = false;
 };
 
@@ -31,6 +33,7 @@ struct DriveFacts {
     std::wstring label;
     std::wstring fileSystem;
     std::uint64_t freeBytes = 0;
+    std::vector<std::uint32_t> diskNumbers;  // the disks its volume spans; empty when unknown
 };
 
 // What the report window is opened with.
@@ -42,6 +45,11 @@ struct ReportRequest {
     // The operator's unlock of internal secondary disks, for the stamp switch's guard;
     // without one the disk counts as unlocked exactly when its record says so.
     std::optional<bool> unlockInternal;
+    // The machine's profile when the opener has read it already; the window collects
+    // one only when neither the stamp nor the request carries one.
+    std::optional<HardwareProfile> hardware;
+    // The stamp was read back from `disk` just now: a report stamp is on it.
+    bool stampDetected = false;
 };
 
 class UiServices {
@@ -65,6 +73,9 @@ public:
     virtual bool IsWinPE() = 0;
     virtual bool IsRunningAsAdmin() = 0;
     virtual std::vector<DiskInfo> ScanDisks(bool winPE, bool unlockInternal) = 0;
+    // The disk judged for a real write as the guarded open judges it: safety against
+    // the real machine, then the identity of the device at its path.
+    virtual WriteJudgement JudgeRealWrite(const DiskInfo& disk, bool unlockInternal) = 0;
     // Entries of the USB target list ("E:\ [USB/リムーバブル] ...").
     virtual std::vector<std::wstring> RemovableDriveEntries() = 0;
     virtual AdkState QueryAdk() = 0;
@@ -81,7 +92,8 @@ public:
     // The report window, modal to `owner`; returns when it closes.
     virtual void ShowReport(HWND owner, const ReportRequest& request) = 0;
     // The folder picker, modal to `owner`; the chosen folder or empty when cancelled.
-    virtual std::wstring PickFolder(HWND owner, const std::wstring& initialPath) = 0;
+    // Folders on disk `targetDisk` (the disk about to be erased; -1: none) are refused.
+    virtual std::wstring PickFolder(HWND owner, const std::wstring& initialPath, int targetDisk) = 0;
 };
 
 // The real machine.

@@ -1,9 +1,11 @@
 // The real services: one Win32 or product call per operation.
 #include <cstring>
 
-#include "common/file_write.h"
+#include "common/files.h"
+#include "common/text.h"
 #include "common/unique_handle.h"
 #include "disk/disk_scan.h"
+#include "disk/guarded_open.h"
 #include "disk/safety.h"
 #include "hwinfo/collect.h"
 #include "settings/output_folder.h"
@@ -91,10 +93,14 @@ public:
     std::vector<DiskInfo> ScanDisks(bool winPE, bool unlockInternal) override {
         return EnumeratePhysicalDisks(winPE, unlockInternal);
     }
+    WriteJudgement JudgeRealWrite(const DiskInfo& disk, bool unlockInternal) override {
+        return JudgeDiskForWrite(disk, unlockInternal);
+    }
     std::vector<std::wstring> RemovableDriveEntries() override { return ListRemovableDrives(); }
-    AdkState QueryAdk() override { return {GetAdkStatus(), HasX86WinPE()}; }
+    AdkState QueryAdk() override { return {static_cast<AdkStatus>(GetAdkStatus()), HasX86WinPE()}; }
 
     std::vector<DriveFacts> ListDrives() override {
+        const std::vector<VolumeExtents> volumes = QueryMountedVolumes();
         std::vector<DriveFacts> drives;
         for (const std::wstring& root : LogicalDriveRoots()) {
             if (root.size() < 2) continue;
@@ -109,6 +115,11 @@ public:
             }
             ULARGE_INTEGER freeBytes{};
             if (::GetDiskFreeSpaceExW(root.c_str(), &freeBytes, nullptr, nullptr)) facts.freeBytes = freeBytes.QuadPart;
+            for (const VolumeExtents& volume : volumes) {
+                if (!volume.root.empty() && UpperAscii(volume.root[0]) == UpperAscii(root[0])) {
+                    facts.diskNumbers = volume.diskNumbers;
+                }
+            }
             drives.push_back(std::move(facts));
         }
         return drives;
@@ -125,8 +136,8 @@ public:
     void SaveSettings(const AppSettings& settings) override { morvane::SaveSettings(settings); }
 
     void ShowReport(HWND owner, const ReportRequest& request) override { ShowReportWindow(owner, request, *this); }
-    std::wstring PickFolder(HWND owner, const std::wstring& initialPath) override {
-        return PickOutputFolder(owner, initialPath, *this);
+    std::wstring PickFolder(HWND owner, const std::wstring& initialPath, int targetDisk) override {
+        return PickOutputFolder(owner, initialPath, targetDisk, *this);
     }
 };
 

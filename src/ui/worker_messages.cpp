@@ -4,9 +4,9 @@
 
 #include "ui/main_refresh.h"
 #include "ui/main_texts.h"
-#include "ui/messages.h"
+#include "ui/window_messages.h"
 #include "ui/modal.h"
-#include "ui/outcomes.h"
+#include "ui/completion.h"
 
 namespace morvane {
 namespace {

@@ -6,8 +6,8 @@
 #include "common/text.h"
 #include "job/erase_job.h"
 #include "ui/main_refresh.h"
-#include "ui/messages.h"
-#include "ui/outcomes.h"
+#include "ui/window_messages.h"
+#include "ui/completion.h"
 #include "winpe/adk.h"
 
 namespace morvane {

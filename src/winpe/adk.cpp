@@ -111,8 +111,19 @@ int InstallWin11Kit(const LogCallback& log, const WinPEHost& host) {
 
 }  // namespace
 
+std::vector<std::wstring> AdkRootCandidates(const std::wstring& kitsRoot10) {
+    std::vector<std::wstring> candidates;
+    if (!kitsRoot10.empty()) candidates.push_back(kitsRoot10 + L"\\Assessment and Deployment Kit");
+    for (const wchar_t* fixed : kAdkRootCandidates) {
+        bool seen = false;
+        for (const std::wstring& c : candidates) seen = seen || SamePathText(c, fixed);
+        if (!seen) candidates.emplace_back(fixed);
+    }
+    return candidates;
+}
+
 std::wstring FindAdkRoot() {
-    for (const wchar_t* candidate : kAdkRootCandidates) {
+    for (const std::wstring& candidate : AdkRootCandidates(InstalledKitsRoot())) {
         if (DirectoryExists(candidate)) return candidate;
     }
     return kAdkRootCandidates[0];
@@ -137,7 +148,10 @@ int InstallAdk(int choice, const std::wstring& downloadDir, LogCallback log, con
     const std::wstring folder =
         downloadDir.empty() ? TempFolder() + L"Morvane_ADK_Downloads" : downloadDir;
     int result = 1;
-    if (HasPercent(folder)) {
+    const BuildLock lock(host.buildLockName);
+    if (!lock.held()) {
+        EmitLog(log, BuildLockBusyLine());
+    } else if (HasPercent(folder)) {
         // cmd.exe would expand it inside the quoted paths of every download and setup.
         EmitLog(log, L"[ERROR] パスに使用できない文字「%」が含まれています: " + folder);
     } else {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "common/log_callback.h"
 #include "winpe/winpe_host.h"
@@ -28,7 +29,11 @@ enum AdkInstallChoice : int {
     DownloadInstallersOnly = 2,
 };
 
-// The first candidate that is a directory, else the first candidate anyway, so
+// Where to look for the kit, in order: below the kits folder its installer recorded
+// (`kitsRoot10`, may be empty; the kit can be installed on any drive), then the two
+// fixed installation paths.
+[[nodiscard]] std::vector<std::wstring> AdkRootCandidates(const std::wstring& kitsRoot10);
+// The first candidate that is a directory, else the first fixed path anyway, so
 // callers always get a path and detect absence through the marker files.
 [[nodiscard]] std::wstring FindAdkRoot();
 [[nodiscard]] int GetAdkStatus();
@@ -38,7 +43,8 @@ enum AdkInstallChoice : int {
 // and a failed one is an error; a setup program runs only with a valid Authenticode
 // signature (host.verifySignature). Setup results are ignored; returns 0 when the
 // kit is complete afterwards (mode 2: when every installer was downloaded), else 1.
-// A download folder containing "%" is refused before anything runs.
+// A download folder containing "%" is refused before anything runs, and so is an
+// installation while another one or a build holds the build lock.
 [[nodiscard]] int InstallAdk(int choice, const std::wstring& downloadDir, LogCallback log);
 [[nodiscard]] int InstallAdk(int choice, const std::wstring& downloadDir, LogCallback log,
                              const WinPEHost& host);

@@ -1,4 +1,4 @@
-// Boot files, Japanese locale and runtime libraries for the mounted WinPE image.
+// Boot files and the Japanese locale for the mounted WinPE image.
 #include "winpe/image_customize.h"
 
 #include "common/win32.h"
@@ -13,23 +13,45 @@ constexpr const wchar_t* kBootImageFiles[] = {
     L"etfsboot.com", L"efisys.bin", L"efisys_noprompt.bin", L"efisys_EX.bin", L"efisys_noprompt_EX.bin",
 };
 
-constexpr const wchar_t* kRuntimeLibraries[] = {
-    L"vcruntime140.dll", L"vcruntime140_1.dll", L"msvcp140.dll", L"msvcp140_1.dll",
-    L"msvcp140_2.dll",   L"concrt140.dll",      L"ucrtbase.dll",
-};
-
 constexpr const wchar_t* kFonts[] = {L"msgothic.ttc", L"YuGothM.ttc", L"YuGothB.ttc", L"meiryo.ttc"};
 constexpr const wchar_t* kHostFonts = L"C:\\Windows\\Fonts\\";
-constexpr const wchar_t* kHostWow64 = L"C:\\Windows\\SysWOW64";
 
 std::wstring PERoot(const std::wstring& adkRoot, int x86) {
     return adkRoot + L"\\Windows Preinstallation Environment\\" + ArchitectureFolder(x86);
 }
 
-std::wstring SystemDirectory() {
-    wchar_t buffer[MAX_PATH] = {};
-    const UINT n = ::GetSystemDirectoryW(buffer, MAX_PATH);
-    return (n > 0 && n < MAX_PATH) ? std::wstring(buffer, n) : std::wstring();
+// Adds one language package; a missing or failed one leaves the medium in English
+// (or without Japanese glyphs), which the operator should know.
+void AddPackage(const std::wstring& dism, const std::wstring& mountFolder, const std::wstring& package,
+                const std::wstring& announcement, const LogCallback& log, const WinPEHost& host) {
+    if (!PathExists(package)) {
+        EmitLog(log, L"[WARN] 日本語パッケージが見つからないため組み込めません: " + package);
+        return;
+    }
+    EmitLog(log, announcement);
+    if (RunCommand(AddPackageCommand(dism, mountFolder, package), log, host.commandTimeLimit) != 0) {
+        EmitLog(log, L"[WARN] 日本語パッケージの組み込みに失敗しました: " + package);
+    }
+}
+
+// The font entries in the image's offline SOFTWARE hive. False when the hive stays
+// loaded: DISM cannot commit an image whose hive file is still open.
+bool RegisterFonts(const std::wstring& mountFolder, const LogCallback& log, const WinPEHost& host) {
+    // reg.exe output stays out of the log.
+    const LogCallback quiet = RunnerLinesOnly(log);
+    const auto run = [&](const std::wstring& command) { return RunCommand(command, quiet, host.commandTimeLimit); };
+    // A build that stopped half-way may have left the key loaded (its result is
+    // ignored: normally there is nothing to unload).
+    (void)run(UnloadHiveCommand());
+    if (run(LoadHiveCommand(mountFolder)) != 0) {
+        EmitLog(log, L"[WARN] WinPE のオフライン レジストリを読み込めないため、日本語フォントの登録を省略します。");
+        return true;
+    }
+    for (const std::wstring& command : FontRegistryCommands()) (void)run(command);
+    if (run(UnloadHiveCommand()) == 0) return true;
+    // A handle to the hive (a scanner, reg.exe itself) may take a moment to close.
+    ::Sleep(1000);
+    return run(UnloadHiveCommand()) == 0;
 }
 
 }  // namespace
@@ -72,12 +94,12 @@ void StageHybridBootFiles(const std::wstring& adkRoot, const std::wstring& workF
     log = nullptr;
 }
 
-void AddJapaneseLocale(const std::wstring& adkRoot, const std::wstring& mountFolder,
+bool AddJapaneseLocale(const std::wstring& adkRoot, const std::wstring& mountFolder,
                        const std::wstring& applicationFolder, int x86, LogCallback log) {
-    AddJapaneseLocale(adkRoot, mountFolder, applicationFolder, x86, std::move(log), SystemWinPEHost());
+    return AddJapaneseLocale(adkRoot, mountFolder, applicationFolder, x86, std::move(log), SystemWinPEHost());
 }
 
-void AddJapaneseLocale(const std::wstring& adkRoot, const std::wstring& mountFolder,
+bool AddJapaneseLocale(const std::wstring& adkRoot, const std::wstring& mountFolder,
                        const std::wstring& applicationFolder, int x86, LogCallback log,
                        const WinPEHost& host) {
     const auto Run = [&host](const std::wstring& command, const LogCallback& sink) {
@@ -85,15 +107,12 @@ void AddJapaneseLocale(const std::wstring& adkRoot, const std::wstring& mountFol
     };
     const std::wstring dism = ChooseDism(adkRoot);
     const std::wstring packages = PERoot(adkRoot, x86) + L"\\WinPE_OCs";
-    const std::wstring fontSupport = packages + L"\\WinPE-FontSupport-JA-JP.cab";
-    if (PathExists(fontSupport)) {
-        EmitLog(log, L"[JA-JP LOCALE] WinPE-FontSupport-JA-JP.cab (日本語フォントサポート) を適用中...");
-        Run(AddPackageCommand(dism, mountFolder, fontSupport), log);
-    }
+    AddPackage(dism, mountFolder, packages + L"\\WinPE-FontSupport-JA-JP.cab",
+               L"[JA-JP LOCALE] WinPE-FontSupport-JA-JP.cab (日本語フォントサポート) を適用中...", log, host);
     const std::wstring languagePack = packages + L"\\ja-jp\\lp.cab";
+    AddPackage(dism, mountFolder, languagePack, L"[JA-JP LOCALE] ja-jp\\lp.cab (日本語言語パック) を適用中...", log,
+               host);
     if (PathExists(languagePack)) {
-        EmitLog(log, L"[JA-JP LOCALE] ja-jp\\lp.cab (日本語言語パック) を適用中...");
-        Run(AddPackageCommand(dism, mountFolder, languagePack), log);
         // Switching the settings only makes sense once the language is in the image.
         Run(SetAllIntlCommand(dism, mountFolder), log);
         Run(SetLayeredDriverCommand(dism, mountFolder), log);
@@ -110,49 +129,19 @@ void AddJapaneseLocale(const std::wstring& adkRoot, const std::wstring& mountFol
         CopyOver(source, appFonts + L"\\" + font);
     }
 
+    bool unloaded = true;
     if (PathExists(mountFolder + L"\\Windows\\System32\\config\\SOFTWARE")) {
         EmitLog(log, L"[JA-JP FONTS] WinPE レジストリへ日本語フォント (MS UI Gothic / Yu Gothic UI) "
                      L"と FontLink を登録中...");
-        // reg.exe output stays out of the log; every step runs even if the load failed.
-        const LogCallback quiet = RunnerLinesOnly(log);
-        Run(LoadHiveCommand(mountFolder), quiet);
-        for (const std::wstring& command : FontRegistryCommands()) Run(command, quiet);
-        Run(UnloadHiveCommand(), quiet);
+        unloaded = RegisterFonts(mountFolder, log, host);
     }
     log = nullptr;
+    return unloaded;
 }
 
 std::wstring ChooseDism(const std::wstring& adkRoot) {
     const std::wstring kit = KitDismPath(adkRoot);
     return DismProgram(PathExists(kit) ? kit : std::wstring());
-}
-
-void CopyRuntimeLibraries(const std::wstring& applicationFolder, int x86, LogCallback log) {
-    CopyRuntimeLibraries(applicationFolder, x86, std::move(log), SystemWinPEHost());
-}
-
-void CopyRuntimeLibraries(const std::wstring& applicationFolder, int x86, LogCallback log,
-                          const WinPEHost& host) {
-    const std::wstring programFolder = ProgramFolder(host.programPath);
-    const bool is32 = x86 == 1;
-    const std::wstring first = is32 ? programFolder + L"\\x86" : programFolder;
-    const std::wstring second = is32 ? std::wstring(kHostWow64) : SystemDirectory();
-    const wchar_t* firstTag = is32 ? L"[WINPE x86 DLL] 32-bit 動的ライブラリ同梱: "
-                                   : L"[WINPE x64 DLL] 64-bit 動的ライブラリ同梱: ";
-    const wchar_t* secondTag = is32 ? L"[WINPE x86 DLL] SysWOW64 32-bit 動的ライブラリ同梱: "
-                                    : L"[WINPE x64 DLL] システム動的ライブラリ同梱: ";
-    for (const wchar_t* library : kRuntimeLibraries) {
-        const std::wstring target = applicationFolder + L"\\" + library;
-        const std::wstring fromFirst = first + L"\\" + library;
-        const std::wstring fromSecond = second + L"\\" + library;
-        // Only a library that really arrived in the image is reported as bundled.
-        if (PathExists(fromFirst)) {
-            if (CopyOver(fromFirst, target)) EmitLog(log, firstTag + std::wstring(library));
-        } else if (!second.empty() && PathExists(fromSecond)) {
-            if (CopyOver(fromSecond, target)) EmitLog(log, secondTag + std::wstring(library));
-        }
-    }
-    log = nullptr;
 }
 
 }  // namespace morvane

@@ -1,6 +1,6 @@
 // What makes a WinPE medium boot on both firmware kinds and run the program in
-// Japanese: hybrid boot files, the Japanese locale and fonts, the runtime libraries.
-// None of these can fail a build; problems only show in the log or not at all.
+// Japanese: hybrid boot files, the Japanese locale and fonts. Only an offline
+// registry hive that stays loaded fails a build; other problems show in the log.
 #pragma once
 
 #include <string>
@@ -19,21 +19,19 @@ void StageHybridBootFiles(const std::wstring& adkRoot, const std::wstring& workF
                           LogCallback log);
 
 // Japanese packages, international settings and keyboard, fonts and their registry
-// entries, applied to the image mounted at `mountFolder`.
-void AddJapaneseLocale(const std::wstring& adkRoot, const std::wstring& mountFolder,
-                       const std::wstring& applicationFolder, int x86, LogCallback log);
-void AddJapaneseLocale(const std::wstring& adkRoot, const std::wstring& mountFolder,
-                       const std::wstring& applicationFolder, int x86, LogCallback log,
-                       const WinPEHost& host);
+// entries, applied to the image mounted at `mountFolder`. A missing or failed
+// package is a "[WARN] " line. The image's SOFTWARE hive is loaded under a temporary
+// key (a leftover of that key is unloaded first); when it cannot be loaded the font
+// entries are skipped with a "[WARN] " line. Returns false only when the hive is
+// still loaded after the unload and one retry: the image must not be committed then.
+[[nodiscard]] bool AddJapaneseLocale(const std::wstring& adkRoot, const std::wstring& mountFolder,
+                                     const std::wstring& applicationFolder, int x86, LogCallback log);
+[[nodiscard]] bool AddJapaneseLocale(const std::wstring& adkRoot, const std::wstring& mountFolder,
+                                     const std::wstring& applicationFolder, int x86, LogCallback log,
+                                     const WinPEHost& host);
 
 // The DISM every image command runs (as DismProgram names it): the kit's own when
 // it is installed, which knows the kit's image format, else the system's.
 [[nodiscard]] std::wstring ChooseDism(const std::wstring& adkRoot);
-
-// The language runtime libraries, copied next to the injected program; each copy
-// that succeeded is logged.
-void CopyRuntimeLibraries(const std::wstring& applicationFolder, int x86, LogCallback log);
-void CopyRuntimeLibraries(const std::wstring& applicationFolder, int x86, LogCallback log,
-                          const WinPEHost& host);
 
 }  // namespace morvane

@@ -27,23 +27,17 @@ struct WinPEBuildOptions {
                                 // + "_" + start time, one per build
 };
 
-// Which file becomes the injected program, and whether that choice is announced.
-struct InjectedProgram {
-    std::wstring source;
-    bool nativeX86 = false;  // the 32-bit build beside the program was chosen
-};
-// For x86 media a 32-bit build beside the program ("MorvaneDiskEraser_x86.exe") or
-// in its "x86" folder is preferred; otherwise, and for x64, the program itself.
-[[nodiscard]] InjectedProgram ChooseInjectedProgram(const std::wstring& programPath, int x86,
-                                                    bool x86BuildBeside, bool x86BuildInSubfolder);
-
 // True for a drive name of one drive letter ("E:") other than the drive the running
 // system lives on. The build also requires a removable drive that is not the
 // program's own drive, both before it starts and right before it formats.
 [[nodiscard]] bool IsUsableUsbDrive(const std::wstring& drive, const std::wstring& systemDrive);
 
 // Returns 0 when the medium was created, 1 on failure (explained in the log).
-// Paths that reach cmd.exe (work folder, ISO path, USB drive) must not contain "%".
+// Refused before any tool runs: while another build or kit installation holds the
+// build lock; a path that reaches the kit's script (work folder, ISO path, USB
+// drive) with a character it cannot take; a USB target it cannot format; no program
+// file of the medium's architecture. A successful ISO or USB build removes its work
+// folder; a media folder build leaves its folder, the product.
 [[nodiscard]] int BuildWinPEMedia(const WinPEBuildOptions& options, LogCallback log);
 [[nodiscard]] int BuildWinPEMedia(const WinPEBuildOptions& options, LogCallback log,
                                   const WinPEHost& host);

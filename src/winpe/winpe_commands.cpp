@@ -32,9 +32,8 @@ WinPEPaths DeriveWinPEPaths(const std::wstring& adkRoot, int x86, const std::wst
     WinPEPaths p;
     p.adkRoot = adkRoot;
     p.setupScript = adkRoot + L"\\Deployment Tools\\DandISetEnv.bat";
-    // The ISO and boot-sector tools always come from the amd64 host folder.
+    // The ISO tool always comes from the amd64 host folder.
     p.oscdimg = adkRoot + L"\\Deployment Tools\\amd64\\Oscdimg\\oscdimg.exe";
-    p.bootsect = adkRoot + L"\\Deployment Tools\\amd64\\BCDBoot\\bootsect.exe";
     p.workFolder = workDir.empty() ? tempPath + L"Morvane_WinPE_" + arch : workDir;
     p.peRoot = adkRoot + L"\\Windows Preinstallation Environment\\" + arch;
     p.adkMedia = p.peRoot + L"\\Media";
@@ -92,16 +91,18 @@ std::wstring MakeUsbMediaCommand(const std::wstring& setupScript, const std::wst
            L" " + drive;
 }
 
-std::wstring BootsectCommand(const std::wstring& bootsect, const std::wstring& drive) {
-    return Quoted(bootsect) + L" /nt60 " + drive + L" /force /mbr";
-}
-
 std::wstring OscdimgCommand(const std::wstring& oscdimg, const std::wstring& etfsboot,
                             const std::wstring& efiImage, const std::wstring& workFolder,
                             const std::wstring& isoPath) {
     return Quoted(oscdimg) + L" -m -o -u2 -udfver102 -bootdata:2#p0,e,b" + Quoted(etfsboot) +
            L"#pEF,e,b" + Quoted(efiImage) + L" " + Quoted(workFolder + L"\\media") + L" " +
            Quoted(isoPath);
+}
+
+std::wstring OscdimgUefiOnlyCommand(const std::wstring& oscdimg, const std::wstring& efiImage,
+                                    const std::wstring& workFolder, const std::wstring& isoPath) {
+    return Quoted(oscdimg) + L" -m -o -u2 -udfver102 -bootdata:1#pEF,e,b" + Quoted(efiImage) + L" " +
+           Quoted(workFolder + L"\\media") + L" " + Quoted(isoPath);
 }
 
 std::wstring MakeIsoMediaCommand(const std::wstring& setupScript, const std::wstring& workFolder,

@@ -27,7 +27,6 @@ struct WinPEPaths {
     std::wstring adkRoot;
     std::wstring setupScript;
     std::wstring oscdimg;
-    std::wstring bootsect;
     std::wstring workFolder;
     std::wstring peRoot;
     std::wstring adkMedia;
@@ -64,10 +63,13 @@ struct WinPEPaths {
 [[nodiscard]] std::wstring UnmountDiscardCommand(const std::wstring& dism, const std::wstring& mountFolder);
 [[nodiscard]] std::wstring MakeUsbMediaCommand(const std::wstring& setupScript,
                                                const std::wstring& workFolder, const std::wstring& drive);
-[[nodiscard]] std::wstring BootsectCommand(const std::wstring& bootsect, const std::wstring& drive);
+// A two-entry El Torito image: BIOS (platform 0) and UEFI (platform EF).
 [[nodiscard]] std::wstring OscdimgCommand(const std::wstring& oscdimg, const std::wstring& etfsboot,
                                           const std::wstring& efiImage, const std::wstring& workFolder,
                                           const std::wstring& isoPath);
+// One El Torito entry, UEFI only: a BIOS machine does not start the image.
+[[nodiscard]] std::wstring OscdimgUefiOnlyCommand(const std::wstring& oscdimg, const std::wstring& efiImage,
+                                                  const std::wstring& workFolder, const std::wstring& isoPath);
 [[nodiscard]] std::wstring MakeIsoMediaCommand(const std::wstring& setupScript,
                                                const std::wstring& workFolder, const std::wstring& isoPath);
 

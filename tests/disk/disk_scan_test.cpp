@@ -278,28 +278,38 @@ TEST(RealWriteAllowed, RecordAndRealMachineMustBothAllow) {
         return d;
     };
     const wchar_t* image = L"C:\\images\\disk.img";
-    struct Case { const char* what; DiskInfo disk; const SafetyEnvironment* environment; bool unlock, allowed; };
+    using V = WriteVerdict;
+    struct Case { const char* what; DiskInfo disk; const SafetyEnvironment* environment; bool unlock; V verdict; };
     const Case cases[] = {
-        {"unlocked internal disk", record(L"\\\\.\\PhysicalDrive1", 1, BusSata, InternalUnlocked), &windows, true, true},
-        {"record unlocked, operator did not", record(L"\\\\.\\PhysicalDrive1", 1, BusSata, InternalUnlocked), &windows, false, false},
-        {"record from the WinPE simulation: system disk", record(L"\\\\.\\PhysicalDrive0", 0, BusUsb, Erasable), &windows, true, false},
-        {"real letters put C: on disk 3", record(L"\\\\.\\PhysicalDrive3", 3, BusUsb, Erasable), &windows, true, false},
-        {"record number and path disagree", record(L"\\\\.\\PhysicalDrive2", 1, BusUsb, Erasable), &windows, true, false},
-        {"verbatim form, lower case", record(L"\\\\?\\physicaldrive2", 2, BusUsb, Erasable), &windows, false, true},
-        {"forward slashes", record(L"//./PhysicalDrive0", 0, BusUsb, Erasable), &windows, true, false},
-        {"a volume path", record(L"\\\\.\\D:", 5, BusUsb, Erasable), &windows, true, false},
-        {"stricter record wins", record(L"\\\\.\\PhysicalDrive2", 2, BusUsb, InternalLocked), &windows, true, false},
-        {"image numbered like the system disk", record(image, 0, BusUsb, Erasable), &windows, true, false},
-        {"unnumbered USB image", record(image, -1, BusUsb, Erasable), &windows, false, true},
-        {"image holding C:", record(image, -1, BusUsb, Erasable, L"C:"), &windows, true, false},
-        {"internal image, locked", record(image, -1, BusSata, Erasable), &windows, false, false},
-        {"internal image, unlocked", record(image, -1, BusSata, InternalUnlocked), &windows, true, true},
-        {"unknown system disks lock internal disks", record(L"\\\\.\\PhysicalDrive1", 1, BusSata, InternalUnlocked), &unknown, true, false},
-        {"unknown system disks leave USB alone", record(L"\\\\.\\PhysicalDrive2", 2, BusUsb, Erasable), &unknown, false, true},
-        {"WinPE: installed system disk", record(L"\\\\.\\PhysicalDrive0", 0, BusSata, Erasable), &winPE, false, true},
-        {"WinPE: its boot stick", record(L"\\\\.\\PhysicalDrive4", 4, BusUsb, Erasable), &winPE, false, false},
+        {"unlocked internal disk", record(L"\\\\.\\PhysicalDrive1", 1, BusSata, InternalUnlocked), &windows, true, V::Allowed},
+        {"record unlocked, operator did not", record(L"\\\\.\\PhysicalDrive1", 1, BusSata, InternalUnlocked), &windows, false, V::Protected},
+        {"record from the WinPE simulation: system disk", record(L"\\\\.\\PhysicalDrive0", 0, BusUsb, Erasable), &windows, true, V::SystemDrive},
+        {"real letters put C: on disk 3", record(L"\\\\.\\PhysicalDrive3", 3, BusUsb, Erasable), &windows, true, V::SystemDrive},
+        {"record number and path disagree", record(L"\\\\.\\PhysicalDrive2", 1, BusUsb, Erasable), &windows, true, V::Unidentified},
+        {"verbatim form, lower case", record(L"\\\\?\\physicaldrive2", 2, BusUsb, Erasable), &windows, false, V::Allowed},
+        {"forward slashes", record(L"//./PhysicalDrive0", 0, BusUsb, Erasable), &windows, true, V::SystemDrive},
+        {"a volume path", record(L"\\\\.\\D:", 5, BusUsb, Erasable), &windows, true, V::Unidentified},
+        {"stricter record wins", record(L"\\\\.\\PhysicalDrive2", 2, BusUsb, InternalLocked), &windows, true, V::Protected},
+        {"undefined safety value", record(L"\\\\.\\PhysicalDrive2", 2, BusUsb, 9), &windows, true, V::Protected},
+        {"image numbered like the system disk", record(image, 0, BusUsb, Erasable), &windows, true, V::Protected},
+        {"unnumbered USB image", record(image, -1, BusUsb, Erasable), &windows, false, V::Allowed},
+        {"image holding C:", record(image, -1, BusUsb, Erasable, L"C:"), &windows, true, V::SystemDrive},
+        {"image holding c:", record(image, -1, BusUsb, Erasable, L"d:, c:"), &windows, true, V::SystemDrive},
+        {"internal image, locked", record(image, -1, BusSata, Erasable), &windows, false, V::Protected},
+        {"internal image, unlocked", record(image, -1, BusSata, InternalUnlocked), &windows, true, V::Allowed},
+        {"unknown system disks lock internal disks", record(L"\\\\.\\PhysicalDrive1", 1, BusSata, InternalUnlocked), &unknown, true, V::Protected},
+        {"unknown system disks leave USB alone", record(L"\\\\.\\PhysicalDrive2", 2, BusUsb, Erasable), &unknown, false, V::Allowed},
+        {"WinPE: installed system disk", record(L"\\\\.\\PhysicalDrive0", 0, BusSata, Erasable), &winPE, false, V::Allowed},
+        {"WinPE: its boot stick", record(L"\\\\.\\PhysicalDrive4", 4, BusUsb, Erasable), &winPE, false, V::Protected},
     };
-    for (const Case& c : cases) EXPECT_EQ(RealWriteAllowed(c.disk, *c.environment, c.unlock), c.allowed) << c.what;
+    for (const Case& c : cases) {
+        const WriteJudgement judgement = JudgeRealWrite(c.disk, *c.environment, c.unlock);
+        EXPECT_EQ(judgement.verdict, c.verdict) << c.what;
+        EXPECT_EQ(RealWriteAllowed(c.disk, *c.environment, c.unlock), c.verdict == V::Allowed) << c.what;
+        // A protected disk is refused with the description of the class that refuses it.
+        if (c.verdict == V::Protected) EXPECT_FALSE(judgement.description.empty()) << c.what;
+    }
+    EXPECT_EQ(JudgeRealWrite(cases[1].disk, windows, false).description.rfind(L"内蔵ストレージです。", 0), 0u);
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "erase/housekeeping.h"
+#include "erase/disk_prep.h"
 #include "erase/keystream_aes_ctr.h"
 #include "erase/keystream_pipeline.h"
 #include "erase/pass_writer.h"

@@ -238,6 +238,24 @@ TEST_F(EraseJobTest, OutcomesOtherThanAStampedVerifiedErasure) {
     }
 }
 
+// A dry run without a stamp records what its last pass would leave, marked as
+// simulated: zeros only where the last pass writes zeros.
+TEST_F(EraseJobTest, DryRunDiskStateFollowsTheLastPass) {
+    const struct { std::uint32_t standard; std::wstring state; } cases[] = {
+        {ZeroFill, L"PURE ZERO WIPED (スタンプなし・完全未初期化状態)"},
+        {CryptoRandom, L"SIMULATED - OVERWRITTEN WITH RANDOM DATA (スタンプなし・最終パス: 暗号論的乱数 / パーティション領域 0x00 消去済)"},
+        {Dod3Pass, L"SIMULATED - OVERWRITTEN WITH RANDOM DATA (スタンプなし・最終パス: 暗号論的乱数 / パーティション領域 0x00 消去済)"},
+    };
+    for (const auto& c : cases) {
+        EraseJob job = ImageJob(c.standard);
+        job.execMode = ExecMode::SimulationDryRun;
+        job.noStamp = 1;
+        const EraseResult r = Run(job);
+        EXPECT_EQ(r.diskStampStatus, c.state) << c.standard;
+        EXPECT_EQ(r.stamp.stampStatus, L"Simulation / Dry-Run Report Stamp") << c.standard;
+    }
+}
+
 TEST_F(EraseJobTest, UnwritableOrDisabledEvidenceAndAnEmptyPlan) {
     ASSERT_TRUE(testing::CreateImageFile(certs, 16));  // a file where the folder should be
     EraseResult r = Run(ImageJob(ZeroFill));

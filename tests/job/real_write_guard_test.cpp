@@ -7,7 +7,7 @@
 #include "disk/safety.h"
 #include "erase/standards.h"
 #include "job/erase_job.h"
-#include "stamp/stamp_ops.h"
+#include "stamp/operator_stamp.h"
 #include "support/engine_disk.h"
 #include "support/stamp_samples.h"
 
@@ -29,11 +29,11 @@ bool Perform(Operation operation, const DiskInfo& disk, bool listedAsWinPE, bool
         stamp.diskSerial = disk.serialNumber;
         stamp.diskCapacity = FormatSize(disk.sizeBytes);
         refusal = L"[SAFETY] 保護ロック中のディスクにはスタンプを";
-        return StampDiskByOperator(disk, stamp, log, {}, unlock, environment);
+        return StampDiskByOperator(disk, stamp, log, {}, unlock, environment).ok;
     }
     if (operation == Operation::StampErase) {
         refusal = L"[SAFETY] 保護ロック中のディスクは操作でき";
-        return EraseStampArea(disk, log, {}, std::nullopt, environment);  // it follows the list's unlock
+        return EraseStampArea(disk, log, {}, std::nullopt, environment).ok;  // it follows the list's unlock
     }
     int locks = 0;
     EraseJobEdges edges;

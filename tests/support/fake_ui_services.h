@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "disk/guarded_open.h"
 #include "stamp/detect.h"
 #include "ui/services.h"
 
@@ -30,12 +31,15 @@ public:
     std::function<void(const RecordedBox&)> onBox;  // runs while a box is "shown"
     std::vector<std::wstring> shellOpened, clipboard, pickRequests;
     std::deque<std::wstring> pickAnswers;  // empty answer = cancelled
+    std::vector<int> pickTargets;           // the disk each pick was asked to refuse (-1: none)
     bool shellOpenResult = true, clipboardResult = true, admin = true;
     int restarts = 0, hardwareCollections = 0;
     std::wstring browseAnswer;
     std::vector<DiskInfo> disks;
-    // When set, the answer to a scan classified for the real environment (WinPE flag 0).
-    std::optional<std::vector<DiskInfo>> realEnvironmentDisks;
+    // The machine the real-write judgement asks: Windows (not WinPE), no system disk
+    // among the images; the identity of a device path is read from the image file.
+    SafetyEnvironment machine{false, {{}, true}, -1, {}};
+    DiskIdentitySource identity;
     std::vector<std::pair<bool, bool>> scans;  // (winPE, unlockInternal) of every scan
     std::vector<DriveFacts> drives;
     std::function<bool(const std::wstring&)> folderWritable = [](const std::wstring&) { return true; };
@@ -59,10 +63,13 @@ public:
     bool IsRunningAsAdmin() override { return admin; }
     std::vector<DiskInfo> ScanDisks(bool winPE, bool unlockInternal) override {
         scans.emplace_back(winPE, unlockInternal);
-        return (!winPE && realEnvironmentDisks) ? *realEnvironmentDisks : disks;
+        return disks;
+    }
+    WriteJudgement JudgeRealWrite(const DiskInfo& disk, bool unlockInternal) override {
+        return JudgeDiskForWrite(disk, unlockInternal, {identity, {}, [this] { return machine; }});
     }
     std::vector<std::wstring> RemovableDriveEntries() override { return {}; }
-    AdkState QueryAdk() override { return {0, true}; }
+    AdkState QueryAdk() override { return {AdkReady, true}; }
     std::vector<DriveFacts> ListDrives() override { return drives; }
     bool TestFolderWritable(const std::wstring& folder) override { return folderWritable(folder); }
     HardwareProfile CollectHardware(const DiskInfo&) override { return ++hardwareCollections, hardware; }
@@ -70,7 +77,8 @@ public:
     AppSettings LoadSettings() override { return settings; }
     void SaveSettings(const AppSettings& value) override { saved.push_back(settings = value); }
     void ShowReport(HWND, const ReportRequest& request) override { reports.push_back(request); }
-    std::wstring PickFolder(HWND, const std::wstring& initialPath) override {
+    std::wstring PickFolder(HWND, const std::wstring& initialPath, int targetDisk) override {
+        pickTargets.push_back(targetDisk);
         return pickRequests.push_back(initialPath), Next(pickAnswers, std::wstring());
     }
 

@@ -4,6 +4,7 @@
 // prefix, removed at the end and never laid over a kit it did not make.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <fstream>
@@ -18,6 +19,15 @@
 namespace morvane::testing {
 
 inline bool PathExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A file that starts like a PE image for `machine` (the header right after the DOS
+// header), followed by `tag` to tell copies apart.
+inline std::string FakeProgram(std::uint16_t machine, const std::string& tag) {
+    std::string bytes(0x40, '\0');
+    bytes[0] = 'M', bytes[1] = 'Z', bytes[0x3C] = 0x40;
+    bytes += std::string("PE\0\0", 4) + char(machine & 0xFF) + char(machine >> 8);
+    return bytes + tag;
+}
 
 inline std::string ReadText(const std::wstring& path) { const auto b = ReadFileBytes(path); return {b.begin(), b.end()}; }
 
@@ -127,7 +137,6 @@ public:
             if (l.x86WinPE) Arch("x86", l);
         }
         Tool(L"Deployment Tools\\amd64\\Oscdimg\\oscdimg.exe", L"oscdimg");
-        Tool(L"Deployment Tools\\amd64\\BCDBoot\\bootsect.exe", L"bootsect");
         if (l.kitDism) Tool(L"Deployment Tools\\amd64\\DISM\\dism.exe", L"dism");
     }
     ~FakeKit() {

@@ -8,7 +8,7 @@
 #include "ui/guards.h"
 #include "ui/layout.h"
 #include "ui/main_texts.h"
-#include "ui/outcomes.h"
+#include "ui/completion.h"
 
 namespace morvane {
 namespace {
@@ -29,7 +29,8 @@ DiskInfo UsbDisk() {
 // A real erase that passes every guard.
 EraseStartForm RealForm() {
     EraseStartForm form;
-    form.disk = form.realDisk = UsbDisk();
+    form.disk = UsbDisk();
+    form.realWrite = {WriteVerdict::Allowed, {}};
     form.real = form.isAdmin = true;
     form.code = L"ERASE";
     return form;
@@ -46,23 +47,27 @@ TEST(EraseStartGuards, FirstRefusalInOrderWithItsBox) {
         {"passes", [](EraseStartForm&) {}, L"", L"", 0},
         {"busy before everything", [](EraseStartForm& f) { f.busy = true; f.disk.reset(); }, kTitle, L"現在別の処理が実行中", kWarnOk},
         {"no selection", [](EraseStartForm& f) { f.disk.reset(); f.code.clear(); }, kTitle, L"消去対象のディスクを", kWarnOk},
-        {"OS disk outside WinPE", [](EraseStartForm& f) { f.disk->driveLetters = L"D:, C:"; f.isAdmin = false; }, kOsGuard,
-         L"【絶対安全保護ロック】", MB_OK | MB_ICONERROR},
-        {"lower-case c: too", [](EraseStartForm& f) { f.disk->driveLetters = L"c:"; }, kOsGuard, L"", MB_OK | MB_ICONERROR},
-        {"OS disk under real WinPE", [](EraseStartForm& f) { f.disk->driveLetters = L"C:"; f.isWinPE = true; }, L"", L"", 0},
+        {"OS disk outside WinPE", [](EraseStartForm& f) { f.realWrite = {WriteVerdict::SystemDrive, L"x"}; f.isAdmin = false; },
+         kOsGuard, L"【絶対安全保護ロック】", MB_OK | MB_ICONERROR},
         {"protected in the real environment, erasable in the list",
-         [](EraseStartForm& f) { f.realDisk->safety = 3; f.realDisk->safetyDescription = L"内蔵です。"; f.isAdmin = false; },
+         [](EraseStartForm& f) { f.realWrite = {WriteVerdict::Protected, L"内蔵です。"}; f.isAdmin = false; },
          kSafety, L"【安全保護ロック中】\n内蔵です。\n", kWarnOk},
-        {"gone from the real scan", [](EraseStartForm& f) { f.realDisk.reset(); }, kSafety, L"【安全保護ロック中】", kWarnOk},
-        {"undefined safety value", [](EraseStartForm& f) { f.realDisk->safety = 9; }, kSafety, L"", kWarnOk},
-        {"unlocked internal disk passes", [](EraseStartForm& f) { f.realDisk->safety = 4; }, L"", L"", 0},
+        {"gone from its path", [](EraseStartForm& f) { f.realWrite = {WriteVerdict::DiskChanged, {}}; }, kSafety,
+         L"【安全保護ロック中】\n再スキャンで同じディスクを確認できませんでした", kWarnOk},
+        {"path names no disk", [](EraseStartForm& f) { f.realWrite = {WriteVerdict::Unidentified, {}}; }, kSafety,
+         L"【安全保護ロック中】\n再スキャンで同じディスクを確認できませんでした", kWarnOk},
         {"not administrator", [](EraseStartForm& f) { f.isAdmin = false; f.code.clear(); }, kTitle, L"実機物理セクタ消去を行うには管理者権限", kWarnOk},
         {"empty code", [](EraseStartForm& f) { f.code.clear(); }, kCodeTitle, L"安全確認コード欄に「ERASE」", kWarnOk},
         {"code with a blank", [](EraseStartForm& f) { f.code = L"ERASE "; }, kCodeTitle, L"", kWarnOk},
         {"code in lower case", [](EraseStartForm& f) { f.code = L"erase"; }, L"", L"", 0},
         {"simulation skips the real-mode guards",
-         [](EraseStartForm& f) { f.real = false; f.disk->driveLetters = L"C:"; f.realDisk.reset(); f.isAdmin = false; }, L"", L"", 0},
+         [](EraseStartForm& f) { f.real = false; f.realWrite = {WriteVerdict::SystemDrive, {}}; f.isAdmin = false; }, L"", L"", 0},
         {"simulation still needs the code", [](EraseStartForm& f) { f.real = false; f.code = L"ERAS"; }, kCodeTitle, L"", kWarnOk},
+        // 35 passes over 4 TB cannot end before WinPE's shell does; the simulation box only warns.
+        {"past WinPE's 72 hours", [](EraseStartForm& f) { f.isWinPE = true, f.disk->sizeBytes = 4e12, f.settings.defaultStandard = 7; },
+         kTitle, L"【WinPE 72時間制限】", kWarnOk},
+        {"past 72 hours, simulated WinPE", [](EraseStartForm& f) { f.winPESimulated = true, f.disk->sizeBytes = 4e12, f.settings.defaultStandard = 7; },
+         L"", L"", 0},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -70,6 +75,7 @@ TEST(EraseStartGuards, FirstRefusalInOrderWithItsBox) {
         row.change(form);
         const EraseStartDecision decision = DecideEraseStart(form);
         EXPECT_EQ(decision.saveSettings, !form.busy && form.disk.has_value());
+        EXPECT_EQ(decision.warningLine.rfind(L"[WARN] WinPE 72時間制限", 0) == 0, form.winPESimulated);
         if (row.title.empty()) {
             EXPECT_FALSE(decision.refusal);
             continue;
@@ -90,23 +96,40 @@ TEST(EraseStartGuards, JobAndConfirmationFromTheForm) {
     form.notes = L"note", form.unlockInternal = true;
     EraseJob job = DecideEraseStart(form).job;
     EXPECT_EQ(job.disk.devicePath, form.disk->devicePath);
-    EXPECT_TRUE(job.standard == 4u && job.verifyLevel == VerifyLevel::FullSurface && job.execMode == ExecMode::RealHardwareWrite);
-    EXPECT_EQ(job.noStamp + job.certificatesDisabled, 2u) << "the settings' 1 means off";
-    EXPECT_EQ(job.unlockInternal, 1u) << "the engine's guard needs the operator's unlock choice";
+    EXPECT_EQ(job.standard, 4u);
+    EXPECT_EQ(job.verifyLevel, VerifyLevel::FullSurface);
+    EXPECT_EQ(job.execMode, ExecMode::RealHardwareWrite);
     EXPECT_EQ(job.operatorName + job.organizationName + job.notes + job.outputFolder + job.signerThumbprint,
               L"OpOrgnoteD:\\Logs|3A5F");
+    // Every flag both ways: the settings' stored 1 means off, and the engine's guard
+    // needs the operator's own unlock choice.
+    for (unsigned bits = 0; bits < 16; ++bits) {
+        EraseStartForm f = RealForm();
+        f.settings.writeDiskStamp = bits & 1, f.settings.enableLogOutput = (bits >> 1) & 1;
+        f.unlockInternal = (bits & 4) != 0, f.real = (bits & 8) != 0;
+        const EraseJob j = DecideEraseStart(f).job;
+        EXPECT_EQ(j.noStamp, bits & 1) << bits;
+        EXPECT_EQ(j.StampWanted(), (bits & 1) == 0) << bits;
+        EXPECT_EQ(j.certificatesDisabled, (bits >> 1) & 1) << bits;
+        EXPECT_EQ(j.CertificatesWanted(), (bits & 2) == 0) << bits;
+        EXPECT_EQ(j.unlockInternal, (bits >> 2) & 1) << bits;
+        EXPECT_EQ(j.execMode, (bits & 8) ? ExecMode::RealHardwareWrite : ExecMode::SimulationDryRun) << bits;
+    }
 
     form.real = false;
     job = DecideEraseStart(form).job;
     EXPECT_EQ(job.execMode, ExecMode::SimulationDryRun);
     const MessageBoxText simulation = EraseConfirmation(job);
     EXPECT_TRUE(Has(simulation.text, L"Disk 3 (USB Stick)\n・容量 / ドライブ: 16.00 GB / E:\n"));
-    EXPECT_TRUE(Has(simulation.text, L"スタンプなし)\n・ログ/証明書保存: 無効") && Has(simulation.text, L"【安全シミュレーション"));
+    EXPECT_TRUE(Has(simulation.text, L"パーティション領域は0x00)\n・ログ/証明書保存: 無効")) << ::testing::PrintToString(simulation.text);
+    EXPECT_TRUE(Has(simulation.text, L"【安全シミュレーション"));
     EXPECT_EQ(simulation.style, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1));
     job.execMode = ExecMode::RealHardwareWrite;
+    EXPECT_TRUE(Has(EraseConfirmation(job).text, L"・消去後の状態   : スタンプなし (最終パスのデータのまま")) << "DoD's last pass is random";
     job.noStamp = job.certificatesDisabled = 0;
     const MessageBoxText real = EraseConfirmation(job);
-    EXPECT_TRUE(Has(real.text, L"スタンプ) を記録\n・ログ/証明書保存: 有効 (保存先: D:\\Logs)") && Has(real.text, L"【警告: 実機"));
+    EXPECT_TRUE(Has(real.text, L"スタンプ) を記録\n・ログ/証明書保存: 有効 (保存先: D:\\Logs)")) << ::testing::PrintToString(real.text);
+    EXPECT_TRUE(Has(real.text, L"【警告: 実機"));
     EXPECT_EQ(real.style, static_cast<UINT>(MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2)) << "No is the default";
 }
 
@@ -116,13 +139,20 @@ TEST(ToolStartGuards, AdkAndWinPE) {
     EXPECT_TRUE(DecideAdkStart(true, 0, L"D:\\x").refusal && DecideAdkStart(false, 2, L"").refusal &&
                 DecideAdkStart(false, 2, L"Kits").refusal);
 
-    WinPEStartForm form{false, true, 0, 0, 1, 1, L"F: [DATA - 14.90 GB]"};
+    WinPEStartForm form{false, true, AdkReady, WinPEOutputUsb, 1, 1, L"F: [DATA - 14.90 GB]"};
     const WinPEStartDecision usb = DecideWinPEStart(form);
     EXPECT_EQ(usb.options.usbDrive + std::to_wstring(usb.options.x86 * 10 + usb.options.uefiOnly), L"F:11");
-    EXPECT_TRUE(Has(usb.question->text, L"(F:) をフォーマット") && Has(usb.question->text, L"(x86_32bit / UEFI+CSM"));
+    EXPECT_TRUE(Has(usb.question->text, L"(F:) をフォーマット")) << ::testing::PrintToString(usb.question->text);
+    EXPECT_TRUE(Has(usb.question->text, L"(x86_32bit / UEFI+CSM"));
+    EXPECT_EQ(usb.question->style, static_cast<UINT>(MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2)) << "No is the default";
+    // An x86 medium of any kind says it will not boot on 64-bit UEFI; an x64 ISO asks nothing.
+    const std::wstring noX64 = L"64-bit UEFI のPCでは起動しません。";
+    EXPECT_TRUE(Has(usb.question->text, noX64));
+    EXPECT_TRUE(Has(DecideWinPEStart({false, true, AdkReady, WinPEOutputIso, 1, 0, L""}).question->text, noX64));
+    EXPECT_FALSE(DecideWinPEStart({false, true, AdkReady, WinPEOutputIso, 0, 0, L""}).question);
     form.usbText = kNoUsbEntry;
     EXPECT_TRUE(Has(DecideWinPEStart(form).refusal->text, L"有効なリムーバブルUSBドライブ"));
-    form.adkStatus = 1;
+    form.adkStatus = AdkWinPEMissing;
     EXPECT_TRUE(Has(DecideWinPEStart(form).refusal->text, L"Windows ADK または WinPE Add-on"));
     form.isAdmin = false;
     EXPECT_TRUE(Has(DecideWinPEStart(form).refusal->text, L"には管理者権限"));
@@ -150,8 +180,16 @@ TEST(CompletionOutcomes, ToldAsTheResultSays) {
     result.status = JobStatus::Completed;
     result.sha256Fingerprint = L"AB";
     result.htmlPath = L"D:\\c.html";
+    result.job.execMode = ExecMode::SimulationDryRun;  // a dry run's line says nothing was erased
+    EXPECT_EQ(DescribeEraseDone(result).statusLine,
+              L"完了 (SIMULATION) - シミュレーションレポートを発行しました (ディスクは消去されていません)。");
+    result.job.execMode = ExecMode::RealHardwareWrite;
     EraseDoneView view = DescribeEraseDone(result);
-    EXPECT_TRUE(Has(view.statusLine, L"発行しました") && view.showReport && view.fillBars && !view.box);
+    EXPECT_EQ(view.statusLine, L"完了 (COMPLETED) - 実機消去証明＆ハードウェアレポートを発行しました！");
+    EXPECT_TRUE(Has(view.statusLine, L"発行しました")) << ::testing::PrintToString(view.statusLine);
+    EXPECT_TRUE(view.showReport);
+    EXPECT_TRUE(view.fillBars);
+    EXPECT_FALSE(view.box);
     EXPECT_EQ(view.consoleLines, (std::vector<std::wstring>{L"[CERTIFICATE] 証明書・監査ログ保存完了: D:\\c.html", L"[SHA-256] AB"}));
     result.htmlPath.clear();
     result.message = L"書き込めません";  // wanted, but not written
@@ -165,7 +203,9 @@ TEST(CompletionOutcomes, ToldAsTheResultSays) {
     EXPECT_TRUE(Has(DescribeEraseDone(result).box->text, L"中断ログは保存されていません"));
     result.auditLogPath = L"D:\\a.txt";
     view = DescribeEraseDone(result);
-    EXPECT_TRUE(Has(view.box->text, L"中断ログが保存されました") && !view.showReport && !view.fillBars);
+    EXPECT_TRUE(Has(view.box->text, L"中断ログが保存されました"));
+    EXPECT_FALSE(view.showReport);
+    EXPECT_FALSE(view.fillBars);
     result.status = JobStatus::Failed;
     result.message = L"WRITE ERROR";
     EXPECT_EQ(*DescribeEraseDone(result).box, (MessageBoxText{L"消去処理中にエラーが発生しました:\nWRITE ERROR", kTitle, MB_OK | MB_ICONERROR}));

@@ -2,11 +2,13 @@
 // the guards as the window applies them, the erasure worker end to end on image-file
 // disks, closing during a job, report pairing and completions held behind a modal box.
 #include <system_error>
+#include <thread>
 
 #include "ui/guards.h"
 #include "ui/main_texts.h"
-#include "ui/messages.h"
-#include "ui/outcomes.h"
+#include "ui/window_messages.h"
+#include "ui/completion.h"
+#include "ui/folder_picker_model.h"
 #include "window_fixture.h"
 
 namespace morvane {
@@ -72,11 +74,54 @@ TEST_F(MainWindowTest, QuickRunsThroughTheRealWorker) {
     EXPECT_EQ(LastBox().title, L"確認コード未入力");
 }
 
-// Under the WinPE simulation the list says erasable; the real-environment scan decides.
+// The code edit's "ERASE" serves the simulation only: a saved real mode starts with it
+// empty, and every switch to the real mode empties it again.
+TEST_F(MainWindowTest, RealModeNeedsTheCodeTypedAfterTheLastSwitch) {
+    services.settings.defaultExecMode = 1;
+    OpenMain();
+    EXPECT_EQ(Text(kIdCode), L"");
+    Click(kIdEraseStart);
+    EXPECT_EQ(LastBox().title, L"確認コード未入力");
+    Choose(kIdMode, 0);
+    Type(kIdCode, L"ERASE");
+    Choose(kIdMode, 0);
+    EXPECT_EQ(Text(kIdCode), L"ERASE") << "the simulation keeps the code";
+    Choose(kIdMode, 1);
+    EXPECT_EQ(Text(kIdCode), L"") << "switched to real: typed again";
+    services.settings.defaultExecMode = 0;
+    OpenMain();
+    EXPECT_EQ(Text(kIdCode), L"ERASE");
+    Choose(kIdMode, 1);
+    services.boxes.clear();
+    Click(kIdEraseStart);
+    EXPECT_EQ(LastBox().title, L"確認コード未入力") << "one Enter after choosing real does not erase";
+    EXPECT_EQ(state->busy.load(), 0u);
+}
+
+// A real erase never writes its evidence onto the disk it erases: the folder question
+// offers only another folder or cancelling, and the picker refuses that disk.
+TEST_F(MainWindowTest, EvidenceFolderOnTheTargetDiskIsRefusedBeforeAnythingIsWritten) {
+    services.drives = {{L"E:\\", DRIVE_REMOVABLE, L"", L"FAT32", 0, {77}}};  // the volume of disk 0 (number 77)
+    OpenMain();
+    PrepareQuickRun(true);
+    Type(kIdOutputFolder, L"E:\\logs");
+    services.boxAnswers = {IDNO};
+    Click(kIdEraseStart);
+    ASSERT_EQ(services.boxes.size(), 1u);
+    EXPECT_TRUE(Has(LastBox().text, kOnTargetDiskReason));
+    EXPECT_EQ(LastBox().style & MB_TYPEMASK, static_cast<UINT>(MB_YESNO)) << "no continue-anyway";
+    EXPECT_TRUE(Has(LastBox().text, L"・[いいえ (No)]  : 消去を中止する"));
+    EXPECT_EQ(state->busy.load(), 0u);
+    services.boxAnswers = {IDYES};
+    Click(kIdEraseStart);
+    EXPECT_EQ(services.pickTargets, std::vector<int>{77}) << "the picker is told which disk to refuse";
+    EXPECT_EQ(state->busy.load(), 0u) << "a cancelled pick starts nothing";
+}
+
+// Under the WinPE simulation the list says erasable; the real machine decides, as the
+// guarded open will.
 TEST_F(MainWindowTest, RealEraseRefusedForADiskProtectedOnlyInTheRealEnvironment) {
-    services.realEnvironmentDisks = services.disks;
-    (*services.realEnvironmentDisks)[0].safety = 3;
-    (*services.realEnvironmentDisks)[0].safetyDescription = L"内蔵ストレージです。";
+    services.disks[0].busKind = BusSata, services.disks[0].mediaKind = MediaHdd;  // internal: locked under Windows
     OpenMain();
     SetCheck(kIdSimulateWinPE, true);
     EXPECT_EQ(services.scans.back(), std::make_pair(true, false));
@@ -84,15 +129,37 @@ TEST_F(MainWindowTest, RealEraseRefusedForADiskProtectedOnlyInTheRealEnvironment
     PrepareQuickRun(true);
     Click(kIdEraseStart);
     EXPECT_TRUE(Has(LastBox().text, L"【安全保護ロック中】\n内蔵ストレージです。"));
-    EXPECT_TRUE(services.scans.back() == std::make_pair(false, false) && state->busy.load() == 0u);
-    services.realEnvironmentDisks->clear();  // gone from the real scan: protected as well
+    EXPECT_EQ(state->busy.load(), 0u);
+    // Erasable on the real machine (WinPE) but gone from its path: protected as well.
+    services.machine.winPE = true;
+    services.identity = [](const std::wstring&) { return std::nullopt; };
     services.boxes.clear();
     Click(kIdEraseStart);
     EXPECT_EQ(LastBox().title, L"Morvane Safety Guard");
+    EXPECT_TRUE(Has(LastBox().text, L"再スキャンで同じディスクを確認できませんでした"));
     Choose(kIdMode, 0);  // a simulation of it stays allowed (answered No at the confirmation)
     services.boxAnswers = {IDNO};
     Click(kIdEraseStart);
     EXPECT_EQ(LastBox().title, L"最終確認 - Morvane Disk Eraser");
+}
+
+// Not only the first batch: every later batch of log lines and every later progress
+// snapshot a worker posts reaches the window.
+TEST_F(MainWindowTest, EveryBatchOfLogLinesAndProgressReachesTheWindow) {
+    OpenMain();
+    for (int batch = 1; batch <= 3; ++batch) {
+        const std::wstring tag = L"[TEST] batch " + std::to_wstring(batch);
+        std::thread worker([&] {
+            state->channel.PostLog(tag + L" first");
+            state->channel.PostLog(tag + L" last");
+            EraseProgressInfo progress;
+            progress.label = tag;
+            state->channel.PostProgress(progress);
+        });
+        worker.join();
+        PumpUntil([&] { return Has(Text(kIdConsole), tag + L" last") && Has(Text(kIdStatus), tag); }, 10);
+        EXPECT_TRUE(Has(Text(kIdConsole), tag + L" first"));
+    }
 }
 
 TEST_F(MainWindowTest, ThreadThatCannotStartIsReportedAndBusyCleared) {

@@ -1,15 +1,17 @@
 // The report window's and folder picker's decisions without a window: painted rows
-// and their fallbacks, the page painted into a bitmap in memory, the clipboard text, the result re-issued from a stamp, the
-// picker's drive entries and its OK check.
+// and their fallbacks, the page painted into a bitmap in memory, the clipboard text,
+// the report window's guards, the picker's drive entries and its OK check.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
 
+#include "common/unique_handle.h"
+#include "disk/safety.h"
 #include "erase/standards.h"
 #include "support/stamp_samples.h"
-#include "common/unique_handle.h"
 #include "ui/folder_picker_model.h"
+#include "ui/report_guards.h"
 #include "ui/report_paint.h"
 #include "ui/report_text.h"
 
@@ -60,11 +62,14 @@ TEST(ReportPaint, FixedPointsAndText) {
 // rows left empty; a record's own values replace every placeholder.
 TEST(ReportText, PaintedRowsFallBackOnlyWhereEmpty) {
     const ReportView preview = BuildReportView(ReportStamp{}, L"2031-01-02 03:04:05");
-    EXPECT_TRUE(preview.failed && Has(preview.details[0].value, L"未発行") && preview.details[1].value == L"2031-01-02 03:04:05");
+    EXPECT_TRUE(preview.failed);
+    EXPECT_EQ(preview.details[0].value, L"(未発行 - 消去実行で自動採番)");
+    EXPECT_EQ(preview.details[1].value, L"2031-01-02 03:04:05");
     for (const ReportRow& row : preview.hardware) EXPECT_EQ(row.value, L"");
     const ReportStamp s = testing::SampleReportStamp();
     const ReportView filled = BuildReportView(s, L"unused");
-    EXPECT_TRUE(!filled.failed && filled.badge != preview.badge);
+    EXPECT_FALSE(filled.failed);
+    EXPECT_NE(filled.badge, preview.badge);
     EXPECT_EQ(filled.details[0].value + filled.details[1].value + filled.details[6].value,
               s.certificateId + s.sanitizationDate + s.sha256Fingerprint);
     EXPECT_EQ(filled.details[3].value, L"DoD 5220.22-M (3 Pass) (3 Passes)");
@@ -87,39 +92,66 @@ TEST(ReportText, ClipboardTextKeepsEmptyFieldsBetweenRules) {
     EXPECT_EQ(std::count(text.begin(), text.end(), L'\n'), 29);
 }
 
-TEST(ReportText, ResultFromStampKeepsStandardAndMode) {
-    for (std::uint32_t standard = 0; standard < kStandardCount; ++standard) {
-        ReportStamp detected = testing::SampleReportStamp();
-        detected.standardName = StandardName(standard);
-        const EraseResult r = ResultFromStamp(detected, std::nullopt, L"NEW-ID", L"now");
-        EXPECT_EQ(r.job.standard, standard);
-        EXPECT_EQ(r.job.execMode, ExecMode::RealHardwareWrite) << "a stamp read from a disk is a real run";
+// Every box of the report window's commands: the stamp switch's refusals, warning and
+// question, the boxes after each action, saving, opening and copying.
+TEST(ReportGuards, EveryCommandsBoxes) {
+    constexpr UINT warn = MB_OK | MB_ICONWARNING, info = MB_OK | MB_ICONINFORMATION, error = MB_OK | MB_ICONERROR;
+    DiskInfo usb, system, locked, odd, unlocked;
+    usb.safety = Erasable, system.safety = SystemDisk, locked.safety = InternalLocked, odd.safety = 9;
+    unlocked.safety = InternalUnlocked;
+    const auto refusal = [](const DiskInfo* disk, bool dryRun) { return DecideStampSwitch({disk, dryRun}).refusal; };
+    const auto warning = [](const DiskInfo* disk, bool dryRun) { return DecideStampSwitch({disk, dryRun}).dryRunWarning; };
+    const CertificatePaths saved{L"E:\\A_Certificate.html", L"E:\\A_AuditLog.txt", L"E:\\A_Report.json"};
+    const struct {
+        const char* what;
+        std::optional<MessageBoxText> box;
+        std::wstring text;
+        std::wstring title;
+        UINT style;
+    } rows[] = {
+        {"no disk", refusal(nullptr, false), kSelectDiskText, kBoxTitle, warn},
+        {"system disk", refusal(&system, true), kStampProtectedText, kSafetyGuardTitle, warn},
+        {"locked internal disk", refusal(&locked, false), kStampProtectedText, kSafetyGuardTitle, warn},
+        {"undefined safety value", refusal(&odd, false), kStampProtectedText, kSafetyGuardTitle, warn},
+        {"dry run: warned first, No by default", warning(&usb, true), kDryRunStampWarning, kBoxTitle,
+         MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2},
+        {"the question: Cancel by default", DecideStampSwitch({&unlocked, false}).question, kStampSwitchQuestion,
+         kStampSwitchTitle, MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON3},
+        {"zeroing a disk with neither stamp nor erasure", DecideStampSwitch({&usb, false, false, false}).eraseRefusal,
+         kStampEraseRefusedText, kSafetyGuardTitle, warn},
+        {"engraved", StampSwitchDoneBox(true, {true, L"", {}}), kStampWrittenText, kBoxTitle, info},
+        {"erased", StampSwitchDoneBox(false, {true, L"", {}}), kStampErasedText, kBoxTitle, info},
+        {"engrave refused", StampSwitchDoneBox(true, {false, L"変化しました。", {}}),
+         std::wstring(kStampWriteFailedText) + L"\n\n理由: 変化しました。", kBoxTitle, error},
+        {"erase failed without a reason", StampSwitchDoneBox(false, {false, L"", {}}), kStampEraseFailedText, kBoxTitle, error},
+        {"saved", DecideSaveElsewhere(saved), SaveDoneText(saved), kSaveDoneTitle, info},
+        {"not saved", DecideSaveElsewhere({}), kSaveFailedText, kBoxTitle, error},
+        {"no certificate", CertificateOpenBox(L"", false, false), kNoCertificateText, kBoxTitle, info},
+        {"certificate file gone", CertificateOpenBox(L"E:\\A.html", false, false), kNoCertificateText, kBoxTitle, info},
+        {"no program opens it", CertificateOpenBox(L"E:\\A.html", true, false), OpenCertificateFailedText(L"E:\\A.html"),
+         kBoxTitle, warn},
+        {"copied", CopyReportBox(true), kCopiedText, kBoxTitle, info},
+        {"not copied", CopyReportBox(false), kCopyFailedText, kBoxTitle, error},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ASSERT_TRUE(row.box.has_value());
+        EXPECT_EQ(row.box->text, row.text);
+        EXPECT_EQ(row.box->title, row.title);
+        EXPECT_EQ(row.box->style, row.style);
     }
-    ReportStamp s;  // a preview: printed as the default standard, not as a real run
-    EXPECT_EQ(ResultFromStamp(s, std::nullopt, L"NEW-ID", L"now").job.execMode, ExecMode::SimulationDryRun);
-    s.failed = false;
-    s.standardName = L"Homemade 9-pass";
-    s.stampStatus = L"x";
-    EraseResult r = ResultFromStamp(s, std::nullopt, L"NEW-ID", L"2031-01-02 03:04:05");
-    EXPECT_EQ(StandardName(r.job.standard) + L" " + r.certificateId + L" " + r.startTime,
-              L"Unknown Standard NEW-ID 2031-01-02 03:04:05");
-    s.stampStatus = L"Simulation / Dry-Run Report Stamp";
-    EXPECT_EQ(ResultFromStamp(s, std::nullopt, L"", L"").job.execMode, ExecMode::SimulationDryRun);
-    DiskInfo disk;
-    disk.sizeBytes = 4096;
-    const EraseResult withDisk = ResultFromStamp(testing::SampleReportStamp(), disk, L"unused", L"unused");
-    EXPECT_EQ(withDisk.certificateId, testing::SampleReportStamp().certificateId);
-    EXPECT_EQ(withDisk.job.disk.sizeBytes, 4096u);
-    EXPECT_EQ(withDisk.stamp.hardware.model, L"Contoso Book 14") << "the reports print the stamp's hardware";
-    const EraseResult noDisk = ResultFromStamp(testing::SampleReportStamp(), std::nullopt, L"", L"");
-    EXPECT_EQ(noDisk.job.disk.model + L"|" + noDisk.job.disk.serialNumber, L"WDC WD10EZEX-08WN4A0|WD-WCC6Y0000001");
+    EXPECT_FALSE(refusal(&usb, false) || refusal(&unlocked, true) || warning(&usb, false)) << "erasable disks pass";
+    EXPECT_FALSE(DecideStampSwitch({&usb, false, true, false}).eraseRefusal) << "a stamp is on the disk";
+    EXPECT_FALSE(DecideStampSwitch({&usb, false, false, true}).eraseRefusal) << "the record erased this disk";
+    EXPECT_FALSE(CertificateOpenBox(L"E:\\A.html", true, true)) << "an opened certificate needs no box";
+    EXPECT_TRUE(Has(SaveDoneText(saved), L"・JSONレポート: E:\\A_Report.json"));
 }
 
 TEST(FolderPickerModel, EntriesShowKindLabelFileSystemFreeSpaceAndProposal) {
     const std::vector<DriveFacts> drives = {
-        {L"C:\\", DRIVE_FIXED, L"Windows", L"NTFS", 0},        {L"D:\\", DRIVE_CDROM, L"", L"", 0},
-        {L"E:\\", DRIVE_REMOVABLE, L"DATA", L"FAT32", 15999001600ull}, {L"x:\\", DRIVE_FIXED, L"Boot", L"NTFS", 1048576},
-        {L"N:\\", DRIVE_REMOTE, L"share", L"NTFS", 0},         {L"Q", DRIVE_FIXED, L"", L"", 0},  // not a root: skipped
+        {L"C:\\", DRIVE_FIXED, L"Windows", L"NTFS", 0, {}},        {L"D:\\", DRIVE_CDROM, L"", L"", 0, {}},
+        {L"E:\\", DRIVE_REMOVABLE, L"DATA", L"FAT32", 15999001600ull, {}}, {L"x:\\", DRIVE_FIXED, L"Boot", L"NTFS", 1048576, {}},
+        {L"N:\\", DRIVE_REMOTE, L"share", L"NTFS", 0, {}},         {L"Q", DRIVE_FIXED, L"", L"", 0, {}},  // not a root: skipped
     };
     const std::vector<std::wstring> expected = {
         L"C:\\  [ローカル/外付け固定", L"D:\\  [CD/DVD/ISO 読取専用", L"E:\\  ★推奨 [USB/リムーバブル - 書込可能]  Label: DATA (FAT32, 空き: 14.90 GB)",
@@ -137,7 +169,8 @@ TEST(FolderPickerModel, EntriesShowKindLabelFileSystemFreeSpaceAndProposal) {
 
 TEST(FolderPickerModel, OkRefusesFoldersThatCannotKeepEvidence) {
     const std::vector<DriveFacts> drives = {
-        {L"C:\\", DRIVE_FIXED, L"", L"", 0}, {L"Q:\\", DRIVE_CDROM, L"", L"", 0}, {L"X:\\", DRIVE_FIXED, L"", L"", 0}};
+        {L"C:\\", DRIVE_FIXED, L"", L"", 0, {}}, {L"Q:\\", DRIVE_CDROM, L"", L"", 0, {}}, {L"X:\\", DRIVE_FIXED, L"", L"", 0, {}},
+        {L"E:\\", DRIVE_REMOVABLE, L"", L"", 0, {7}}};
     // 212 characters: a folder this long still holds the longest certificate file name.
     const std::wstring longest = L"C:\\" + std::wstring(209, L'a');
     EXPECT_EQ((longest + L"\\" + std::wstring(29, L'Z') + L"_Certificate.html").size(), std::size_t{MAX_PATH - 1});
@@ -159,14 +192,20 @@ TEST(FolderPickerModel, OkRefusesFoldersThatCannotKeepEvidence) {
         {longest, false, longest, L""},
         {L"  C:\\Logs\t\r\n", false, L"C:\\Logs", L""},
         {L"C:\\readonly", false, L"", kNotWritableText},
+        {L"C:\\a<b>|c:d", false, L"", L"使用できない文字が含まれています: < > | :"},
+        {L"C:\\tab\tin", false, L"", L"使用できない文字が含まれています: U+0009"},
+        {L"E:\\logs", false, L"", kOnTargetDiskReason},  // drive E: is a volume of disk 7, about to be erased
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.typed));
         std::vector<std::wstring> probed;
-        const FolderVerdict v = CheckChosenFolder(c.typed, drives, c.winPE, [&probed](const std::wstring& folder) {
-            probed.push_back(folder);
-            return folder != L"C:\\readonly";
-        });
+        const FolderVerdict v = CheckChosenFolder(
+            c.typed, drives, c.winPE,
+            [&probed](const std::wstring& folder) {
+                probed.push_back(folder);
+                return folder != L"C:\\readonly";
+            },
+            7);
         const bool writeRefusal = c.part == kNotWritableText;
         EXPECT_EQ(v.accepted, !c.accepted.empty());
         EXPECT_EQ(v.path, c.accepted);
@@ -177,6 +216,10 @@ TEST(FolderPickerModel, OkRefusesFoldersThatCannotKeepEvidence) {
         EXPECT_EQ(v.title, writeRefusal ? std::wstring(kNotWritableTitle) : L"Morvane Disk Eraser");
         EXPECT_EQ(v.style, static_cast<UINT>(MB_OK | (writeRefusal ? MB_ICONERROR : MB_ICONWARNING)));
     }
+    EXPECT_TRUE(CheckChosenFolder(L"E:\\logs", drives, false, [](const std::wstring&) { return true; }).accepted)
+        << "without a disk being erased E: is a folder like any other";
+    EXPECT_TRUE(Has(MakeDriveEntries(drives, 7)[3].text, L"E:\\  [消去対象ディスク上 - 保存不可]"));
+    EXPECT_FALSE(Has(MakeDriveEntries(drives, 8)[3].text, L"消去対象ディスク上"));
 }
 
 }  // namespace

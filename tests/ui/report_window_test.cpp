@@ -5,9 +5,11 @@
 
 #include "disk/safety.h"
 #include "evidence/certificate_id.h"
-#include "stamp/stamp_ops.h"
+#include "stamp/operator_stamp.h"
 #include "ui/folder_picker.h"
+#include "ui/message_box.h"
 #include "ui/report_text.h"
+#include "support/engine_disk.h"
 #include "window_fixture.h"
 
 namespace morvane {
@@ -30,7 +32,7 @@ TEST_F(ReportWindowTest, StampSwitchZeroesThenEngravesTheImageAgain) {
     EXPECT_EQ(services.boxes[1].text, kStampErasedText);
     EXPECT_TRUE(DetectReportStamp(disk, {}).failed);
     EXPECT_EQ(testing::ReadFileBytes(disk.devicePath, 0, 131072), std::vector<unsigned char>(131072, 0));
-    EXPECT_TRUE(Has(Copied(), L"Disk stamp state : " + std::wstring(kPureZeroStatus) + L"\r\n"));
+    EXPECT_TRUE(Has(Copied(), L"Disk stamp state : " + std::wstring(kStampStatusErasedByOperator) + L"\r\n"));
 
     services.boxes.clear();
     services.boxAnswers = {IDNO};
@@ -38,7 +40,7 @@ TEST_F(ReportWindowTest, StampSwitchZeroesThenEngravesTheImageAgain) {
     ASSERT_EQ(services.boxes.size(), 2u);
     EXPECT_EQ(services.boxes[1].text, kStampWrittenText);
     EXPECT_EQ(DetectReportStamp(disk, {}).certificateId, stamp.certificateId);
-    EXPECT_TRUE(Has(Copied(), L"Disk stamp state : " + std::wstring(kStampActiveStatus) + L"\r\n"));
+    EXPECT_TRUE(Has(Copied(), L"Disk stamp state : " + std::wstring(kStampStatusActive) + L"\r\n"));
 
     const auto engraved = testing::ReadFileBytes(disk.devicePath);
     services.boxes.clear();
@@ -58,7 +60,7 @@ TEST_F(ReportWindowTest, ReengravedImageForTheBootCheck) {
     ReportStamp stamp = StampFor(disk);
     stamp.certificateId = MakeCertificateId();
     ASSERT_TRUE(StampDiskByOperator(disk, StampFor(disk), {}));
-    OpenReport({stamp, L"", RunResult(disk, ExecMode::RealHardwareWrite), disk, {}});
+    OpenReport(Request(stamp, RunResult(disk, ExecMode::RealHardwareWrite), disk));
     services.boxAnswers = {IDYES, IDOK, IDNO, IDOK};
     Press(kReportStampSwitch);
     ASSERT_TRUE(DetectReportStamp(disk, {}).failed);
@@ -82,25 +84,42 @@ TEST_F(ReportWindowTest, StampSwitchRefusalsAndTheDryRunWarningWriteNothing) {
         UINT style;
         std::size_t boxes;
     } cases[] = {
-        {"no disk", std::nullopt, ExecMode::RealHardwareWrite, {}, kSelectDiskText, kProductTitle, warn, 1},
+        {"no disk", std::nullopt, ExecMode::RealHardwareWrite, {}, kSelectDiskText, kBoxTitle, warn, 1},
         {"system disk", system, ExecMode::RealHardwareWrite, {}, kStampProtectedText, kSafetyGuardTitle, warn, 1},
         {"locked internal", locked, ExecMode::RealHardwareWrite, {}, kStampProtectedText, kSafetyGuardTitle, warn, 1},
-        {"dry run, declined", ImageDisk(), ExecMode::SimulationDryRun, {IDNO}, kDryRunStampWarning, kProductTitle, dryRun, 1},
+        {"dry run, declined", ImageDisk(), ExecMode::SimulationDryRun, {IDNO}, kDryRunStampWarning, kBoxTitle, dryRun, 1},
         {"dry run, then cancelled", ImageDisk(), ExecMode::SimulationDryRun, {IDYES, IDCANCEL}, kDryRunStampWarning,
-         kProductTitle, dryRun, 2},
+         kBoxTitle, dryRun, 2},
     };
     const auto before = testing::ReadFileBytes(ImageDisk().devicePath);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         services.boxes.clear();
         services.boxAnswers = c.answers;
-        OpenReport({StampFor(ImageDisk()), L"", RunResult(ImageDisk(), c.mode), c.disk, {}});
+        OpenReport(Request(StampFor(ImageDisk()), RunResult(ImageDisk(), c.mode), c.disk));
         Press(kReportStampSwitch);
         ASSERT_EQ(services.boxes.size(), c.boxes);
-        EXPECT_TRUE(services.boxes[0].text == c.text && services.boxes[0].title == c.title && services.boxes[0].style == c.style);
+        EXPECT_EQ(services.boxes[0].text, c.text);
+        EXPECT_EQ(services.boxes[0].title, c.title);
+        EXPECT_EQ(services.boxes[0].style, c.style);
         EXPECT_EQ(testing::ReadFileBytes(ImageDisk().devicePath), before);
         ::DestroyWindow(window);
     }
+}
+
+// A disk with data and no stamp (a preview) is never zeroed by the switch: Yes is
+// refused with its reason, and Cancel is the question's default.
+TEST_F(ReportWindowTest, StampEraseRefusedOnADiskWithoutStampOrErasure) {
+    const DiskInfo disk = ImageDisk(L"data.img");
+    const std::vector<unsigned char> data(disk.sizeBytes, 0x5A);
+    ASSERT_TRUE(testing::PokeFile(disk.devicePath, 0, data));
+    OpenReport(Request(ReportStamp{}, std::nullopt, disk));
+    services.boxAnswers = {IDYES};
+    Press(kReportStampSwitch);
+    ASSERT_EQ(services.boxes.size(), 2u);
+    EXPECT_EQ(services.boxes[0].style & MB_DEFMASK, static_cast<UINT>(MB_DEFBUTTON3));
+    EXPECT_EQ(services.boxes[1].text, kStampEraseRefusedText);
+    EXPECT_EQ(testing::ReadFileBytes(disk.devicePath), data) << "nothing written";
 }
 
 // A disk that changed since the scan is refused by the guarded open; the box says why.
@@ -122,7 +141,7 @@ TEST_F(ReportWindowTest, StampSwitchFailureCarriesTheGuardsReason) {
 TEST_F(ReportWindowTest, SaveElsewhereWritesTheRecordedResult) {
     EraseResult result = RunResult(ImageDisk(), ExecMode::RealHardwareWrite);
     result.job.certificatesDisabled = 1;
-    OpenReport({result.stamp, L"", result, ImageDisk(), {}});
+    OpenReport(Request(result.stamp, result, ImageDisk()));
     const std::wstring folder = dir.file(L"usb\\logs");
     services.pickAnswers = {folder};
     Press(kReportSaveElsewhere);
@@ -137,14 +156,15 @@ TEST_F(ReportWindowTest, SaveElsewhereWritesTheRecordedResult) {
     EXPECT_EQ(services.shellOpened, std::vector<std::wstring>{base + L"_Certificate.html"});
     services.shellOpenResult = false;
     Press(kReportOpenCertificate);
-    EXPECT_TRUE(LastBox().Icon() == MB_ICONWARNING && Has(LastBox().text, base + L"_Certificate.html"));
+    EXPECT_EQ(LastBox().Icon(), static_cast<UINT>(MB_ICONWARNING));
+    EXPECT_TRUE(Has(LastBox().text, base + L"_Certificate.html")) << testing::Narrow(LastBox().text);
 }
 
 TEST_F(ReportWindowTest, SaveFromADetectedStampKeepsItsStandardAndSealsIt) {
     ReportStamp detected = testing::SampleReportStamp();
     detected.standardName = StandardName(HmgIs5);
     detected.sha256Fingerprint = L"FROM THE DISK";
-    OpenReport({detected, L"", std::nullopt, ImageDisk(), {}});
+    OpenReport(Request(detected, std::nullopt, ImageDisk()));
     services.pickAnswers = {dir.path().wstring()};
     Press(kReportSaveElsewhere);
     const std::string json = FileText(dir.file(detected.certificateId + L"_Report.json"));
@@ -160,18 +180,21 @@ TEST_F(ReportWindowTest, SaveFromADetectedStampKeepsItsStandardAndSealsIt) {
 
 // Opened with a stamp that carries no hardware profile, so one is collected.
 TEST_F(ReportWindowTest, FailuresAreSaidNotSwallowed) {
-    OpenReport({ReportStamp{}, L"", std::nullopt, std::nullopt, {}});
+    OpenReport(Request(ReportStamp{}, std::nullopt, std::nullopt));
     EXPECT_EQ(services.hardwareCollections, 1);
     ASSERT_TRUE(testing::CreateImageFile(dir.file(L"blocker"), 1));
     services.pickAnswers = {dir.file(L"blocker\\sub")};
     Press(kReportSaveElsewhere);
     ASSERT_EQ(services.boxes.size(), 1u);
-    EXPECT_TRUE(services.boxes[0].text == kSaveFailedText && services.boxes[0].Icon() == MB_ICONERROR);
+    EXPECT_EQ(services.boxes[0].text, kSaveFailedText);
+    EXPECT_EQ(services.boxes[0].Icon(), static_cast<UINT>(MB_ICONERROR));
     Press(kReportOpenCertificate);
-    EXPECT_TRUE(LastBox().text == kNoCertificateText && services.shellOpened.empty());
+    EXPECT_EQ(LastBox().text, kNoCertificateText);
+    EXPECT_TRUE(services.shellOpened.empty());
     services.clipboardResult = false;
     Press(kReportCopy);
-    EXPECT_TRUE(LastBox().text == kCopyFailedText && LastBox().Icon() == MB_ICONERROR);
+    EXPECT_EQ(LastBox().text, kCopyFailedText);
+    EXPECT_EQ(LastBox().Icon(), static_cast<UINT>(MB_ICONERROR));
     services.clipboardResult = true;
     Press(kReportCopy);
     EXPECT_EQ(LastBox().text, kCopiedText);
@@ -179,7 +202,7 @@ TEST_F(ReportWindowTest, FailuresAreSaidNotSwallowed) {
 }
 
 TEST_F(FolderPickerWindowTest, ListFillsThePathAndOkChecksIt) {
-    services.drives = {{L"C:\\", DRIVE_FIXED, L"Windows", L"NTFS", 0}, {L"D:\\", DRIVE_CDROM, L"", L"", 0}};
+    services.drives = {{L"C:\\", DRIVE_FIXED, L"Windows", L"NTFS", 0, {}}, {L"D:\\", DRIVE_CDROM, L"", L"", 0, {}}};
     FolderPickerState picked;
     picked.path = L"C:\\Initial";
     window = CreateFolderPickerWindow(nullptr, picked, services);
@@ -215,7 +238,7 @@ TEST_F(ReportWindowTest, ClosingRestoresTheOwnerAsFound) {
             ::EnableWindow(owner.get(), enabled);
             FolderPickerState nested;
             window = picker ? CreateFolderPickerWindow(owner.get(), nested, services)
-                            : CreateReportWindow(owner.get(), {testing::SampleReportStamp(), L"", std::nullopt, std::nullopt, {}},
+                            : CreateReportWindow(owner.get(), Request(testing::SampleReportStamp(), std::nullopt, std::nullopt),
                                                  services);
             if (!picker) ::PostMessageW(window, WM_COMMAND, kReportCopy, 0);
             bool disabledMeanwhile = false;
@@ -231,7 +254,7 @@ TEST_F(ReportWindowTest, ClosingRestoresTheOwnerAsFound) {
 // Full screen covers the screen with the buttons on its bottom edge; Escape, sent to
 // whichever button has the focus, brings the window back as it was.
 TEST_F(ReportWindowTest, FullScreenAndBackWithEscape) {
-    OpenReport({testing::SampleReportStamp(), L"", std::nullopt, std::nullopt, {}});
+    OpenReport(Request(testing::SampleReportStamp(), std::nullopt, std::nullopt));
     RECT normal{}, full{}, close{}, after{};
     ::GetWindowRect(window, &normal);
     Press(kReportFullScreen);
@@ -260,10 +283,10 @@ TEST_F(ReportWindowTest, ShowForScreenshot) {
     if (::GetEnvironmentVariableW(L"MORVANE_REPORT_SCREENSHOT", seconds, 16) == 0) GTEST_SKIP();
     FolderPickerState picked;
     if (::GetEnvironmentVariableW(L"MORVANE_SCREENSHOT_PICKER", nullptr, 0) != 0) {
-        services.drives = {{L"C:\\", DRIVE_FIXED, L"Windows", L"NTFS", 0}, {L"E:\\", DRIVE_REMOVABLE, L"USB", L"FAT32", 0}};
+        services.drives = {{L"C:\\", DRIVE_FIXED, L"Windows", L"NTFS", 0, {}}, {L"E:\\", DRIVE_REMOVABLE, L"USB", L"FAT32", 0, {}}};
         window = CreateFolderPickerWindow(nullptr, picked, services);
     } else {
-        OpenReport({testing::SampleReportStamp(), L"", std::nullopt, std::nullopt, {}});
+        OpenReport(Request(testing::SampleReportStamp(), std::nullopt, std::nullopt));
     }
     ::SetTimer(window, 1, static_cast<UINT>(_wtoi(seconds)) * 1000, nullptr);
     MSG msg{};

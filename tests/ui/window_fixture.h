@@ -49,9 +49,20 @@ protected:
         disk.mediaKind = MediaRemovable, disk.busKind = BusUsb, disk.driveLetters = letters, disk.safety = 0;
         return disk;
     }
-    static void PumpUntil(const std::function<bool()>& done) {
+    // Dispatches messages until `done`; a worker or window that never gets there fails
+    // the test after `seconds` instead of running into the test runner's limit.
+    static void PumpUntil(const std::function<bool()>& done, int seconds = 60) {
+        const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(seconds) * 1000;
         for (MSG message; !done();) {
-            if (::GetMessageW(&message, nullptr, 0, 0) > 0) ::DispatchMessageW(&message);
+            if (::GetTickCount64() > deadline) {
+                ADD_FAILURE() << "still waiting after " << seconds << " s";
+                return;
+            }
+            if (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                ::DispatchMessageW(&message);
+            } else {
+                ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+            }
         }
     }
     // A button press as the parent window receives it.
@@ -75,15 +86,21 @@ protected:
     std::wstring Text(ControlId id) const { return ControlText(Ctl(id), 1 << 20); }
     bool Enabled(ControlId id) const { return ::IsWindowEnabled(Ctl(id)) != FALSE; }
     void Click(ControlId id) { Click(state->window, id); }
-    void Choose(ControlId id, int index) { ::SendMessageW(Ctl(id), CB_SETCURSEL, index, 0); }
+    // A combo selection as the operator makes it: the window hears of the change.
+    void Choose(ControlId id, int index) {
+        ::SendMessageW(Ctl(id), CB_SETCURSEL, index, 0);
+        ::SendMessageW(state->window, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(Ctl(id)));
+    }
+    void Type(ControlId id, const std::wstring& text) { ::SetWindowTextW(Ctl(id), text.c_str()); }
     void SetCheck(ControlId id, bool on) {
         ::SendMessageW(Ctl(id), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
         Click(id);
     }
     void SelectRow(int row) { ListView_SetItemState(Ctl(kIdDiskList), row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED); }
-    // A quick run: zero fill, no verification, no stamp.
+    // A quick run: zero fill, no verification, no stamp, the code typed.
     void PrepareQuickRun(bool real) {
         Choose(kIdStandard, ZeroFill), Choose(kIdVerify, 0), Choose(kIdStamp, 1), Choose(kIdMode, real ? 1 : 0);
+        Type(kIdCode, L"ERASE");
     }
     void PumpUntilIdle() { PumpUntil([&] { return state->busy.load() == 0; }); }
     std::vector<std::wstring> ConsoleLines() const {
@@ -113,12 +130,18 @@ protected:
         r.stamp = StampFor(disk), r.stamp.certificateId = r.certificateId;
         return r;
     }
+    static ReportRequest Request(const ReportStamp& stamp, std::optional<EraseResult> result,
+                                 std::optional<DiskInfo> disk) {
+        ReportRequest request;
+        request.stamp = stamp, request.result = std::move(result), request.disk = std::move(disk);
+        return request;
+    }
     void OpenReport(const ReportRequest& request) {
         window = CreateReportWindow(nullptr, request, services);
         ASSERT_NE(window, nullptr);
     }
     void OpenReport(const DiskInfo& disk, ExecMode mode = ExecMode::RealHardwareWrite) {
-        OpenReport({StampFor(disk), L"", RunResult(disk, mode), disk, {}});
+        OpenReport(Request(StampFor(disk), RunResult(disk, mode), disk));
     }
     void Press(int id) { Click(window, id); }
     // The report as the window holds it now, read through its copy button.

@@ -9,7 +9,7 @@ if(TARGET test_winpe)
   target_link_libraries(winpe_fake_tool PRIVATE morvane_core shell32)
   set(winpe_fakes_dir ${CMAKE_CURRENT_BINARY_DIR}/winpe_fakes)
   set(winpe_fake_copies)
-  foreach(tool dism oscdimg bootsect curl winget msiexec reg makewinpemedia)
+  foreach(tool dism oscdimg curl winget msiexec reg makewinpemedia)
     list(APPEND winpe_fake_copies COMMAND ${CMAKE_COMMAND} -E copy
          $<TARGET_FILE:winpe_fake_tool> ${winpe_fakes_dir}/${tool}.exe)
   endforeach()

@@ -23,9 +23,10 @@ TEST(WinPECommands, EveryCommandLine) {
         {UnmountCommitCommand(d, mount), LR"(dism.exe /Unmount-Image /MountDir:"C:\T\W\mount" /Commit)"},
         {UnmountDiscardCommand(d, mount), LR"(dism.exe /Unmount-Image /MountDir:"C:\T\W\mount" /Discard)"},
         {MakeUsbMediaCommand(p.setupScript, w, UsbDriveName(L"E:\\ [USB]")), LR"(call "C:\P (x86)\Kit\Deployment Tools\DandISetEnv.bat" && MakeWinPEMedia.cmd /UFD /F "C:\T\W" E:)"},
-        {BootsectCommand(p.bootsect, L"E:"), LR"("C:\P (x86)\Kit\Deployment Tools\amd64\BCDBoot\bootsect.exe" /nt60 E: /force /mbr)"},
         {OscdimgCommand(p.oscdimg, LR"(C:\T\W\etfsboot.com)", LR"(C:\T\W\efisys.bin)", w, LR"(D:\a b.iso)"),
          LR"("C:\P (x86)\Kit\Deployment Tools\amd64\Oscdimg\oscdimg.exe" -m -o -u2 -udfver102 -bootdata:2#p0,e,b"C:\T\W\etfsboot.com"#pEF,e,b"C:\T\W\efisys.bin" "C:\T\W\media" "D:\a b.iso")"},
+        {OscdimgUefiOnlyCommand(p.oscdimg, LR"(C:\T\W\efisys_noprompt.bin)", w, LR"(D:\a b.iso)"),
+         LR"("C:\P (x86)\Kit\Deployment Tools\amd64\Oscdimg\oscdimg.exe" -m -o -u2 -udfver102 -bootdata:1#pEF,e,b"C:\T\W\efisys_noprompt.bin" "C:\T\W\media" "D:\a b.iso")"},
         {MakeIsoMediaCommand(p.setupScript, w, LR"(D:\a b.iso)"), LR"(call "C:\P (x86)\Kit\Deployment Tools\DandISetEnv.bat" && MakeWinPEMedia.cmd /ISO /F "C:\T\W" "D:\a b.iso")"},
         {DownloadCommand(2271338, dl, L"a.exe"), LR"(curl.exe --fail --proto =https --proto-redir =https -L "https://go.microsoft.com/fwlink/?linkid=2271338" -o "C:\T\d l\a.exe")"},
         {AdkSetupCommand(dl), LR"("C:\T\d l\adksetup_win10.exe" /quiet /norestart /features OptionId.DeploymentTools)"},
@@ -55,11 +56,10 @@ TEST(WinPECommands, EveryCommandLine) {
         link + LR"("Consolas" /t REG_MULTI_SZ /d "msgothic.ttc,MS Gothic" /f)"}));
 }
 
-TEST(WinPECommands, X86PathsKeepTheAmd64HostToolsAndAutoStartFiles) {
+TEST(WinPECommands, X86PathsKeepTheAmd64HostToolAndAutoStartFiles) {
     const WinPEPaths x86 = DeriveWinPEPaths(L"K", 1, L"", LR"(C:\T\)");
     EXPECT_EQ(x86.workFolder, LR"(C:\T\Morvane_WinPE_x86)");
     EXPECT_EQ(x86.oscdimg, LR"(K\Deployment Tools\amd64\Oscdimg\oscdimg.exe)");
-    EXPECT_EQ(x86.bootsect, LR"(K\Deployment Tools\amd64\BCDBoot\bootsect.exe)");
     EXPECT_EQ(WinpeshlIniContent(), "[LaunchApps]\r\n%SYSTEMDRIVE%\\Windows\\System32\\wpeinit.exe\r\n"
                                     "\"X:\\Program Files\\Morvane Disk Eraser\\MorvaneDiskEraser.exe\"\r\n");
     EXPECT_EQ(StartnetCmdContent(), "@echo off\r\nwpeinit\r\n"

@@ -20,7 +20,7 @@ struct EraseDoneView {
 };
 
 [[nodiscard]] EraseDoneView DescribeEraseDone(const EraseResult& result);
-// kind: 1 deployment kit, 2 WinPE build.
+// kind: kToolAdk (the deployment kit) or kToolWinPE (a WinPE build).
 [[nodiscard]] MessageBoxText ToolDoneBox(long long code, long long kind);
 
 // Status lines while a close waits for the worker to return.

@@ -1,4 +1,5 @@
-// Whole-file writes and reads, and the program's own location.
+// Whole-file writes and reads, the program's own location and the path facts every
+// subsystem asks the same way.
 #pragma once
 
 #include <optional>
@@ -17,5 +18,12 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path);
 // Full path of the running executable, grown past MAX_PATH (a truncated path would
 // put files somewhere else); empty when the system cannot say.
 std::wstring OwnExecutablePath();
+
+// The part of `path` before its last '\' or '/'; "." when it holds neither.
+std::wstring FolderOfPath(const std::wstring& path);
+
+// "D:\..." or "D:/..." only. "D:" and "D:Certs" name the process's current folder on
+// D:, so files would land wherever that happens to be; they count as relative.
+[[nodiscard]] bool IsDriveAbsolute(const std::wstring& path);
 
 }  // namespace morvane

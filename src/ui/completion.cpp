@@ -1,5 +1,9 @@
 // The completion outcomes of the three workers.
-#include "ui/outcomes.h"
+#include "ui/completion.h"
+
+#include "erase/record_status.h"
+
+#include "ui/window_messages.h"
 
 namespace morvane {
 
@@ -9,10 +13,17 @@ EraseDoneView DescribeEraseDone(const EraseResult& result) {
         view.fillBars = true;
         view.showReport = true;
         // Certificates were wanted but not written: the job completed, the evidence did not.
-        const bool evidenceLost = result.job.certificatesDisabled == 0 && result.htmlPath.empty();
-        view.statusLine = evidenceLost
-                              ? L"完了 (COMPLETED) - 消去は完了しましたが、証明書・監査ログを保存できませんでした。"
-                              : L"完了 (COMPLETED) - 実機消去証明＆ハードウェアレポートを発行しました！";
+        const bool evidenceLost = result.job.CertificatesWanted() && result.htmlPath.empty();
+        if (IsSimulationRecord(result)) {
+            // A dry run erased nothing: the line must not read like a sanitized disk.
+            view.statusLine = evidenceLost
+                                  ? L"完了 (SIMULATION) - シミュレーションは完了しましたが、証明書・監査ログを保存できませんでした (ディスクは消去されていません)。"
+                                  : L"完了 (SIMULATION) - シミュレーションレポートを発行しました (ディスクは消去されていません)。";
+        } else {
+            view.statusLine = evidenceLost
+                                  ? L"完了 (COMPLETED) - 消去は完了しましたが、証明書・監査ログを保存できませんでした。"
+                                  : L"完了 (COMPLETED) - 実機消去証明＆ハードウェアレポートを発行しました！";
+        }
         if (!result.htmlPath.empty()) {
             view.consoleLines.push_back(L"[CERTIFICATE] 証明書・監査ログ保存完了: " + result.htmlPath);
         } else {
@@ -39,7 +50,7 @@ MessageBoxText ToolDoneBox(long long code, long long kind) {
         return {L"WinPE 処理中にエラーが発生しました。監査ログコンソールの出力を確認してください。", kBoxTitle,
                 MB_OK | MB_ICONERROR};
     }
-    if (kind == 1) {
+    if (kind == kToolAdk) {
         return {L"Windows ADK / WinPE Add-on (x86/x64) のダウンロード・導入処理が完了しました！", kBoxTitle,
                 MB_OK | MB_ICONINFORMATION};
     }

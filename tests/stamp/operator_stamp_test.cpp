@@ -1,7 +1,7 @@
 // Stamp detection over read bytes (each copy flush against a no-access page, so that a
 // read past it faults); then stamping, reading back and erasing on image files: the round
 // trip, the extent written per sector size, and refusals that write nothing.
-#include "stamp/stamp_ops.h"
+#include "stamp/operator_stamp.h"
 
 #include <gtest/gtest.h>
 
@@ -120,7 +120,7 @@ TEST(StampOps, StampDetectEraseAndStampAgain) {
     ASSERT_TRUE(EraseStampArea(disk, log.callback()));
     ASSERT_EQ(log.lines.size(), 2u);
     EXPECT_EQ(log.lines[0], testing::kStampWrittenLine);
-    EXPECT_EQ(log.lines[1].rfind(L"[DISK STAMP] ディスク先頭領域 (LBA 0..255) の実機レポートスタンプを消去", 0), 0u);
+    EXPECT_EQ(log.lines[1].rfind(L"[DISK STAMP] ディスク先頭領域 (LBA 0..255) の実機レポートスタンプとパーティション情報を0x00で消去", 0), 0u);
     const ReportStamp gone = DetectReportStamp(disk, {});
     EXPECT_TRUE(gone.failed);
     EXPECT_EQ(gone.diskModel + L"|" + gone.diskCapacity, L"Generic Physical Disk|1.0 MB") << "pre-filled from the disk record";

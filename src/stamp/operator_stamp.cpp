@@ -1,5 +1,5 @@
 // Operator stamping and stamp erase on a physical disk, through the guarded open.
-#include "stamp/stamp_ops.h"
+#include "stamp/operator_stamp.h"
 
 #include <cstring>
 
@@ -18,15 +18,22 @@ bool UnlockFor(const DiskInfo& disk, std::optional<bool> unlockInternal) {
     return unlockInternal.value_or(disk.safety == InternalUnlocked);
 }
 
+// A refusal: its log line written, its reason (the line without its tag) kept.
+StampWriteOutcome Refused(const std::wstring& line, const LogCallback& log) {
+    EmitLog(log, line);
+    const std::size_t tagEnd = line.starts_with(L"[") ? line.find(L"] ") : std::wstring::npos;
+    return {false, tagEnd == std::wstring::npos ? line : line.substr(tagEnd + 2)};
+}
+
+// A refusal of the guarded open: logged there already (or silently, for a failed open).
+StampWriteOutcome Refused(const GuardedDisk& target) {
+    return {false, target.refusal == WriteRefusal::OpenFailed ? std::wstring() : target.message};
+}
+
 // The start of both sector-size lines: what the disk is and why the stamp cannot serve it.
 std::wstring SectorSizeReason(const DiskInfo& disk) {
     return L"[DISK STAMP] 論理セクタサイズが " + std::to_wstring(SectorSizeOf(disk)) +
            L" バイトのディスクでは起動可能なレポートスタンプ (512バイトセクタ形式) が起動しないため、";
-}
-
-bool IsSimulationRecord(const ReportStamp& stamp) {
-    return stamp.stampStatus == kStampStatusSimulation ||
-           stamp.verificationResult.find(L"Simulation") != std::wstring::npos;
 }
 
 }  // namespace
@@ -56,25 +63,22 @@ std::wstring OperatorStampRefusal(const DiskInfo& disk, const ReportStamp& stamp
     return {};
 }
 
-bool StampDiskByOperator(const DiskInfo& disk, const ReportStamp& stamp, const LogCallback& log,
-                         const DiskIdentitySource& identity, std::optional<bool> unlockInternal,
-                         const SafetyEnvironmentSource& environment) {
+StampWriteOutcome StampDiskByOperator(const DiskInfo& disk, const ReportStamp& stamp, const LogCallback& log,
+                                      const DiskIdentitySource& identity, std::optional<bool> unlockInternal,
+                                      const SafetyEnvironmentSource& environment) {
     const std::wstring refusal = OperatorStampRefusal(disk, stamp);
-    if (!refusal.empty()) {
-        EmitLog(log, refusal);
-        return false;
-    }
+    if (!refusal.empty()) return Refused(refusal, log);
     GuardedDisk target = OpenDiskForWrite(disk, DiskWriter::OperatorStamp, UnlockFor(disk, unlockInternal), log,
                                           {identity, {}, environment});
-    if (!target) return false;
-    return WriteReportStamp(target.handle.get(), disk.bytesPerSector, stamp, log);
+    if (!target) return Refused(target);
+    return {WriteReportStamp(target.handle.get(), disk.bytesPerSector, stamp, log), {}};
 }
 
-bool EraseStampArea(const DiskInfo& disk, const LogCallback& log, const DiskIdentitySource& identity,
-                    std::optional<bool> unlockInternal, const SafetyEnvironmentSource& environment) {
+StampWriteOutcome EraseStampArea(const DiskInfo& disk, const LogCallback& log, const DiskIdentitySource& identity,
+                                 std::optional<bool> unlockInternal, const SafetyEnvironmentSource& environment) {
     GuardedDisk target = OpenDiskForWrite(disk, DiskWriter::StampErase, UnlockFor(disk, unlockInternal), log,
                                           {identity, {}, environment});
-    if (!target) return false;
+    if (!target) return Refused(target);
     const HANDLE handle = target.handle.get();
     DWORD ignored = 0;
     ::DeviceIoControl(handle, IOCTL_DISK_DELETE_DRIVE_LAYOUT, nullptr, 0, nullptr, 0, &ignored, nullptr);
@@ -82,7 +86,7 @@ bool EraseStampArea(const DiskInfo& disk, const LogCallback& log, const DiskIden
     // Same extent as the stamp image: 128 KiB rounded up to whole sectors.
     const std::size_t size = StampImageLength(disk.bytesPerSector);
     PageBuffer buffer(size);
-    if (!buffer) return false;
+    if (!buffer) return {};
     std::memset(buffer.data(), 0, size);
 
     LARGE_INTEGER start{};
@@ -92,11 +96,11 @@ bool EraseStampArea(const DiskInfo& disk, const LogCallback& log, const DiskIden
     ::FlushFileBuffers(handle);
     ::DeviceIoControl(handle, IOCTL_DISK_UPDATE_PROPERTIES, nullptr, 0, nullptr, 0, &ignored, nullptr);
     target.handle.reset();
-    if (!ok || written != size) return false;
-    EmitLog(log,
-            L"[DISK STAMP] ディスク先頭領域 (LBA 0..255) の実機レポートスタンプを消去し、"
-            L"完全未初期化状態 (全0x00) に切り替えました。");
-    return true;
+    if (!ok || written != size) return {};
+    const std::size_t lastLba = size / SectorSizeOf(disk) - 1;
+    EmitLog(log, L"[DISK STAMP] ディスク先頭領域 (LBA 0.." + std::to_wstring(lastLba) +
+                     L") の実機レポートスタンプとパーティション情報を0x00で消去しました (その他の領域は変更していません)。");
+    return {true, {}};
 }
 
 }  // namespace morvane

@@ -1,5 +1,5 @@
 // Volume lock and dismount, TRIM and the partition-table wipe.
-#include "erase/housekeeping.h"
+#include "erase/disk_prep.h"
 
 #include "disk/disk_scan.h"
 

@@ -1,7 +1,8 @@
 // Whole-file writes and reads through one CreateFileW and one WriteFile or ReadFile,
-// and the module path.
-#include "common/file_write.h"
+// the module path and path facts.
+#include "common/files.h"
 
+#include "common/text.h"
 #include "common/unique_handle.h"
 #include "common/win32.h"
 
@@ -42,6 +43,15 @@ std::wstring OwnExecutablePath() {
         if (buffer.size() >= 32768) return {};
         buffer.resize(buffer.size() * 2);
     }
+}
+
+std::wstring FolderOfPath(const std::wstring& path) {
+    const std::size_t cut = path.find_last_of(L"\\/");
+    return cut == std::wstring::npos ? L"." : path.substr(0, cut);
+}
+
+bool IsDriveAbsolute(const std::wstring& path) {
+    return path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/');
 }
 
 }  // namespace morvane

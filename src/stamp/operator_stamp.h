@@ -13,6 +13,14 @@
 
 namespace morvane {
 
+// What a stamp write came to: done, or not, with the reason when a check refused it
+// before anything was written (empty when the disk would not open or the write failed).
+struct [[nodiscard]] StampWriteOutcome {
+    bool ok = false;
+    std::wstring refusal;
+    explicit operator bool() const noexcept { return ok; }
+};
+
 // Writes the stamp to the disk. Refused, with a log line and before anything is
 // opened: a record that is not from a completed real erasure of this disk
 // (OperatorStampRefusal), a disk whose sectors are not 512 bytes, a disk the record
@@ -22,7 +30,7 @@ namespace morvane {
 // the disk counts as unlocked exactly when its record says InternalUnlocked.
 // `environment` answers the machine's safety facts (empty: the real ones).
 // The writer logs its own success line.
-[[nodiscard]] bool StampDiskByOperator(const DiskInfo& disk, const ReportStamp& stamp, const LogCallback& log,
+StampWriteOutcome StampDiskByOperator(const DiskInfo& disk, const ReportStamp& stamp, const LogCallback& log,
                                        const DiskIdentitySource& identity = {},
                                        std::optional<bool> unlockInternal = std::nullopt,
                                        const SafetyEnvironmentSource& environment = {});
@@ -30,7 +38,7 @@ namespace morvane {
 // Deletes the partition layout (best effort) and zeroes the stamp's 128 KiB,
 // rounded up to whole sectors. Logs its success line only after the whole write.
 // Refusals and the parameters after `log` as for StampDiskByOperator.
-[[nodiscard]] bool EraseStampArea(const DiskInfo& disk, const LogCallback& log,
+StampWriteOutcome EraseStampArea(const DiskInfo& disk, const LogCallback& log,
                                   const DiskIdentitySource& identity = {},
                                   std::optional<bool> unlockInternal = std::nullopt,
                                   const SafetyEnvironmentSource& environment = {});
