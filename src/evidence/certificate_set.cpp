@@ -147,12 +147,14 @@ CertificatePaths WriteCertificateFiles(const EraseResult& result, const std::wst
     for (std::size_t i = 0; i < files.size(); ++i) {
         const std::wstring path = base + kSignedFileEndings[i];
         if (files[i].empty()) {
+            // An older PDF of the same ID would pass for this set's: it goes.
             EmitLog(log, L"[ERROR] PDF証明書を作成できませんでした: " + path);
+            (void)::DeleteFileW(path.c_str());
         } else if (write(path, files[i])) {
             *named[i] = path;
             if (!signatures.empty()) (void)write(path + kSignatureSuffix, signatures[i]);
         }
-        if (signatures.empty()) (void)::DeleteFileW((path + kSignatureSuffix).c_str());
+        if (signatures.empty() || files[i].empty()) (void)::DeleteFileW((path + kSignatureSuffix).c_str());
     }
     const std::wstring certificatePath = base + kSignerCertificateEnding;
     if (signatures.empty()) {
