@@ -15,6 +15,8 @@ PACKAGES=(
   mtools dosfstools
   xvfb xauth fonts-noto-cjk locales imagemagick
   chromium
+  libz-mingw-w64-dev
+  openssl qpdf poppler-utils
   util-linux
   fdisk
 )

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the program (x64 and x86) and runs its main job
 # headless under Wine: the self-test, which erases in simulation mode, writes the
-# three evidence files and engraves the bootable stamp into a temporary image.
+# signed evidence set and engraves the bootable stamp into a temporary image.
 #
 # With --window it opens the main window instead: on the desktop when DISPLAY is set,
 # otherwise on a virtual display (Xvfb, Japanese locale) of which it saves a
@@ -70,7 +70,7 @@ folder="$(find "$prefix/drive_c/users" -maxdepth 3 -type d -name 'Morvane Disk E
 if [ -n "$folder" ]; then
   echo "Evidence folder: $folder"
   echo "Newest evidence files:"
-  ls -t "$folder" | head -n 3 | sed 's/^/  /'
+  ls -t "$folder" | head -n 10 | sed 's/^/  /'
 fi
 echo
 echo "Programs: $root/dist/MorvaneDiskEraser.exe and $root/dist/MorvaneDiskEraser_x86.exe"

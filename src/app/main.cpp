@@ -3,6 +3,7 @@
 #include "common/unique_handle.h"
 #include "common/win32.h"
 #include "job/self_test.h"
+#include "job/verify_command.h"
 #include "ui/app_state.h"
 #include "ui/main_window.h"
 #include "ui/services.h"
@@ -13,6 +14,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR commandLin
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     // Nothing else (no COM, no window) is initialised on the self-test path.
     if (morvane::WantsSelfTest(commandLine)) return morvane::RunSelfTest();
+    // Checking an evidence set is headless too.
+    if (const auto evidence = morvane::VerifyArgument(commandLine)) return morvane::RunVerifyCommand(*evidence);
 
     const morvane::ComApartment com;
     if (!com.initialised()) return -1;

@@ -1,5 +1,5 @@
-// Whole-file writes through one CreateFileW / WriteFile pair, the module path and
-// path facts.
+// Whole-file writes and reads through one CreateFileW and one WriteFile or ReadFile,
+// the module path and path facts.
 #include "common/files.h"
 
 #include "common/text.h"
@@ -17,6 +17,21 @@ bool WriteWholeFile(const std::wstring& path, std::string_view bytes) {
     DWORD written = 0;
     const BOOL ok = ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     return ok && written == bytes.size();
+}
+
+std::optional<std::string> ReadWholeFile(const std::wstring& path) {
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    // Evidence files are small; anything past 1 GiB is not one of them.
+    if (!file || !::GetFileSizeEx(file.get(), &size) || size.QuadPart > (1LL << 30)) return std::nullopt;
+    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (!bytes.empty() && (!::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+                           read != bytes.size())) {
+        return std::nullopt;
+    }
+    return bytes;
 }
 
 std::wstring OwnExecutablePath() {

@@ -1,7 +1,8 @@
-// Whole-file writes, the program's own location and the path facts every subsystem
-// asks the same way.
+// Whole-file writes and reads, the program's own location and the path facts every
+// subsystem asks the same way.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -10,6 +11,9 @@ namespace morvane {
 // Creates or replaces `path` with exactly `bytes`; false when the file cannot be
 // created or not every byte was written.
 [[nodiscard]] bool WriteWholeFile(const std::wstring& path, std::string_view bytes);
+
+// The whole content of `path`; nothing when it cannot be opened or read.
+std::optional<std::string> ReadWholeFile(const std::wstring& path);
 
 // Full path of the running executable, grown past MAX_PATH (a truncated path would
 // put files somewhere else); empty when the system cannot say.

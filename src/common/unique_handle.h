@@ -78,6 +78,32 @@ struct BcryptHashTraits {
     static Type Invalid() noexcept { return nullptr; }
     static void Close(Type h) noexcept { ::BCryptDestroyHash(h); }
 };
+// CryptoAPI key containers, keys, certificates, certificate stores and messages.
+struct CryptProviderTraits {
+    using Type = HCRYPTPROV;
+    static Type Invalid() noexcept { return 0; }
+    static void Close(Type h) noexcept { ::CryptReleaseContext(h, 0); }
+};
+struct CryptKeyTraits {
+    using Type = HCRYPTKEY;
+    static Type Invalid() noexcept { return 0; }
+    static void Close(Type h) noexcept { ::CryptDestroyKey(h); }
+};
+struct CertContextTraits {
+    using Type = PCCERT_CONTEXT;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::CertFreeCertificateContext(h); }
+};
+struct CertStoreTraits {
+    using Type = HCERTSTORE;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::CertCloseStore(h, 0); }
+};
+struct CryptMessageTraits {
+    using Type = HCRYPTMSG;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::CryptMsgClose(h); }
+};
 // SetupDiGetClassDevsW signals failure with INVALID_HANDLE_VALUE, not NULL.
 struct DevInfoTraits {
     using Type = HDEVINFO;
@@ -115,6 +141,11 @@ using UniqueModule = UniqueHandle<ModuleTraits>;
 using UniqueBcryptAlgorithm = UniqueHandle<BcryptAlgorithmTraits>;
 using UniqueBcryptHash = UniqueHandle<BcryptHashTraits>;
 using UniqueDevInfo = UniqueHandle<DevInfoTraits>;
+using UniqueCryptProvider = UniqueHandle<CryptProviderTraits>;
+using UniqueCryptKey = UniqueHandle<CryptKeyTraits>;
+using UniqueCertContext = UniqueHandle<CertContextTraits>;
+using UniqueCertStore = UniqueHandle<CertStoreTraits>;
+using UniqueCryptMessage = UniqueHandle<CryptMessageTraits>;
 using UniqueFont = UniqueHandle<GdiObjectTraits<HFONT>>;
 using UniqueBrush = UniqueHandle<GdiObjectTraits<HBRUSH>>;
 using UniqueBitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;

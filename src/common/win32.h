@@ -8,6 +8,7 @@
 #include <winioctl.h>
 
 #include <bcrypt.h>
+#include <wincrypt.h>
 #include <commctrl.h>
 #include <commdlg.h>
 #include <iptypes.h>

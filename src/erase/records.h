@@ -58,6 +58,9 @@ struct EraseJob {
     // The operator's unlock of internal secondary disks (1) as set when the job was
     // made; a real write decides with it, never with the record's status.
     std::uint32_t unlockInternal = 0;
+    // SHA-1 thumbprint (hexadecimal, as the settings hold it) of an organisation's own
+    // certificate in the machine's certificate store; empty: the program's own signer.
+    std::wstring signerThumbprint;
 
     [[nodiscard]] bool StampWanted() const { return noStamp != 1; }
     [[nodiscard]] bool CertificatesWanted() const { return certificatesDisabled != 1; }
@@ -81,6 +84,15 @@ struct ReportStamp {
     HardwareProfile hardware;
 };
 
+// Who signed the written evidence files; an empty certificate digest means the set
+// carries no signature.
+struct EvidenceSigner {
+    std::wstring certificateSha256;  // 64 upper-case hexadecimal digits over the DER certificate
+    std::wstring subject;
+    // False for a signer made per boot (WinPE keeps its keys in RAM).
+    bool pinned = false;
+};
+
 struct EraseResult {
     std::wstring certificateId;
     std::wstring startTime;
@@ -96,6 +108,7 @@ struct EraseResult {
     std::wstring diskStampStatus;
     std::wstring message;
     std::wstring sha256Fingerprint;
+    EvidenceSigner signer;
     std::wstring htmlPath;
     std::wstring auditLogPath;
     std::wstring jsonPath;

@@ -1,11 +1,14 @@
-// The SHA-256 fingerprint of an erase result and the certificate file set (HTML
-// certificate, audit log, JSON report) written into one folder.
+// The SHA-256 fingerprint of an erase result and the certificate file set written into
+// one folder: HTML certificate, audit log, JSON report and PDF certificate, each with
+// its detached signature, and the signer's certificate.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "common/log_callback.h"
 #include "erase/records.h"
+#include "evidence/signer.h"
 
 namespace morvane {
 
@@ -34,22 +37,42 @@ std::wstring CertificateFileStem(const std::wstring& certificateId);
 // Creates or replaces `path` with the UTF-8 form of `text` (no byte-order mark).
 [[nodiscard]] bool WriteUtf8File(const std::wstring& path, const std::wstring& text);
 
+// "<file>.p7s": the detached signature beside each signed file.
+inline constexpr wchar_t kSignatureSuffix[] = L".p7s";
+
 struct CertificatePaths {
     std::wstring html;
     std::wstring auditLog;
     std::wstring json;
+    std::wstring pdf;                // empty when the page could not be drawn
+    std::wstring signerCertificate;  // "<ID>_Signer.cer"; empty for an unsigned set
+    EvidenceSigner signer;           // who signed; an empty digest for an unsigned set
+    std::wstring unsignedReason;     // why the set carries no signature
 };
 
-// Writes the three files for the result as recorded (it neither fingerprints nor
-// collects anything) into `folder`, creating missing folders. Every file is tried;
-// each failed one logs an "[ERROR] " line, and then all three paths come back empty.
+// The file names of a set after its stem (the certificate ID), in signing order.
+inline constexpr const wchar_t* kSignedFileEndings[4] = {L"_Certificate.html", L"_AuditLog.txt", L"_Report.json",
+                                                         L"_Certificate.pdf"};
+inline constexpr wchar_t kSignerCertificateEnding[] = L"_Signer.cer";
+
+// The seam to the machine's keys: tests give a signer of their own.
+struct EvidenceEdges {
+    std::function<SignerChoice(const SignerRequest&)> chooseSigner;  // empty: ChooseEvidenceSigner
+};
+
+// Writes the result as recorded (it neither fingerprints nor collects anything) into
+// `folder`, creating missing folders: the four files, signed by the signer the job's
+// thumbprint, organisation and the machine choose, with the signer's certificate. A
+// set that cannot be signed is written unsigned (and says so in its files, the log and
+// `unsignedReason`). Every file is tried; each failed one logs an "[ERROR] " line, and
+// then all paths come back empty.
 [[nodiscard]] CertificatePaths WriteCertificateFiles(const EraseResult& result, const std::wstring& folder,
-                                                     const LogCallback& log);
+                                                     const LogCallback& log, const EvidenceEdges& edges = {});
 
 // Writes the sealed result's files into CertificateFolderFor(job) and stores their
-// paths; with certificates disabled nothing is written and the paths stay empty. Any
-// failed write empties all three paths and gives false (the failed files are logged;
-// success logs nothing).
-[[nodiscard]] bool SaveCertificateSet(EraseResult& result, const LogCallback& log);
+// paths and signer; with certificates disabled nothing is written and the paths stay
+// empty. Any failed write empties all paths and gives false (the failed files are
+// logged; success logs nothing). An unsigned set adds its reason to the message.
+[[nodiscard]] bool SaveCertificateSet(EraseResult& result, const LogCallback& log, const EvidenceEdges& edges = {});
 
 }  // namespace morvane

@@ -2,52 +2,10 @@
 // the program's own labels are written as they stand.
 #include "evidence/html_certificate.h"
 
-#include <cstdint>
-
-#include "common/product.h"
-#include "erase/record_status.h"
-#include "erase/standards.h"
-#include "evidence/certificate_id.h"
+#include "evidence/certificate_rows.h"
 
 namespace morvane {
 namespace {
-
-struct Badge {
-    const wchar_t* text;
-    const wchar_t* colour;
-};
-
-// A completed run earns the green "verified" badge only when it wrote to the disk and
-// its read-back passed: a dry run erased nothing, and a skipped verification proved nothing.
-Badge BadgeFor(const EraseResult& r) {
-    switch (r.status) {
-        case JobStatus::Completed:
-            if (IsSimulationRecord(r)) {
-                return {L"SIMULATION ONLY - NOT ERASED (シミュレーション・未消去)", L"#94a3b8"};
-            }
-            if (r.verificationResult.rfind(L"PASSED", 0) != 0) {
-                return {L"COMPLETED - NOT VERIFIED (消去完了・検証なし)", L"#facc15"};
-            }
-            return {L"COMPLETED & VERIFIED (完全消去済)", L"#10b981"};
-        case JobStatus::Cancelled: return {L"CANCELLED (中断)", L"#f59e0b"};
-        default: return {L"FAILED (エラー終了)", L"#ef4444"};
-    }
-}
-
-const wchar_t* ModeText(const EraseResult& r) {
-    return !IsSimulationRecord(r) ? L"Hardware Physical Sector Sanitization (実機物理セクタ完全消去)"
-                         : L"Simulation / Dry-Run Verification Mode (安全テストモード)";
-}
-
-const wchar_t* EnvironmentText(std::uint32_t runningInWinPE) {
-    return runningInWinPE == 1 ? L"Windows Preinstallation Environment (WinPE Standalone)"
-                               : L"Microsoft Windows Workstation OS";
-}
-
-// Pass counts are unsigned in the record but printed as signed decimals.
-std::wstring Signed(std::uint32_t value) {
-    return std::to_wstring(static_cast<std::int32_t>(value));
-}
 
 void AppendStyle(std::wstring& page, const wchar_t* badgeColour) {
     page += L"<style>\n";
@@ -71,62 +29,20 @@ void AppendStyle(std::wstring& page, const wchar_t* badgeColour) {
     page += L"</style>\n";
 }
 
-void AppendRow(std::wstring& page, const wchar_t* head, const std::wstring& value, const wchar_t* tail) {
-    page += head;
-    page += value;
-    page += tail;
-    page += L'\n';
+void AppendSectionTitle(std::wstring& page, const wchar_t* title) {
+    page += L"    <div class=\"section-title\">" + std::wstring(title) + L"</div>\n";
 }
 
-void AppendReportRows(std::wstring& page, const EraseResult& r) {
-    const EraseJob& job = r.job;
-    AppendRow(page, L"      <tr><th>Report UUID / 証明書ID</th><td><strong>", EscapeHtml(r.certificateId),
-              L"</strong></td></tr>");
-    AppendRow(page, L"      <tr><th>Report date (発行日時)</th><td>",
-              EscapeHtml(r.startTime) + L" ～ " + EscapeHtml(r.endTime) + L" (所要時間: " +
-                  FormatElapsed(r.elapsedSeconds),
-              L")</td></tr>");
-    AppendRow(page, L"      <tr><th>Software version</th><td>",
-              ProductLineText() + L" (" + EnvironmentText(r.runningInWinPE), L")</td></tr>");
-    AppendRow(page, L"      <tr><th>Erasure standard (消去規格)</th><td><strong>",
-              EscapeHtml(StandardName(job.standard)) + L" (" + Signed(r.passesCompleted) + L"/" +
-                  Signed(r.passesPlanned),
-              L" Passes)</strong></td></tr>");
-    AppendRow(page, L"      <tr><th>Verification (ベリファイ検証)</th><td><strong>",
-              EscapeHtml(r.verificationResult), L"</strong></td></tr>");
-    AppendRow(page, L"      <tr><th>Disk stamp state (実機スタンプ状態)</th><td><strong>",
-              EscapeHtml(r.diskStampStatus) + L"</strong> (" + ModeText(r), L")</td></tr>");
-    AppendRow(page, L"      <tr><th>Operator / Organization</th><td>",
-              EscapeHtml(job.operatorName) + L" / " + EscapeHtml(job.organizationName), L"</td></tr>");
-    AppendRow(page, L"      <tr><th>Notes (備考)</th><td>",
-              job.notes.empty() ? std::wstring(L"-") : EscapeHtml(job.notes), L"</td></tr>");
-}
-
-void AppendHardwareRows(std::wstring& page, const HardwareProfile& h) {
-    struct Row {
-        const wchar_t* head;
-        const std::wstring& value;
-        const wchar_t* tail;
-    };
-    const Row rows[] = {
-        {L"      <tr><th>Manufacturer (メーカー)</th><td>", h.manufacturer, L"</td></tr>"},
-        {L"      <tr><th>Chassis type (筐体タイプ)</th><td>", h.chassisType, L"</td></tr>"},
-        {L"      <tr><th>Model (システムモデル)</th><td><strong>", h.model, L"</strong></td></tr>"},
-        {L"      <tr><th>Serial (システムS/N)</th><td>", h.serial, L"</td></tr>"},
-        {L"      <tr><th>UUID (システムUUID)</th><td>", h.uuid, L"</td></tr>"},
-        {L"      <tr><th>Asset tag (資産タグ)</th><td>", h.assetTag, L"</td></tr>"},
-        {L"      <tr><th>Processor (CPU)</th><td>", h.processor, L"</td></tr>"},
-        {L"      <tr><th>Total memory (搭載RAM)</th><td>", h.totalMemory, L"</td></tr>"},
-        {L"      <tr><th>Disk (消去対象ディスク)</th><td><strong>", h.disk, L"</strong></td></tr>"},
-        {L"      <tr><th>Disk geometry (セクタ構成)</th><td>", h.diskGeometry, L"</td></tr>"},
-        {L"      <tr><th>Graphics card (GPU)</th><td>", h.graphicsCard, L"</td></tr>"},
-        {L"      <tr><th>Sound cards (オーディオ)</th><td>", h.soundCards, L"</td></tr>"},
-        {L"      <tr><th>Network adapters (NIC/MAC)</th><td>", h.networkAdapters, L"</td></tr>"},
-        {L"      <tr><th>Motherboard (マザーボード)</th><td>", h.motherboard, L"</td></tr>"},
-        {L"      <tr><th>BIOS information</th><td>", h.biosInformation, L"</td></tr>"},
-        {L"      <tr><th>Storage controller</th><td>", h.storageController, L"</td></tr>"},
-    };
-    for (const Row& row : rows) AppendRow(page, row.head, EscapeHtml(row.value), row.tail);
+// "      <tr><th>label</th><td>" + value (in <strong> when bold) + tail + "</td></tr>".
+void AppendRows(std::wstring& page, const std::vector<CertificateRow>& rows) {
+    for (const CertificateRow& row : rows) {
+        page += L"      <tr><th>";
+        page += row.label;
+        page += L"</th><td>";
+        page += row.bold ? L"<strong>" + EscapeHtml(row.value) + L"</strong>" : EscapeHtml(row.value);
+        page += EscapeHtml(row.tail);
+        page += L"</td></tr>\n";
+    }
 }
 
 }  // namespace
@@ -147,7 +63,7 @@ std::wstring EscapeHtml(const std::wstring& text) {
 }
 
 std::wstring BuildHtmlCertificate(const EraseResult& result) {
-    const Badge badge = BadgeFor(result);
+    const CertificateBadge badge = BadgeFor(result);
     std::wstring page;
     page.reserve(12000);
     page += L"<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"UTF-8\">\n";
@@ -156,31 +72,29 @@ std::wstring BuildHtmlCertificate(const EraseResult& result) {
     page += L"</head>\n<body>\n";
     page += L"<div class=\"cert-container\">\n";
     page += L"  <div class=\"header\">\n    <div>\n";
-    page += L"      <h1>MORVANE DISK ERASER - データ完全消去＆実機ハードウェア証明書</h1>\n";
-    page += L"      <p>Machine Sanitization &amp; Hardware Verification Report | Issued by Morvane Disk Eraser Suite v";
-    page += kProductVersion;
-    page += L"</p>\n";
+    page += L"      <h1>" + std::wstring(kCertificateHeading) + L"</h1>\n";
+    page += L"      <p>" + EscapeHtml(CertificateSubtitle()) + L"</p>\n";
     page += L"    </div>\n";
     page += L"    <div class=\"badge\">";
     page += badge.text;
     page += L"</div>\n";
     page += L"  </div>\n  <div class=\"content\">\n";
 
-    page += L"    <div class=\"section-title\">1. Report details (消去証明・レポート詳細)</div>\n    <table>\n";
-    AppendReportRows(page, result);
+    AppendSectionTitle(page, kReportSectionTitle);
+    page += L"    <table>\n";
+    AppendRows(page, ReportDetailRows(result));
     page += L"    </table>\n";
 
-    page += L"    <div class=\"section-title\">2. Hardware details (対象実機ハードウェア詳細仕様)</div>\n    <table>\n";
-    AppendHardwareRows(page, result.stamp.hardware);
+    AppendSectionTitle(page, kHardwareSectionTitle);
+    page += L"    <table>\n";
+    AppendRows(page, HardwareRows(result.stamp.hardware));
     page += L"    </table>\n";
 
-    page += L"    <div class=\"section-title\">3. Cryptographic SHA-256 Fingerprint (改ざん防止デジタル署名)</div>\n";
+    AppendSectionTitle(page, kFingerprintSectionTitle);
     page += L"    <div class=\"hash-box\">SHA-256: " + EscapeHtml(result.sha256Fingerprint) + L"</div>\n";
 
     page += L"    <div class=\"sign-row\">\n";
-    page += L"      <div class=\"sign-box\">作業実施者署名 (Operator Signature): ________________________</div>\n";
-    page += L"      <div class=\"sign-box\">管理者・監査責任者承認 (Supervisor Approval): ________________________</div>\n";
-    page += L"      <div class=\"sign-box\">確認日 (Date): ____年____月____日</div>\n";
+    for (const wchar_t* box : kSignatureBoxes) page += L"      <div class=\"sign-box\">" + std::wstring(box) + L"</div>\n";
     page += L"    </div>\n";
     page += L"  </div>\n</div>\n</body>\n</html>\n";
     return page;

@@ -14,6 +14,7 @@
 #include "erase/standards.h"
 #include "erase/verify.h"
 #include "evidence/certificate_id.h"
+#include "evidence/certificate_rows.h"
 
 namespace morvane {
 namespace {
@@ -33,6 +34,12 @@ constexpr const wchar_t* kAuditHardwareLabels[16] = {
     L"  Network adapters   : ", L"  Motherboard        : ", L"  BIOS information   : ",
     L"  Storage controller : ",
 };
+
+std::wstring SignerLogValue(const EvidenceSigner& signer) {
+    if (signer.certificateSha256.empty()) return L"NOT SIGNED";
+    if (signer.pinned) return signer.certificateSha256;
+    return signer.certificateSha256 + L" (" + kNotPinnedText + L")";
+}
 
 class AuditLogWriter {
 public:
@@ -61,7 +68,8 @@ public:
     void String(int level, const wchar_t* key, const std::wstring& value, bool last = false) {
         Member(level, key, L'"' + EscapeJson(value) + L'"', last);
     }
-    void Number(int level, const wchar_t* key, const std::wstring& value, bool last = false) {
+    // A number, true, false or null, written as it stands.
+    void Literal(int level, const wchar_t* key, const std::wstring& value, bool last = false) {
         Member(level, key, value, last);
     }
     void Open(int level, const wchar_t* key) {
@@ -150,6 +158,7 @@ std::wstring BuildAuditLog(const EraseResult& r) {
     log.Field(L"  Passes Completed   : ", Signed(r.passesCompleted) + L" / " + Signed(r.passesPlanned));
     log.Field(L"  Verification Result: ", r.verificationResult);
     log.Field(L"  Verification Level : ", VerifyLevelName(r.job.verifyLevel));
+    log.Field(L"  Signer Certificate : ", SignerLogValue(r.signer));
     log.Field(L"  Disk Stamp Status  : ", r.diskStampStatus);
     log.Field(L"  SHA-256 Digest     : ", r.sha256Fingerprint);
     log.Line(std::wstring(72, L'-'));
@@ -167,7 +176,7 @@ std::wstring BuildJsonReport(const EraseResult& r) {
     json.String(1, L"application", ApplicationText());
     json.String(1, L"startTime", r.startTime);
     json.String(1, L"endTime", r.endTime);
-    json.Number(1, L"elapsedSeconds", FormatJsonNumber(r.elapsedSeconds));
+    json.Literal(1, L"elapsedSeconds", FormatJsonNumber(r.elapsedSeconds));
     json.String(1, L"executionMode", !IsSimulationRecord(r) ? L"RealHardwareWrite" : L"SimulationDryRun");
     json.String(1, L"operatorName", r.job.operatorName);
     json.String(1, L"organizationName", r.job.organizationName);
@@ -180,12 +189,21 @@ std::wstring BuildJsonReport(const EraseResult& r) {
     json.Close(1, false);
     json.Open(1, L"sanitization");
     json.String(2, L"standard", StandardName(r.job.standard));
-    json.Number(2, L"passesCompleted", Signed(r.passesCompleted));
-    json.Number(2, L"passesPlanned", Signed(r.passesPlanned));
+    json.Literal(2, L"passesCompleted", Signed(r.passesCompleted));
+    json.Literal(2, L"passesPlanned", Signed(r.passesPlanned));
     json.String(2, L"verificationResult", r.verificationResult);
     json.String(2, L"diskStampStatus", r.diskStampStatus, true);
     json.Close(1, false);
-    json.String(1, L"sha256Fingerprint", r.sha256Fingerprint, true);
+    json.String(1, L"sha256Fingerprint", r.sha256Fingerprint);
+    if (r.signer.certificateSha256.empty()) {
+        json.Literal(1, L"signer", L"null", true);  // an unsigned set claims no signer
+    } else {
+        json.Open(1, L"signer");
+        json.String(2, L"certificateSha256", r.signer.certificateSha256);
+        json.String(2, L"subject", r.signer.subject);
+        json.Literal(2, L"pinned", r.signer.pinned ? L"true" : L"false", true);
+        json.Close(1, true);
+    }
     return json.Finish();
 }
 

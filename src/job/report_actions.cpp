@@ -64,6 +64,7 @@ ReissuedEvidence ReissueEvidence(const ReportStamp& stamp, const std::optional<E
     }
     reissued.result.job.outputFolder = folder;
     reissued.paths = WriteCertificateFiles(reissued.result, folder, log);
+    reissued.result.signer = reissued.paths.signer;  // who signed the files (none for an unsigned set)
     return reissued;
 }
 

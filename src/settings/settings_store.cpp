@@ -105,6 +105,7 @@ AppSettings LoadSettings(const SettingsLocation& location) {
     stored.enableLogOutput = ReadIniText(ini, L"Sanitization", L"EnableLogOutput", L"");
     stored.defaultExecMode = ReadIniText(ini, L"Safety", L"DefaultExecMode", L"");
     stored.registryOperatorName = ReadRegistryOperatorName(location);
+    stored.signerThumbprint = ReadIniText(ini, L"General", L"SignerCertificateThumbprint", L"");
     return SettingsFromStored(stored);
 }
 

@@ -22,6 +22,9 @@ struct AppSettings {
     std::uint32_t defaultExecMode = 0;  // 0 simulation, 1 real write
     std::uint32_t writeDiskStamp = 0;   // stored name kept: 1 means NO stamp
     std::uint32_t enableLogOutput = 0;  // stored name kept: 1 means NO certificate/log output
+    // SHA-1 thumbprint of the organisation's own signing certificate in the machine's
+    // store, as typed; empty: evidence is signed by the program's own signer.
+    std::wstring signerThumbprint;
 
     [[nodiscard]] bool StampWanted() const { return writeDiskStamp != 1; }
     [[nodiscard]] bool CertificatesWanted() const { return enableLogOutput != 1; }
@@ -43,6 +46,7 @@ struct StoredSettings {
     std::wstring operatorName, organizationName, certOutputDir;
     std::wstring defaultStandard, defaultVerify, writeDiskStamp, enableLogOutput, defaultExecMode;
     std::optional<std::wstring> registryOperatorName;
+    std::wstring signerThumbprint;
 };
 
 // A decimal integer as stored ("%d"), read as unsigned 32-bit ("-1" is 4294967295).
@@ -59,7 +63,7 @@ struct IniEntry {
     const wchar_t* key;
     std::wstring value;
 };
-// The eight INI entries in the order they are written.
+// The nine INI entries in the order they are written (the signer thumbprint last).
 std::vector<IniEntry> SettingsIniEntries(const AppSettings& settings);
 
 // The INI path from the local application-data folder (may be empty when unknown)

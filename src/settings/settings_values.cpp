@@ -63,6 +63,7 @@ AppSettings SettingsFromStored(const StoredSettings& stored) {
     settings.writeDiskStamp = Flag(stored.writeDiskStamp);
     settings.enableLogOutput = Flag(stored.enableLogOutput);
     settings.defaultExecMode = Flag(stored.defaultExecMode);
+    settings.signerThumbprint = Limited(stored.signerThumbprint);
     // Only the operator name is taken back from the registry; organisation and
     // folder come from the INI file alone.
     if (stored.registryOperatorName) settings.operatorName = Limited(*stored.registryOperatorName);
@@ -80,6 +81,7 @@ std::vector<IniEntry> SettingsIniEntries(const AppSettings& s) {
         {kSanitization, L"WriteDiskStamp", number(s.writeDiskStamp)},
         {kSanitization, L"EnableLogOutput", number(s.enableLogOutput)},
         {kSafety, L"DefaultExecMode", number(s.defaultExecMode)},
+        {kGeneral, L"SignerCertificateThumbprint", s.signerThumbprint},
     };
 }
 

@@ -87,6 +87,7 @@ EraseStartDecision DecideEraseStart(const EraseStartForm& form) {
     job.organizationName = form.settings.organizationName;
     job.notes = form.notes;
     job.outputFolder = form.settings.certOutputDir;
+    job.signerThumbprint = form.settings.signerThumbprint;
     // The engine's guard judges internal disks with the operator's own unlock choice.
     job.unlockInternal = form.unlockInternal ? 1 : 0;
     // A real write under real WinPE must end before WinPE's shell does.

@@ -14,6 +14,13 @@ DISKS = {"completed_real": ("Virtual NVMe Disk 1TB", "VN1TB-0042-AX", 1000204886
          "skipped_real": ("USB Flash Disk", "UFD-7781", 32017047552, 3)}
 
 
+def signer_line(signer):
+    """The audit log's signer value for the JSON report's signer member (null: unsigned)."""
+    if signer is None:
+        return "NOT SIGNED"
+    return signer["certificateSha256"] + ("" if signer["pinned"] else " (not pinned to this machine)")
+
+
 def problems(golden, stem):
     raw = (golden / f"{stem}_Report.json").read_bytes()
     doc = json.loads(raw.decode("utf-8"))  # strict: a byte-order mark or a bad byte fails here
@@ -23,17 +30,18 @@ def problems(golden, stem):
               f"{san['passesCompleted']}/{san['passesPlanned']}", san["verificationResult"], str(status)]
     digest = hashlib.sha256("|".join(fields).encode("utf-8")).hexdigest().upper()
     lines = (golden / f"{stem}_AuditLog.txt").read_bytes().decode("utf-8").split("\r\n")
-    values = {line[2:21].rstrip(): line[23:] for line in lines[4:16] + lines[18:34]}
+    values = {line[2:21].rstrip(): line[23:] for line in lines[4:17] + lines[19:35]}
     # A line break inside a value is a blank in the audit log (it cannot start a line).
     operator = f"{doc['operatorName']} / {doc['organizationName']}".replace("\r", " ").replace("\n", " ")
     checks = {
         "JSON with LF line ends and a final LF": b"\r" not in raw and raw.endswith(b"}\n"),
         f"fingerprint {doc['sha256Fingerprint']} != {digest}": doc["sha256Fingerprint"] == digest,
-        "35 log lines, each ending in CR LF, no bare CR or LF":
-            len(lines) == 36 and lines[-1] == "" and not any("\n" in l or "\r" in l for l in lines),
+        "36 log lines, each ending in CR LF, no bare CR or LF":
+            len(lines) == 37 and lines[-1] == "" and not any("\n" in l or "\r" in l for l in lines),
         "log ID and digest": values.get("Report UUID / ID") == doc["certificateId"] and values.get("SHA-256 Digest") == digest,
         f"log operator {values.get('Operator / Org')!r}": values.get("Operator / Org") == operator,
-        "log hardware lines": [values.get(l[2:21].rstrip()) for l in lines[18:34]] == list(hw.values()),
+        "log hardware lines": [values.get(l[2:21].rstrip()) for l in lines[19:35]] == list(hw.values()),
+        f"log signer {values.get('Signer Certificate')!r}": values.get("Signer Certificate") == signer_line(doc["signer"]),
     }
     return [f"{stem}: {what}" for what, ok in checks.items() if not ok]
 

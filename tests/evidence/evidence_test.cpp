@@ -1,7 +1,8 @@
 // The evidence: three fixed results saved and compared with files and digests made by
 // hand (the files are copied beside the test executable at configure time); file names,
 // failure paths, what those files do not pin (other badges, control characters, forged
-// audit-log lines), and certificate IDs.
+// audit-log lines), and certificate IDs. A fake key signs here (signing_test.cpp has
+// the machine's).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include "evidence/certificate_id.h"
 #include "evidence/certificate_set.h"
 #include "evidence/html_certificate.h"
+#include "evidence/fake_signer.h"
 #include "evidence/report_fixtures.h"
 #include "evidence/text_reports.h"
 #include "support/temp_dir.h"
@@ -32,7 +34,8 @@ std::ptrdiff_t FileCount(const fs::path& folder) {
 }
 
 // Saving writes the result as recorded (ID and digest untouched, folders created) in
-// the three expected files; saving again rewrites the same bytes.
+// the three expected files, naming the signer (or none); saving again rewrites the same
+// bytes. Every file has its signature exactly when there is a signer.
 TEST(GoldenReports, SavedFilesMatchHandWrittenFiles) {
     wchar_t exe[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
@@ -48,15 +51,19 @@ TEST(GoldenReports, SavedFilesMatchHandWrittenFiles) {
         EraseResult result = c.make();
         EXPECT_EQ(ComputeFingerprint(result), c.digest);
         result.job.outputFolder = dir.file(L"nested\\deeper");
+        const bool signedSet = !result.signer.certificateSha256.empty();
+        const EvidenceEdges signer = testing::FakeSigner(result.signer);
         for (int round = 0; round < 2; ++round) {
-            ASSERT_TRUE(SaveCertificateSet(result, {}));
+            ASSERT_TRUE(SaveCertificateSet(result, {}, signer));
             const std::pair<const std::wstring*, const wchar_t*> files[] = {
                 {&result.htmlPath, L"_Certificate.html"}, {&result.auditLogPath, L"_AuditLog.txt"},
                 {&result.jsonPath, L"_Report.json"}};
             for (const auto& [path, suffix] : files) {
                 const std::string expected = FileText((golden / (std::wstring(c.stem) + suffix)).wstring());
                 EXPECT_EQ(expected, FileText(*path)) << testing::Narrow(*path);  // gtest prints a line diff
+                EXPECT_EQ(fs::exists(*path + L".p7s"), signedSet) << testing::Narrow(*path);
             }
+            EXPECT_EQ(FileCount(dir.file(L"nested\\deeper")), signedSet ? 9 : 4) << "four files, signatures, certificate";
         }
     }
 }
@@ -67,13 +74,13 @@ TEST(CertificateSet, FileNamesCannotLeaveTheFolder) {
     EraseResult r = testing::CancelledSimulationResult();
     r.certificateId = L"..\\escaped";
     r.job.outputFolder = dir.file(L"out");
-    ASSERT_TRUE(SaveCertificateSet(r, {}));
+    ASSERT_TRUE(SaveCertificateSet(r, {}, testing::FakeSigner(r.signer)));
     EXPECT_EQ(r.htmlPath, dir.file(L"out") + L"\\.._escaped_Certificate.html");
     EXPECT_EQ(FileCount(dir.path()), 1);
 }
 
-// Disabled: nothing written, no paths. Unwritable folders: every file tried and logged,
-// no paths, false.
+// Disabled: nothing written, no paths. Unwritable folders: every file (and the signer's
+// certificate) tried and logged, no paths, false.
 TEST(CertificateSet, DisabledOrUnwritable) {
     testing::TempDir dir;
     ASSERT_TRUE(testing::CreateImageFile(dir.file(L"plain.bin"), 16));
@@ -85,9 +92,10 @@ TEST(CertificateSet, DisabledOrUnwritable) {
         r.job.certificatesDisabled = disabled ? 1 : 0;
         r.job.outputFolder = folder;
         std::vector<std::wstring> log;
-        EXPECT_EQ(SaveCertificateSet(r, [&log](const std::wstring& line) { log.push_back(line); }), disabled);
+        const auto keep = [&log](const std::wstring& line) { log.push_back(line); };
+        EXPECT_EQ(SaveCertificateSet(r, keep, testing::FakeSigner(r.signer)), disabled);
         EXPECT_TRUE(r.htmlPath.empty() && r.auditLogPath.empty() && r.jsonPath.empty());
-        EXPECT_EQ(log.size(), disabled ? 0u : 3u);
+        EXPECT_EQ(log.size(), disabled ? 0u : 5u);
         EXPECT_EQ(FileCount(dir.path()), 1) << "only plain.bin";
     }
 }
@@ -148,8 +156,8 @@ TEST(TextReports, AuditLogLinesCannotBeForged) {
         r.job.organizationName = std::wstring(L"Org") + br + L"  Verification Result: PASSED";
         r.job.execMode = ExecMode{7};
         const std::wstring log = BuildAuditLog(r);
-        EXPECT_EQ(Count(log, L"\r\n"), 35u);
-        EXPECT_EQ(Count(log, L"\n") + Count(log, L"\r"), 70u) << "no bare CR or LF";
+        EXPECT_EQ(Count(log, L"\r\n"), 36u);
+        EXPECT_EQ(Count(log, L"\n") + Count(log, L"\r"), 72u) << "no bare CR or LF";
         EXPECT_EQ(Count(log, L"\r\n  Operator / Org     : 山田 太郎 / Org   Verification Result: PASSED\r\n"), 1u);
         EXPECT_EQ(Count(log, L"\r\n  Verification Result: SKIPPED (検証なし設定)\r\n"), 1u);
         EXPECT_EQ(Count(log, L"\r\n  Execution Mode     : Physical Hardware Erase\r\n"), 1u);

@@ -1,8 +1,8 @@
 // Three fixed erase results shared by the evidence tests: a completed real run with
 // Japanese operator text and markup in the notes, a cancelled simulation with empty
 // operator, organisation and notes, and a completed real run with verification skipped
-// whose operator name tries to forge an audit-log line. The golden files were written
-// from them.
+// whose operator name tries to forge an audit-log line and whose set is unsigned. The
+// golden files were written from them.
 #pragma once
 
 #include <string>
@@ -49,6 +49,10 @@ inline EraseResult CompletedRealResult() {
     r.verificationResult = L"PASSED (All Sampled Sectors Verified Clean)";
     r.diskStampStatus = L"BOOTABLE REPORT STAMP ACTIVE (BIOS/CSM & UEFI GOP Hybrid Stamp Engraved)";
     r.sha256Fingerprint = kCompletedRealDigest;
+    r.signer = {L"5D41402ABC4B2A76B9719D911017C592AE2B2D1D9D8A2F6E4C3B2A1908F7E6D5",
+                L"CN=Morvane Disk Eraser Evidence Signer (WinPE per boot), O=\"株式会社モルヴァン \"\"検証\"\" 部\", "
+                L"SERIALNUMBER=33221100-5544-7766-8899-AABBCCDDEEFF",
+                false};
     r.stamp.hardware = {
         L"Morvane Test Systems", L"Notebook", L"WorkBook 14 G4 <Pro>", L"PF3XK9Q2", L"33221100-5544-7766-8899-AABBCCDDEEFF",
         L"None", L"Intel(R) Core(TM) i7-1255U, Current speed: 2600 MHz, Cores: 10 (12 Threads)",
@@ -70,6 +74,8 @@ inline EraseResult CancelledSimulationResult() {
     r.passesPlanned = 35;
     r.verificationResult = r.diskStampStatus = L"ABORTED";
     r.sha256Fingerprint = kCancelledSimDigest;
+    r.signer = {L"0123456789ABCDEF0123456789ABCDEF0123456789ABCDEF0123456789ABCDEF",
+                L"CN=Bench Lab Signing <QA>, O=TestBench & Co", true};
     r.stamp.hardware = {
         L"Standard System Vendor", L"Desktop / Space-saving", L"Standard PC", L"None / System Default",
         L"00000000-0000-0000-0000-000000000000", L"None",

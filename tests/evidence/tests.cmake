@@ -1,5 +1,6 @@
 # Erasure evidence: hand-written expected reports for the Wine tests, and the checks
-# that read the reports with their real consumers (Python's json, headless Chromium).
+# that read the reports with their real consumers (Python's json, headless Chromium,
+# OpenSSL, qpdf and poppler).
 
 # The expected files are copied beside test_evidence.exe, which finds them from its own path.
 file(GLOB evidence_golden_files CONFIGURE_DEPENDS ${MORVANE_TEST_SOURCE_DIR}/evidence/golden/*_*.*)
@@ -21,4 +22,13 @@ if(MORVANE_PYTHON3)
               ${CMAKE_CURRENT_BINARY_DIR}/evidence_chromium)
     set_tests_properties(evidence_html_chromium PROPERTIES TIMEOUT 300)
   endif()
+endif()
+
+# A set signed under Wine: OpenSSL verifies it, qpdf and poppler read its PDF, and the
+# program's own --verify checks it as written and after changes.
+if(MORVANE_PYTHON3 AND MORVANE_CAN_RUN_TESTS)
+  add_test(NAME evidence_signed_set
+    COMMAND ${MORVANE_PYTHON3} ${MORVANE_TEST_SOURCE_DIR}/evidence/check_signed_set.py ${MORVANE_WINE_RUN}
+            ${MORVANE_WINEPREFIX} $<TARGET_FILE:test_evidence> $<TARGET_FILE:MorvaneDiskEraser>)
+  set_tests_properties(evidence_signed_set PROPERTIES TIMEOUT 300)
 endif()

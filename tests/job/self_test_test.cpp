@@ -47,9 +47,12 @@ TEST_F(SelfTest, PassesAndFilesItsEvidenceInTheDocumentsFolder) {
     std::vector<std::wstring> names;
     for (const auto& entry : fs::directory_iterator(certificates)) names.push_back(entry.path().filename().wstring());
     std::sort(names.begin(), names.end());
-    ASSERT_EQ(names.size(), 3u) << "one HTML certificate, one audit log and one JSON report";
+    ASSERT_EQ(names.size(), 9u) << "HTML and PDF certificates, audit log, JSON report, their signatures, the signer";
     const std::wstring id = names[0].substr(0, names[0].find(L'_'));
-    EXPECT_EQ(names, (std::vector<std::wstring>{id + L"_AuditLog.txt", id + L"_Certificate.html", id + L"_Report.json"}));
+    EXPECT_EQ(names, (std::vector<std::wstring>{id + L"_AuditLog.txt", id + L"_AuditLog.txt.p7s", id + L"_Certificate.html",
+                                                id + L"_Certificate.html.p7s", id + L"_Certificate.pdf",
+                                                id + L"_Certificate.pdf.p7s", id + L"_Report.json", id + L"_Report.json.p7s",
+                                                id + L"_Signer.cer"}));
     EXPECT_TRUE(fs::is_empty(temp)) << "the temporary stamp image is deleted";
 }
 

@@ -134,8 +134,9 @@ TEST(ParseStoredInteger, Table) {
 }
 
 TEST(SettingsFromStored, RangesTextLimitsAndTheRegistryOperator) {
-    StoredSettings stored{L"INI担当", std::wstring(300, L'組'), L"C:\\Docs", L"8", L"3", L"2", L"1", L"1", std::nullopt};
-    AppSettings expected{L"INI担当", std::wstring(259, L'組'), L"C:\\Docs", 0, 1, 1, 0, 1};
+    StoredSettings stored{L"INI担当", std::wstring(300, L'組'), L"C:\\Docs", L"8", L"3", L"2", L"1", L"1", std::nullopt,
+                          std::wstring(300, L'F')};
+    AppSettings expected{L"INI担当", std::wstring(259, L'組'), L"C:\\Docs", 0, 1, 1, 0, 1, std::wstring(259, L'F')};
     EXPECT_EQ(SettingsFromStored(stored), expected) << "out-of-range values fall back, texts are cut";
     stored.defaultStandard = L"7";
     stored.defaultVerify = L"2";
@@ -200,13 +201,16 @@ TEST_F(SettingsStore, NothingStoredGivesTheDefaults) {
 }
 
 TEST_F(SettingsStore, EveryFieldRoundTripsInUnicode) {
-    AppSettings saved{L"山田 太郎", L"株式会社モルヴァン 情報システム部", L"F:\\消去証明書", 6, 2, 1, 1, 1};
+    AppSettings saved{L"山田 太郎", L"株式会社モルヴァン 情報システム部", L"F:\\消去証明書", 6, 2, 1, 1, 1,
+                      L"\x200e" L"3a 5F 00 11 22 33 44 55 66 77 88 99 aa bb cc dd ee ff 01 02"};
     SaveSettings(saved, location);
     saved.operatorName = L"佐藤";  // saving again rewrites values in place
     SaveSettings(saved, location);
     const std::wstring text = ReadIni();
     EXPECT_NE(text.find(L"[General]\r\nOperatorName=佐藤\r\n"), std::wstring::npos);
     EXPECT_EQ(text.find(L"山田"), std::wstring::npos);
+    EXPECT_NE(text.find(L"CertOutputDir=F:\\消去証明書\r\nSignerCertificateThumbprint=\x200e" L"3a 5F"), std::wstring::npos)
+        << "kept as typed, in the General section";
     EXPECT_EQ(text.find(L"\xFEFF"), std::wstring::npos) << "no second byte-order mark";
     // Japanese text also survives an ANSI read under code page 932: only another code page
     // shows whether loading is Unicode throughout.
@@ -240,7 +244,7 @@ TEST_F(SettingsStore, RegistryOperatorNameRules) {
 
 TEST_F(SettingsStore, UnwritableIniIsIgnoredAndTheRegistryStillWritten) {
     location.iniPath = temp.file(L"no such folder\\MorvaneDiskEraser.ini");
-    SaveSettings({L"山田", L"組織", L"F:\\Logs", 6, 2, 1, 1, 1}, location);
+    SaveSettings({L"山田", L"組織", L"F:\\Logs", 6, 2, 1, 1, 1, L""}, location);
     EXPECT_FALSE(fs::exists(location.iniPath));
     defaults.operatorName = L"山田";  // from the registry mirror; everything else defaults
     EXPECT_EQ(LoadSettings(location), defaults);

@@ -92,13 +92,15 @@ TEST(EraseStartGuards, JobAndConfirmationFromTheForm) {
     form.settings.defaultStandard = 4, form.settings.defaultVerify = 2;
     form.settings.writeDiskStamp = form.settings.enableLogOutput = 1;
     form.settings.operatorName = L"Op", form.settings.organizationName = L"Org", form.settings.certOutputDir = L"D:\\Logs";
+    form.settings.signerThumbprint = L"|3A5F";
     form.notes = L"note", form.unlockInternal = true;
     EraseJob job = DecideEraseStart(form).job;
     EXPECT_EQ(job.disk.devicePath, form.disk->devicePath);
     EXPECT_EQ(job.standard, 4u);
     EXPECT_EQ(job.verifyLevel, VerifyLevel::FullSurface);
     EXPECT_EQ(job.execMode, ExecMode::RealHardwareWrite);
-    EXPECT_EQ(job.operatorName + job.organizationName + job.notes + job.outputFolder, L"OpOrgnoteD:\\Logs");
+    EXPECT_EQ(job.operatorName + job.organizationName + job.notes + job.outputFolder + job.signerThumbprint,
+              L"OpOrgnoteD:\\Logs|3A5F");
     // Every flag both ways: the settings' stored 1 means off, and the engine's guard
     // needs the operator's own unlock choice.
     for (unsigned bits = 0; bits < 16; ++bits) {

@@ -129,7 +129,8 @@ TEST(ReportGuards, EveryCommandsBoxes) {
     unlocked.safety = InternalUnlocked;
     const auto refusal = [](const DiskInfo* disk, bool dryRun) { return DecideStampSwitch({disk, dryRun}).refusal; };
     const auto warning = [](const DiskInfo* disk, bool dryRun) { return DecideStampSwitch({disk, dryRun}).dryRunWarning; };
-    const CertificatePaths saved{L"E:\\A_Certificate.html", L"E:\\A_AuditLog.txt", L"E:\\A_Report.json"};
+    CertificatePaths saved;
+    saved.html = L"E:\\A_Certificate.html", saved.auditLog = L"E:\\A_AuditLog.txt", saved.json = L"E:\\A_Report.json";
     const struct {
         const char* what;
         std::optional<MessageBoxText> box;

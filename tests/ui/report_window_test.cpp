@@ -138,7 +138,8 @@ TEST_F(ReportWindowTest, StampSwitchFailureCarriesTheGuardsReason) {
 }
 
 // A run with logging off still saves: the set lands in the chosen folder with the
-// run's own fingerprint, and the certificate then opens (or says where it is).
+// run's own fingerprint, signed and with its PDF, and the certificate then opens (or
+// says where it is).
 TEST_F(ReportWindowTest, SaveElsewhereWritesTheRecordedResult) {
     EraseResult result = RunResult(ImageDisk(), ExecMode::RealHardwareWrite);
     result.job.certificatesDisabled = 1;
@@ -151,6 +152,7 @@ TEST_F(ReportWindowTest, SaveElsewhereWritesTheRecordedResult) {
     ASSERT_EQ(services.boxes.size(), 1u);
     EXPECT_TRUE(Has(services.boxes[0].text, base + L"_Certificate.html\n"));
     EXPECT_TRUE(std::filesystem::exists(base + L"_AuditLog.txt"));
+    EXPECT_TRUE(std::filesystem::exists(base + L"_Certificate.pdf.p7s")) << "a re-issued set is signed, PDF included";
     EXPECT_NE(FileText(base + L"_Report.json").find(testing::Narrow(result.sha256Fingerprint)), std::string::npos);
     Press(kReportOpenCertificate);
     EXPECT_EQ(services.shellOpened, std::vector<std::wstring>{base + L"_Certificate.html"});
