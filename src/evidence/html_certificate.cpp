@@ -94,6 +94,10 @@ void AppendReportRows(std::wstring& page, const EraseResult& r) {
               L" Passes)</strong></td></tr>");
     AppendRow(page, L"      <tr><th>Verification (ベリファイ検証)</th><td><strong>",
               EscapeHtml(r.verificationResult), L"</strong></td></tr>");
+    AppendRow(page, L"      <tr><th>Firmware sanitize (ファームウェア消去)</th><td><strong>",
+              EscapeHtml(r.firmware.method + L" - " + r.firmware.result) + L"</strong>" +
+                  (r.firmware.detail.empty() ? std::wstring() : L" (" + EscapeHtml(r.firmware.detail) + L")"),
+              L"</td></tr>");
     AppendRow(page, L"      <tr><th>Disk stamp state (実機スタンプ状態)</th><td><strong>",
               EscapeHtml(r.diskStampStatus) + L"</strong> (" + ModeText(r), L")</td></tr>");
     AppendRow(page, L"      <tr><th>Operator / Organization</th><td>",

@@ -150,6 +150,7 @@ std::wstring BuildAuditLog(const EraseResult& r) {
     log.Field(L"  Passes Completed   : ", Signed(r.passesCompleted) + L" / " + Signed(r.passesPlanned));
     log.Field(L"  Verification Result: ", r.verificationResult);
     log.Field(L"  Verification Level : ", VerifyLevelName(r.job.verifyLevel));
+    log.Field(L"  Firmware Sanitize  : ", r.firmware.method + L" - " + r.firmware.result);
     log.Field(L"  Disk Stamp Status  : ", r.diskStampStatus);
     log.Field(L"  SHA-256 Digest     : ", r.sha256Fingerprint);
     log.Line(std::wstring(72, L'-'));
@@ -157,6 +158,9 @@ std::wstring BuildAuditLog(const EraseResult& r) {
     for (std::size_t i = 0; i < kHardwareFields.size(); ++i) {
         log.Field(kAuditHardwareLabels[i], r.stamp.hardware.*kHardwareFields[i].member);
     }
+    log.Line(std::wstring(72, L'-'));
+    log.Line(L"[Firmware sanitize details]");
+    log.Field(L"  Detail             : ", r.firmware.detail.empty() ? std::wstring(L"-") : r.firmware.detail);
     log.Line(heavyRule);
     return log.Take();
 }
@@ -183,7 +187,12 @@ std::wstring BuildJsonReport(const EraseResult& r) {
     json.Number(2, L"passesCompleted", Signed(r.passesCompleted));
     json.Number(2, L"passesPlanned", Signed(r.passesPlanned));
     json.String(2, L"verificationResult", r.verificationResult);
-    json.String(2, L"diskStampStatus", r.diskStampStatus, true);
+    json.String(2, L"diskStampStatus", r.diskStampStatus);
+    json.Open(2, L"firmwareSanitize");
+    json.String(3, L"method", r.firmware.method);
+    json.String(3, L"result", r.firmware.result);
+    json.String(3, L"detail", r.firmware.detail, true);
+    json.Close(2, true);
     json.Close(1, false);
     json.String(1, L"sha256Fingerprint", r.sha256Fingerprint, true);
     return json.Finish();

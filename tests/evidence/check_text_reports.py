@@ -23,17 +23,20 @@ def problems(golden, stem):
               f"{san['passesCompleted']}/{san['passesPlanned']}", san["verificationResult"], str(status)]
     digest = hashlib.sha256("|".join(fields).encode("utf-8")).hexdigest().upper()
     lines = (golden / f"{stem}_AuditLog.txt").read_bytes().decode("utf-8").split("\r\n")
-    values = {line[2:21].rstrip(): line[23:] for line in lines[4:16] + lines[18:34]}
+    values = {line[2:21].rstrip(): line[23:] for line in lines[4:17] + lines[19:35] + lines[37:38]}
+    firmware = san["firmwareSanitize"]
     # A line break inside a value is a blank in the audit log (it cannot start a line).
     operator = f"{doc['operatorName']} / {doc['organizationName']}".replace("\r", " ").replace("\n", " ")
     checks = {
         "JSON with LF line ends and a final LF": b"\r" not in raw and raw.endswith(b"}\n"),
         f"fingerprint {doc['sha256Fingerprint']} != {digest}": doc["sha256Fingerprint"] == digest,
-        "35 log lines, each ending in CR LF, no bare CR or LF":
-            len(lines) == 36 and lines[-1] == "" and not any("\n" in l or "\r" in l for l in lines),
+        "39 log lines, each ending in CR LF, no bare CR or LF":
+            len(lines) == 40 and lines[-1] == "" and not any("\n" in l or "\r" in l for l in lines),
         "log ID and digest": values.get("Report UUID / ID") == doc["certificateId"] and values.get("SHA-256 Digest") == digest,
         f"log operator {values.get('Operator / Org')!r}": values.get("Operator / Org") == operator,
-        "log hardware lines": [values.get(l[2:21].rstrip()) for l in lines[18:34]] == list(hw.values()),
+        "log hardware lines": [values.get(l[2:21].rstrip()) for l in lines[19:35]] == list(hw.values()),
+        "firmware line after the verification level": lines[14] == f"  Firmware Sanitize  : {firmware['method']} - {firmware['result']}",
+        "firmware detail": values.get("Detail") == (firmware["detail"] or "-"),
     }
     return [f"{stem}: {what}" for what, ok in checks.items() if not ok]
 

@@ -1,8 +1,8 @@
 // Three fixed erase results shared by the evidence tests: a completed real run with
 // Japanese operator text and markup in the notes, a cancelled simulation with empty
 // operator, organisation and notes, and a completed real run with verification skipped
-// whose operator name tries to forge an audit-log line. The golden files were written
-// from them.
+// whose operator name tries to forge an audit-log line (and whose firmware record is the
+// default, without detail). The golden files were written from them.
 #pragma once
 
 #include <string>
@@ -49,6 +49,8 @@ inline EraseResult CompletedRealResult() {
     r.verificationResult = L"PASSED (All Sampled Sectors Verified Clean)";
     r.diskStampStatus = L"BOOTABLE REPORT STAMP ACTIVE (BIOS/CSM & UEFI GOP Hybrid Stamp Engraved)";
     r.sha256Fingerprint = kCompletedRealDigest;
+    r.firmware.detail = L"Only the NIST SP 800-88 Purge standard asks the drive to sanitize itself. Drive capabilities "
+                        L"(NVMe Sanitize: Crypto Erase, Block Erase; Format NVM: yes; NN: 1; last sanitize: not failed).";
     r.stamp.hardware = {
         L"Morvane Test Systems", L"Notebook", L"WorkBook 14 G4 <Pro>", L"PF3XK9Q2", L"33221100-5544-7766-8899-AABBCCDDEEFF",
         L"None", L"Intel(R) Core(TM) i7-1255U, Current speed: 2600 MHz, Cores: 10 (12 Threads)",
@@ -70,6 +72,7 @@ inline EraseResult CancelledSimulationResult() {
     r.passesPlanned = 35;
     r.verificationResult = r.diskStampStatus = L"ABORTED";
     r.sha256Fingerprint = kCancelledSimDigest;
+    r.firmware.detail = L"Only the NIST SP 800-88 Purge standard asks the drive to sanitize itself.";
     r.stamp.hardware = {
         L"Standard System Vendor", L"Desktop / Space-saving", L"Standard PC", L"None / System Default",
         L"00000000-0000-0000-0000-000000000000", L"None",
