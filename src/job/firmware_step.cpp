@@ -102,8 +102,10 @@ FirmwareSanitizeRecord RunFirmwareStep(const EraseJob& job, HANDLE guarded, cons
         }
     }
     const FirmwareDecision decision = DecideFirmwareSanitize(facts);
-    if (facts.wanted) EmitLog(log, kTag + decision.reason);
-    if (!decision.run) return WithCapabilities(decision.record, facts);
+    if (!decision.run) {
+        if (facts.wanted) EmitLog(log, kTag + decision.reason);
+        return WithCapabilities(decision.record, facts);
+    }
 
     if (!link.command || !link.status) {
         FirmwareSanitizeRecord record = decision.record;
