@@ -3,8 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "firmware/model.h"
 
 namespace morvane {
 
@@ -41,6 +44,14 @@ struct DiskInfo {
     std::uint32_t busKind = BusUnknown;
     std::uint32_t safety = 1;  // SystemDisk: a record never classified is never erasable
     std::wstring safetyDescription;
+    // What the drive offers for erasing itself (asked of NVMe drives only; "unknown" for the
+    // rest and whenever the drive could not be asked).
+    FirmwareCapabilities firmware;
+    // Port, path, target and LUN; empty when the disk could not be asked.
+    std::optional<ControllerAddress> controllerAddress;
+    // Another disk of the same scan may sit on this disk's controller, whose sanitize would
+    // erase it too. Decided by the scan, which alone sees every disk's address.
+    bool controllerMayBeShared = true;
 };
 
 // The sector size every transfer on the disk is measured in: the recorded logical

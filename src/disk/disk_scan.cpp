@@ -7,6 +7,7 @@
 
 #include "common/text.h"
 #include "disk/safety.h"
+#include "firmware/discovery.h"
 
 namespace morvane {
 
@@ -113,6 +114,9 @@ DiskInfo BuildDiskRecord(int number, const DiskQueryFacts& facts) {
         disk.bytesPerSector = facts.bytesPerSector != 0 ? facts.bytesPerSector : 512;
     }
 
+    disk.firmware = facts.firmware;
+    disk.controllerAddress = facts.controllerAddress;
+
     const bool removable = facts.descriptorOk && facts.removableMedia;
     if (disk.busKind == BusNvme) {
         disk.mediaKind = MediaNvmeSsd;
@@ -140,6 +144,16 @@ void AssignDriveLetters(std::vector<DiskInfo>& disks, const std::vector<VolumeEx
     }
 }
 
+void MarkSharedControllers(std::vector<DiskInfo>& disks) {
+    for (DiskInfo& disk : disks) {
+        std::vector<std::optional<ControllerAddress>> others;
+        for (const DiskInfo& other : disks) {
+            if (&other != &disk) others.push_back(other.controllerAddress);
+        }
+        disk.controllerMayBeShared = ControllerMayBeShared(disk.controllerAddress, others);
+    }
+}
+
 std::vector<DiskInfo> EnumeratePhysicalDisks(DiskFactSource& source, bool winPE, bool unlockInternal) {
     const SystemDisks systemDisks = source.SystemDiskNumbers();
     const int bootMedium = winPE ? source.WinPEBootDiskNumber() : -1;
@@ -152,7 +166,12 @@ std::vector<DiskInfo> EnumeratePhysicalDisks(DiskFactSource& source, bool winPE,
         if (disk.sizeBytes != 0) disks.push_back(std::move(disk));
     }
     if (!disks.empty()) AssignDriveLetters(disks, source.QueryVolumes());
+    MarkSharedControllers(disks);
     ClassifyDisks(disks, winPE, unlockInternal, systemDisks, bootMedium);
+    for (DiskInfo& disk : disks) {
+        const std::wstring note = FirmwareSafetyNote(disk.firmware);
+        if (!note.empty()) disk.safetyDescription += (disk.safetyDescription.empty() ? L"" : L" ") + note;
+    }
     return disks;
 }
 

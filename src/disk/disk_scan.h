@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/unique_handle.h"
 #include "disk/disk_info.h"
 
 namespace morvane {
@@ -28,6 +29,8 @@ struct DiskQueryFacts {
     std::uint32_t bytesPerSector = 0;
     bool seekPenaltyOk = false;  // seek-penalty query succeeded with 12 bytes
     bool incursSeekPenalty = false;
+    FirmwareCapabilities firmware;                       // NVMe discovery; unknown when not asked
+    std::optional<ControllerAddress> controllerAddress;  // IOCTL_SCSI_GET_ADDRESS
 };
 
 // One mounted volume: its root ("D:\") and the disk number of every extent.
@@ -82,13 +85,22 @@ DiskInfo BuildDiskRecord(int number, const DiskQueryFacts& facts);
 // Appends the letter of every volume extent to the disk it lives on, ", "-joined.
 void AssignDriveLetters(std::vector<DiskInfo>& disks, const std::vector<VolumeExtents>& volumes);
 
+// Whether each disk may share its controller with another disk of the list, from every
+// disk's address (an unknown address counts as shared).
+void MarkSharedControllers(std::vector<DiskInfo>& disks);
+
 // Full scan over disk numbers 0..31 (gaps skipped), size-0 disks dropped, then
-// drive letters and safety classification.
+// drive letters, shared controllers and safety classification; a drive whose last
+// sanitize failed says so in its safety description.
 std::vector<DiskInfo> EnumeratePhysicalDisks(DiskFactSource& source, bool winPE, bool unlockInternal);
 // The same over the real Windows storage stack. Opens disks with no access rights.
 std::vector<DiskInfo> EnumeratePhysicalDisks(bool winPE, bool unlockInternal);
 
-// Queries the device at `devicePath` the way the scan does (no access rights).
+// Opens a device with no access rights: enough for queries, never for a write.
+UniqueFile OpenDeviceForQuery(const std::wstring& devicePath);
+
+// Queries the device at `devicePath` the way the scan does (no access rights), without
+// asking the drive's firmware.
 std::optional<DiskQueryFacts> QueryDiskFactsAtPath(const std::wstring& devicePath);
 
 int FindWinPEBootDisk();

@@ -6,15 +6,12 @@
 #include "common/unique_handle.h"
 #include "common/win32.h"
 #include "disk/disk_scan.h"
+#include "firmware/discovery.h"
+#include "firmware/transport.h"
 
 namespace morvane {
 
 namespace {
-
-UniqueFile OpenForQuery(const std::wstring& path) {
-    return UniqueFile(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr));
-}
 
 std::wstring VolumePath(wchar_t letter) {
     return std::wstring(L"\\\\.\\") + letter + L":";
@@ -23,7 +20,7 @@ std::wstring VolumePath(wchar_t letter) {
 // Disk numbers of every extent of the volume on `letter`; nothing when the volume
 // cannot be opened or asked.
 std::optional<std::vector<std::uint32_t>> VolumeDiskNumbers(wchar_t letter) {
-    UniqueFile volume = OpenForQuery(VolumePath(letter));
+    UniqueFile volume = OpenDeviceForQuery(VolumePath(letter));
     if (!volume) return std::nullopt;
     return QueryVolumeExtents([&volume](unsigned char* buffer, std::size_t size, std::size_t& returned,
                                         bool& moreData) {
@@ -83,6 +80,17 @@ DiskQueryFacts QueryOpenDisk(HANDLE disk) {
     return facts;
 }
 
+// The controller address of every disk (to tell which disks share a controller) and, for
+// NVMe drives, what the drive offers for erasing itself. Both are queries; a refused one
+// leaves its fact unknown.
+void QueryFirmwareFacts(HANDLE disk, DiskQueryFacts& facts) {
+    HandleTransport transport(disk);
+    facts.controllerAddress = QueryControllerAddress(transport);
+    if (facts.descriptorOk && BusKindFromStorageBusType(facts.storageBusType) == BusNvme) {
+        facts.firmware = DiscoverNvme(transport).capabilities;
+    }
+}
+
 class Win32DiskFactSource final : public DiskFactSource {
 public:
     SystemDisks SystemDiskNumbers() override { return QuerySystemDisks(); }
@@ -90,12 +98,21 @@ public:
     std::optional<DiskQueryFacts> QueryDisk(int number) override {
         wchar_t path[64];
         std::swprintf(path, 64, L"\\\\.\\PhysicalDrive%d", number);
-        return QueryDiskFactsAtPath(path);
+        UniqueFile disk = OpenDeviceForQuery(path);
+        if (!disk) return std::nullopt;
+        DiskQueryFacts facts = QueryOpenDisk(disk.get());
+        QueryFirmwareFacts(disk.get(), facts);
+        return facts;
     }
     std::vector<VolumeExtents> QueryVolumes() override { return QueryMountedVolumes(); }
 };
 
 }  // namespace
+
+UniqueFile OpenDeviceForQuery(const std::wstring& devicePath) {
+    return UniqueFile(::CreateFileW(devicePath.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+}
 
 std::vector<std::wstring> LogicalDriveRoots() {
     wchar_t buffer[512] = {};
@@ -132,7 +149,7 @@ std::vector<VolumeExtents> QueryMountedVolumes() {
 }
 
 std::optional<DiskQueryFacts> QueryDiskFactsAtPath(const std::wstring& devicePath) {
-    UniqueFile disk = OpenForQuery(devicePath);
+    UniqueFile disk = OpenDeviceForQuery(devicePath);
     if (!disk) return std::nullopt;
     return QueryOpenDisk(disk.get());
 }

@@ -35,6 +35,8 @@ inline constexpr wchar_t kVerdictAborted[] = L"ABORTED";
 inline constexpr wchar_t kVerdictCancelled[] = L"CANCELLED";
 inline constexpr wchar_t kVerdictCancelledByUser[] = L"CANCELLED BY USER";
 inline constexpr wchar_t kVerdictWriteError[] = L"WRITE ERROR";
+// The drive's own sanitize failed: the job ended before any overwrite pass.
+inline constexpr wchar_t kVerdictFirmwareSanitizeFailed[] = L"FIRMWARE SANITIZE FAILED";
 inline constexpr wchar_t kVerdictStampedByOperator[] = L"STAMPED BY OPERATOR";
 // A re-issued record whose stamp carries no verdict: nothing may be claimed for it.
 inline constexpr wchar_t kVerdictNotRecorded[] = L"UNKNOWN (not recorded on the stamp)";

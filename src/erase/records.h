@@ -11,6 +11,7 @@
 #include "common/hardware_profile.h"
 #include "common/log_callback.h"
 #include "disk/disk_info.h"
+#include "firmware/model.h"
 
 namespace morvane {
 
@@ -113,10 +114,15 @@ struct EraseResult {
     std::wstring auditLogPath;
     std::wstring jsonPath;
     ReportStamp stamp;
+    // The drive's own sanitize: what was asked, what came of it, and why when nothing was.
+    FirmwareSanitizeRecord firmware;
 };
 
+// The phase of a progress report while the drive sanitizes itself.
+inline constexpr std::uint32_t kPhaseFirmwareSanitize = 3;
+
 struct EraseProgressInfo {
-    std::uint32_t phase = 0;  // 1 overwrite pass, 2 verification
+    std::uint32_t phase = 0;  // 1 overwrite pass, 2 verification, kPhaseFirmwareSanitize
     std::uint32_t passNumber = 0;
     std::uint32_t totalPasses = 0;
     std::int32_t overallPercent = 0;

@@ -158,6 +158,7 @@ std::wstring BuildAuditLog(const EraseResult& r) {
     log.Field(L"  Passes Completed   : ", Signed(r.passesCompleted) + L" / " + Signed(r.passesPlanned));
     log.Field(L"  Verification Result: ", r.verificationResult);
     log.Field(L"  Verification Level : ", VerifyLevelName(r.job.verifyLevel));
+    log.Field(L"  Firmware Sanitize  : ", r.firmware.method + L" - " + r.firmware.result);
     log.Field(L"  Signer Certificate : ", SignerLogValue(r.signer));
     log.Field(L"  Disk Stamp Status  : ", r.diskStampStatus);
     log.Field(L"  SHA-256 Digest     : ", r.sha256Fingerprint);
@@ -166,6 +167,9 @@ std::wstring BuildAuditLog(const EraseResult& r) {
     for (std::size_t i = 0; i < kHardwareFields.size(); ++i) {
         log.Field(kAuditHardwareLabels[i], r.stamp.hardware.*kHardwareFields[i].member);
     }
+    log.Line(std::wstring(72, L'-'));
+    log.Line(L"[Firmware sanitize details]");
+    log.Field(L"  Detail             : ", r.firmware.detail.empty() ? std::wstring(L"-") : r.firmware.detail);
     log.Line(heavyRule);
     return log.Take();
 }
@@ -192,7 +196,12 @@ std::wstring BuildJsonReport(const EraseResult& r) {
     json.Literal(2, L"passesCompleted", Signed(r.passesCompleted));
     json.Literal(2, L"passesPlanned", Signed(r.passesPlanned));
     json.String(2, L"verificationResult", r.verificationResult);
-    json.String(2, L"diskStampStatus", r.diskStampStatus, true);
+    json.String(2, L"diskStampStatus", r.diskStampStatus);
+    json.Open(2, L"firmwareSanitize");
+    json.String(3, L"method", r.firmware.method);
+    json.String(3, L"result", r.firmware.result);
+    json.String(3, L"detail", r.firmware.detail, true);
+    json.Close(2, true);
     json.Close(1, false);
     json.String(1, L"sha256Fingerprint", r.sha256Fingerprint);
     if (r.signer.certificateSha256.empty()) {

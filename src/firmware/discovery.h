@@ -26,16 +26,8 @@ NvmeDiscovery DiscoverNvme(DeviceTransport& transport);
 // The Sanitize Status log alone; empty when it cannot be read.
 std::optional<SanitizeStatusLog> ReadSanitizeStatus(DeviceTransport& transport);
 
-// A disk's address from IOCTL_SCSI_GET_ADDRESS. For NVMe, a controller is one port, path
-// and target; its namespaces are the LUNs.
-struct ControllerAddress {
-    std::uint8_t port = 0;
-    std::uint8_t path = 0;
-    std::uint8_t target = 0;
-    std::uint8_t lun = 0;
-};
-
-// Empty when the request fails or the answer is too short.
+// A disk's address (ControllerAddress) from IOCTL_SCSI_GET_ADDRESS; empty when the request
+// fails or the answer is too short.
 std::optional<ControllerAddress> QueryControllerAddress(DeviceTransport& transport);
 
 // Whether another disk of the system may sit on the same controller as this one: same

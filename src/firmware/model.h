@@ -31,6 +31,15 @@ struct FirmwareCapabilities {
     bool lastSanitizeFailed = false;     // it said the most recent sanitize failed
 };
 
+// A disk's address from IOCTL_SCSI_GET_ADDRESS. For NVMe, a controller is one port, path
+// and target; its namespaces are the LUNs.
+struct ControllerAddress {
+    std::uint8_t port = 0;
+    std::uint8_t path = 0;
+    std::uint8_t target = 0;
+    std::uint8_t lun = 0;
+};
+
 // The record of the firmware step, printed in the evidence as
 // "firmwareSanitize": {"method", "result", "detail"}.
 struct FirmwareSanitizeRecord {

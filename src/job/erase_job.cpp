@@ -23,6 +23,10 @@ namespace morvane {
 
 namespace {
 
+constexpr wchar_t kFirmwareFailedMessage[] =
+    L"ドライブ自身の消去 (Sanitize) が失敗したため、上書きパスを実行せずに終了しました。"
+    L"ドライブは Sanitize が成功するまで書き込みを拒否する場合があります。";
+
 bool IsNistStandard(std::uint32_t standard) {
     return standard == NistPurge || standard == NistClear;
 }
@@ -117,6 +121,8 @@ EraseResult RunSimulation(EraseResult result, const PassPlan& plan, const JobClo
     }
     const HardwareProfile hardware = CollectOnce(job, edges);
     const std::uint32_t total = static_cast<std::uint32_t>(plan.size());
+    // A dry run only records what a real run would ask of the drive.
+    result.firmware = RunFirmwareStep(job, INVALID_HANDLE_VALUE, edges.firmware, total, progress, log);
     for (const OverwritePass& pass : plan) {
         const JobStatus status = SimulatePass(job, pass, total, cancel, progress, log);
         if (status != JobStatus::Completed) {
@@ -171,6 +177,24 @@ EraseResult RunReal(EraseResult result, const PassPlan& plan, const JobClock& cl
     }
     UniqueFile& disk = target.handle;
     const HardwareProfile hardware = CollectOnce(job, edges);
+    const std::uint32_t total = static_cast<std::uint32_t>(plan.size());
+
+    // The drive's own sanitize goes first, with the volumes locked. One that failed may
+    // leave the drive refusing writes, and proves nothing erased: no pass follows it.
+    result.firmware = RunFirmwareStep(job, disk.get(), edges.firmware, total, progress, log);
+    if (result.firmware.result == kFirmwareFailed) {
+        disk.reset();
+        UnlockAndCloseVolumes(volumes);
+        result.status = JobStatus::Failed;
+        result.message = kFirmwareFailedMessage;
+        result.verificationResult = kVerdictFirmwareSanitizeFailed;
+        result.diskStampStatus = kDiskNotStamped;
+        EmitLog(log, L"[ERROR] " + result.message);
+        Finish(result, clock);
+        SealResult(result, hardware);
+        SaveEvidence(result, log);
+        return result;
+    }
 
     if (IsNistStandard(job.standard) || job.disk.mediaKind == MediaSsd ||
         job.disk.mediaKind == MediaNvmeSsd) {
@@ -180,7 +204,6 @@ EraseResult RunReal(EraseResult result, const PassPlan& plan, const JobClock& cl
     // The keys of the last random pass stay in memory only until verification has used
     // them; every way out of this function wipes them.
     PassKeys lastKeys;
-    const std::uint32_t total = static_cast<std::uint32_t>(plan.size());
     for (const OverwritePass& pass : plan) {
         const JobStatus status =
             WritePass(disk.get(), job, pass, total, cancel, progress, log, &lastKeys, edges.keySeed);
@@ -211,6 +234,7 @@ EraseResult RunReal(EraseResult result, const PassPlan& plan, const JobClock& cl
     result.verificationResult = verdict;
     result.bytesWritten = static_cast<std::uint64_t>(result.passesCompleted) * job.disk.sizeBytes;
     Finish(result, clock);
+    NoteReachedLevel(result);
     SealResult(result, hardware);
 
     if (result.status != JobStatus::Completed) {

@@ -1,5 +1,6 @@
 // One whole sanitization of one disk, above the engine, the evidence, the stamp and
-// the hardware inventory: safety guard, passes (real or simulated), partition wipe,
+// the hardware inventory: safety guard, the drive's own sanitize for NIST Purge,
+// passes (real or simulated), partition wipe,
 // verification, the hardware profile (read once), the bootable stamp and the
 // certificate files.
 #pragma once
@@ -13,6 +14,7 @@
 #include "erase/disk_prep.h"
 #include "erase/pass_keys.h"
 #include "erase/records.h"
+#include "job/firmware_step.h"
 
 namespace morvane {
 
@@ -31,6 +33,9 @@ struct EraseJobEdges {
     std::function<HardwareProfile(const DiskInfo& disk)> collectHardware;
     // Draws the keys of the random passes (the system generator when empty).
     RandomFill keySeed;
+    // The drive's own sanitize: whether requests are refused here (Wine) and the
+    // transports of a real run.
+    FirmwareEdges firmware;
 };
 
 // Never fails as a call: every outcome is in the returned result.

@@ -63,6 +63,7 @@ struct AppState {
     std::optional<HeldCompletion> heldCompletion;
     bool closeWhenIdle = false;  // a close was confirmed while a worker ran
     bool eraseRunning = false;   // the running worker is an erasure (not the kit or WinPE)
+    bool firmwareStepRunning = false;  // the last progress shown came from the drive's own sanitize
     std::size_t consoleCapChars = kConsoleCapChars;
     ThreadStarter startThread = [](std::function<void()> body) { return std::thread(std::move(body)); };
     // The window thread's execution state: ES_SYSTEM_REQUIRED keeps the machine awake

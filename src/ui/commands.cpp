@@ -6,6 +6,8 @@
 #include <filesystem>
 
 #include "evidence/certificate_set.h"
+#include "firmware/transport.h"
+#include "job/firmware_step.h"
 #include "settings/output_folder.h"
 #include "ui/folder_picker_model.h"
 #include "ui/guards.h"
@@ -124,6 +126,7 @@ void Abort(AppState& state) {
     if (state.busy.load() == 0) return;
     state.abortRequested.exchange(1);
     AppendLogLine(state, kAbortLine);
+    if (state.firmwareStepRunning) AppendLogLine(state, kAbortDuringFirmwareLine);
 }
 
 void OpenCertificate(AppState& state) {
@@ -168,7 +171,7 @@ void StartErasure(AppState& state) {
     // A real erase must not write its evidence onto the disk it erases.
     const int targetDisk = job.execMode == ExecMode::RealHardwareWrite ? job.disk.index : -1;
     if (job.CertificatesWanted() && !SettleOutputFolder(state, job.outputFolder, targetDisk)) return;
-    if (ShowBox(state, EraseConfirmation(job)) != IDYES) return;
+    if (ShowBox(state, EraseConfirmation(job, PlanFirmwareStep(job, RunningUnderCompatibilityLayer()))) != IDYES) return;
 
     if (state.worker.joinable()) state.worker.join();
     state.abortRequested.exchange(0);

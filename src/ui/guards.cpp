@@ -113,12 +113,13 @@ MessageBoxText OutputFolderQuestion(const std::wstring& folder, const std::wstri
                MB_YESNOCANCEL | MB_ICONQUESTION, L"ログ保存先の確認");
 }
 
-MessageBoxText EraseConfirmation(const EraseJob& job) {
+MessageBoxText EraseConfirmation(const EraseJob& job, const FirmwareDecision& firmware) {
     const bool real = job.execMode == ExecMode::RealHardwareWrite;
     std::wstring text = L"以下の内容でデータ消去プロセスを開始します。よろしいですか？\n\n・対象ディスク   : Disk " +
                         std::to_wstring(job.disk.index) + L" (" + job.disk.model + L")\n・容量 / ドライブ: " +
                         FormatSize(job.disk.sizeBytes) + L" / " + job.disk.driveLetters;
     text += L"\n・消去規格       : " + StandardName(job.standard);
+    text += L"\n・" + FirmwareConfirmationText(firmware);
     text += L"\n・消去後の状態   : ";
     if (job.StampWanted()) {
         text += L"実機起動レポート画面 (BIOS/UEFIブータブルスタンプ) を記録";

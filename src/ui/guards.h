@@ -10,6 +10,7 @@
 #include "disk/disk_info.h"
 #include "disk/write_safety.h"
 #include "erase/records.h"
+#include "firmware/applicability.h"
 #include "settings/settings_store.h"
 #include "ui/message_box.h"
 #include "winpe/adk.h"
@@ -57,8 +58,9 @@ struct EraseStartDecision {
 // another folder) or No (cancel the erasure).
 [[nodiscard]] MessageBoxText OutputFolderQuestion(const std::wstring& folder, const std::wstring& reason,
                                                   bool blocking = false);
-// The final Yes/No before the worker starts.
-[[nodiscard]] MessageBoxText EraseConfirmation(const EraseJob& job);
+// The final Yes/No before the worker starts; it names the drive's own sanitize as
+// `firmware` decided it (the method, or why none).
+[[nodiscard]] MessageBoxText EraseConfirmation(const EraseJob& job, const FirmwareDecision& firmware);
 
 // ---- ADK and WinPE starts ---------------------------------------------------------
 
@@ -97,6 +99,9 @@ struct WinPEStartDecision {
 [[nodiscard]] MessageBoxText NoCertificateBox();
 [[nodiscard]] MessageBoxText CloseQuestion();
 inline constexpr wchar_t kAbortLine[] = L"[ABORT] ユーザーにより緊急停止シグナルが送信されました。安全に停止しています...";
+// Said on Abort while the drive sanitizes itself.
+inline constexpr wchar_t kAbortDuringFirmwareLine[] =
+    L"[ABORT] ドライブ自身の消去 (Sanitize) は中断できません。完了を待ってから、上書きパスを行わずにジョブを終了します。";
 
 // Same device path and the same model, serial number and size.
 [[nodiscard]] bool SameDisk(const DiskInfo& a, const DiskInfo& b);

@@ -27,7 +27,8 @@ std::vector<std::wstring> StartupConsoleLines();
 std::wstring EnvironmentLabel(bool effectiveWinPE);
 std::wstring PrivilegeLabel(bool admin);
 std::wstring AdkLabel(const AdkState& adk);
-// "選択: Disk 2 (model) [推奨: ...]", or the no-selection text for nullptr.
+// "選択: Disk 2 (model) [推奨: ...]" with "[FW: Crypto/Block]" after it for an NVMe drive,
+// or the no-selection text for nullptr.
 std::wstring SelectionSummary(const DiskInfo* disk);
 
 // The eight disk-list columns of one disk.

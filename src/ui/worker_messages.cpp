@@ -31,6 +31,7 @@ bool HoldIfModal(AppState& state, UINT message, WPARAM wParam, LPARAM lParam) {
 void OnEraseProgress(AppState& state) {
     const auto progress = state.channel.TakeProgress();
     if (!progress) return;
+    state.firmwareStepRunning = progress->phase == kPhaseFirmwareSanitize;
     SetBars(state, static_cast<int>(progress->passPercent), progress->overallPercent);
     SetStatus(state, ProgressStatusLine(*progress));
 }
@@ -50,6 +51,7 @@ void OnEraseDone(AppState& state) {
     // own notification was refused.
     OnEraseProgress(state);
     OnWorkerLog(state);
+    state.firmwareStepRunning = false;
     const EraseResult result = state.channel.LastResult();
     if (state.closeWhenIdle) {
         ::DestroyWindow(state.window);

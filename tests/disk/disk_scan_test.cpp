@@ -59,6 +59,29 @@ TEST(DiskScan, ScansNumbers0To31SkippingGapsAndEmptyDisks) {
 }
 
 // A descriptor laid out as Windows returns it, with a distinct string at each offset.
+// What a drive offers and where it sits reach its record; disks on one controller, or
+// beside a disk of unknown address, may share it; a failed last sanitize is said in the
+// safety description.
+TEST(DiskScan, FirmwareFactsAndSharedControllers) {
+    FakeSource source;
+    source.disks = {{1, Facts(1000, 17)}, {2, Facts(1000, 17)}, {3, Facts(1000, 17)}};
+    source.disks[1].controllerAddress = ControllerAddress{1, 0, 0, 1};
+    source.disks[2].controllerAddress = ControllerAddress{2, 0, 0, 1};
+    source.disks[3].controllerAddress = ControllerAddress{2, 0, 0, 2};  // a second namespace of disk 2's controller
+    source.disks[1].firmware.known = source.disks[1].firmware.cryptoErase = true;
+    source.disks[1].firmware.lastSanitizeFailed = true;
+    auto disks = EnumeratePhysicalDisks(source, true, false);
+    ASSERT_EQ(disks.size(), 3u);
+    EXPECT_TRUE(disks[0].firmware.cryptoErase && disks[0].controllerAddress->port == 1);
+    EXPECT_EQ(disks[0].safetyDescription, disks[1].safetyDescription + L" " + FirmwareSafetyNote(disks[0].firmware));
+    EXPECT_FALSE(FirmwareSafetyNote(disks[0].firmware).empty());
+    EXPECT_FALSE(disks[0].controllerMayBeShared);
+    EXPECT_TRUE(disks[1].controllerMayBeShared && disks[2].controllerMayBeShared);
+    source.disks[4] = Facts(1000, 17);  // its address unknown: it may sit on any controller
+    disks = EnumeratePhysicalDisks(source, true, false);
+    EXPECT_TRUE(std::all_of(disks.begin(), disks.end(), [](const DiskInfo& d) { return d.controllerMayBeShared; }));
+}
+
 TEST(DiskScan, ParseDeviceDescriptorReadsEachFieldFromItsOffset) {
     unsigned char buffer[256] = {};
     buffer[10] = 1;  // RemovableMedia
@@ -215,6 +238,9 @@ TEST(LiveScan, MachineAnswersAreUsable) {
     for (const DiskInfo& d : EnumeratePhysicalDisks(false, false)) {
         EXPECT_NE(d.sizeBytes, 0u);
         EXPECT_TRUE(d.driveLetters.find(L"C:") == std::wstring::npos || d.safety == SystemDisk) << d.index;
+        // The firmware transport refuses under Wine: nothing is known of the drive's own
+        // erase or of its controller.
+        EXPECT_TRUE(!d.firmware.known && !d.controllerAddress) << d.index;
     }
 }
 

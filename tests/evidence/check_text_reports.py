@@ -30,18 +30,22 @@ def problems(golden, stem):
               f"{san['passesCompleted']}/{san['passesPlanned']}", san["verificationResult"], str(status)]
     digest = hashlib.sha256("|".join(fields).encode("utf-8")).hexdigest().upper()
     lines = (golden / f"{stem}_AuditLog.txt").read_bytes().decode("utf-8").split("\r\n")
-    values = {line[2:21].rstrip(): line[23:] for line in lines[4:17] + lines[19:35]}
+    values = {line[2:21].rstrip(): line[23:] for line in lines[4:18] + lines[20:36] + lines[38:39]}
+    firmware = san["firmwareSanitize"]
     # A line break inside a value is a blank in the audit log (it cannot start a line).
     operator = f"{doc['operatorName']} / {doc['organizationName']}".replace("\r", " ").replace("\n", " ")
     checks = {
         "JSON with LF line ends and a final LF": b"\r" not in raw and raw.endswith(b"}\n"),
         f"fingerprint {doc['sha256Fingerprint']} != {digest}": doc["sha256Fingerprint"] == digest,
-        "36 log lines, each ending in CR LF, no bare CR or LF":
-            len(lines) == 37 and lines[-1] == "" and not any("\n" in l or "\r" in l for l in lines),
+        "40 log lines, each ending in CR LF, no bare CR or LF":
+            len(lines) == 41 and lines[-1] == "" and not any("\n" in l or "\r" in l for l in lines),
         "log ID and digest": values.get("Report UUID / ID") == doc["certificateId"] and values.get("SHA-256 Digest") == digest,
         f"log operator {values.get('Operator / Org')!r}": values.get("Operator / Org") == operator,
-        "log hardware lines": [values.get(l[2:21].rstrip()) for l in lines[19:35]] == list(hw.values()),
+        "log hardware lines": [values.get(l[2:21].rstrip()) for l in lines[20:36]] == list(hw.values()),
         f"log signer {values.get('Signer Certificate')!r}": values.get("Signer Certificate") == signer_line(doc["signer"]),
+        "firmware line after the verification level": lines[14] == f"  Firmware Sanitize  : {firmware['method']} - {firmware['result']}",
+        "signer line after the firmware line": lines[15].startswith("  Signer Certificate : "),
+        "firmware detail": values.get("Detail") == (firmware["detail"] or "-"),
     }
     return [f"{stem}: {what}" for what, ok in checks.items() if not ok]
 

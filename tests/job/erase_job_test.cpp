@@ -44,7 +44,7 @@ protected:
     EraseJob ImageJob(std::uint32_t standard, std::uint64_t size = 4 * kMiB) {
         EXPECT_TRUE(testing::CreateImageFile(image, size));
         EraseJob job;
-        job.disk = {31, image, L"Generic Physical Disk", L"N/A", L"", L"", size, 512, MediaHdd, BusSata, Erasable, L""};
+        job.disk = {31, image, L"Generic Physical Disk", L"N/A", L"", L"", size, 512, MediaHdd, BusSata, Erasable, L"", {}, {}, true};
         job.unlockInternal = 1;
         job.standard = standard;
         job.execMode = ExecMode::RealHardwareWrite;

@@ -77,7 +77,7 @@ TEST(RealWriteGuard, RealMachineListAndUnlockDecideEveryWrite) {
                                               << " | unlock " << unlock << " | operation " << (cell >> 3));
             // The image as the disk list shows it: scanned with the effective WinPE flag.
             const std::uint32_t media = s.bus == BusUsb ? MediaRemovable : s.bus == BusNvme ? MediaNvmeSsd : MediaHdd;
-            std::vector<DiskInfo> list = {{s.index, image, L"Generic Physical Disk", L"N/A", L"", s.letters, kImageBytes, 512, media, s.bus, 1, L""}};
+            std::vector<DiskInfo> list = {{s.index, image, L"Generic Physical Disk", L"N/A", L"", s.letters, kImageBytes, 512, media, s.bus, 1, L"", {}, {}, true}};
             ClassifyDisks(list, listedAsWinPE, unlock, s.system, listedAsWinPE ? kBootStick : -1);
             const SafetyEnvironment machine{realWinPE, s.system, realWinPE ? kBootStick : -1, {}};
             const bool unlockUsed = operation == Operation::StampErase ? list[0].safety == InternalUnlocked : unlock;

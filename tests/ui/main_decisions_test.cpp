@@ -116,21 +116,41 @@ TEST(EraseStartGuards, JobAndConfirmationFromTheForm) {
         EXPECT_EQ(j.execMode, (bits & 8) ? ExecMode::RealHardwareWrite : ExecMode::SimulationDryRun) << bits;
     }
 
+    // The drive's own sanitize is named with its method, or with why it will not run.
+    FirmwareFacts purge;
+    purge.wanted = purge.realRun = purge.isNvme = true, purge.controllerMayBeShared = false;
+    purge.capabilities.known = purge.capabilities.cryptoErase = purge.capabilities.blockErase = true;
+    const FirmwareDecision crypto = DecideFirmwareSanitize(purge), notPurge = DecideFirmwareSanitize({});
     form.real = false;
     job = DecideEraseStart(form).job;
     EXPECT_EQ(job.execMode, ExecMode::SimulationDryRun);
-    const MessageBoxText simulation = EraseConfirmation(job);
+    const MessageBoxText simulation = EraseConfirmation(job, notPurge);
+    EXPECT_TRUE(Has(simulation.text, L")\n・ファームウェア消去: 実行しません — この消去規格ではファームウェア消去を行いません (NIST Purge "
+                                     L"のみ)。\n・消去後の状態")) << ::testing::PrintToString(simulation.text);
     EXPECT_TRUE(Has(simulation.text, L"Disk 3 (USB Stick)\n・容量 / ドライブ: 16.00 GB / E:\n"));
     EXPECT_TRUE(Has(simulation.text, L"パーティション領域は0x00)\n・ログ/証明書保存: 無効")) << ::testing::PrintToString(simulation.text);
     EXPECT_TRUE(Has(simulation.text, L"【安全シミュレーション"));
     EXPECT_EQ(simulation.style, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1));
     job.execMode = ExecMode::RealHardwareWrite;
-    EXPECT_TRUE(Has(EraseConfirmation(job).text, L"・消去後の状態   : スタンプなし (最終パスのデータのまま")) << "DoD's last pass is random";
+    EXPECT_TRUE(Has(EraseConfirmation(job, notPurge).text, L"・消去後の状態   : スタンプなし (最終パスのデータのまま")) << "DoD's last pass is random";
     job.noStamp = job.certificatesDisabled = 0;
-    const MessageBoxText real = EraseConfirmation(job);
+    const MessageBoxText real = EraseConfirmation(job, crypto);
+    EXPECT_TRUE(Has(real.text, L"\n・ファームウェア消去: NVMe Sanitize (Crypto Erase) (ドライブ自身の消去は開始後に中断できません)\n"));
     EXPECT_TRUE(Has(real.text, L"スタンプ) を記録\n・ログ/証明書保存: 有効 (保存先: D:\\Logs)")) << ::testing::PrintToString(real.text);
     EXPECT_TRUE(Has(real.text, L"【警告: 実機"));
     EXPECT_EQ(real.style, static_cast<UINT>(MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2)) << "No is the default";
+}
+
+// NVMe drives show what they offer for erasing themselves; other drives were not asked.
+TEST(MainTexts, SelectionLineNamesWhatAnNvmeDriveOffers) {
+    DiskInfo disk = UsbDisk();
+    disk.busKind = BusNvme, disk.mediaKind = MediaNvmeSsd;
+    disk.firmware.known = disk.firmware.cryptoErase = disk.firmware.blockErase = true;
+    EXPECT_EQ(SelectionSummary(&disk), L"選択: Disk 3 (USB Stick) [推奨: NIST 800-88 Rev.1 Purge] [FW: Crypto/Block]");
+    disk.firmware = {};
+    EXPECT_EQ(SelectionSummary(&disk), L"選択: Disk 3 (USB Stick) [推奨: NIST 800-88 Rev.1 Purge] [FW: 不明]");
+    disk.busKind = BusSata, disk.mediaKind = MediaSsd;
+    EXPECT_EQ(SelectionSummary(&disk), L"選択: Disk 3 (USB Stick) [推奨: NIST 800-88 Rev.1 Purge]");
 }
 
 TEST(ToolStartGuards, AdkAndWinPE) {
