@@ -17,6 +17,7 @@ PACKAGES=(
   chromium
   util-linux
   fdisk
+  hdparm sg3-utils
 )
 
 missing=()

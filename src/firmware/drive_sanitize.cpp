@@ -35,12 +35,16 @@ DriveCommandOutcome Refused(const IoctlAnswer& answer) {
 }
 
 // What the drive made of an ATA sanitize command. An answer Windows gave without readable
-// registers counts as accepted: only the drive's status can then prove anything, and
-// it will (or the record says NOT CONFIRMED).
+// registers counts as accepted but not confirmed by the drive: only the drive's status can
+// then prove anything, and it will (or the record says NOT CONFIRMED).
 DriveCommandOutcome AtaOutcome(const IoctlAnswer& answer) {
     if (!answer.ok()) return Refused(answer);
     const auto parsed = ParseAtaPassThrough(answer.bytes, 0);
-    if (!parsed || !parsed->registers.errorBit()) return {};
+    if (!parsed || !parsed->registers.errorBit()) {
+        DriveCommandOutcome accepted;
+        accepted.confirmedByDrive = parsed && parsed->registers.completedNormally();
+        return accepted;
+    }
     const AtaRegisters& r = parsed->registers;
     DriveCommandOutcome outcome;
     outcome.kind = DriveCommandOutcome::Kind::RefusedByDrive;
@@ -54,10 +58,16 @@ DriveCommandOutcome AtaOutcome(const IoctlAnswer& answer) {
     return outcome;
 }
 
+// What the drive made of a SCSI SANITIZE. GOOD status is the drive's own: with IMMED it
+// means the drive checked the command and started the sanitize.
 DriveCommandOutcome ScsiOutcome(const IoctlAnswer& answer) {
     if (!answer.ok()) return Refused(answer);
     const auto parsed = ParseScsiPassThroughDirect(answer.bytes);
-    if (!parsed || parsed->scsiStatus == kScsiStatusGood) return {};
+    if (!parsed || parsed->scsiStatus == kScsiStatusGood) {
+        DriveCommandOutcome accepted;
+        accepted.confirmedByDrive = parsed.has_value();
+        return accepted;
+    }
     DriveCommandOutcome outcome;
     outcome.kind = DriveCommandOutcome::Kind::RefusedByDrive;
     if (parsed->scsiStatus != kScsiStatusCheckCondition) {

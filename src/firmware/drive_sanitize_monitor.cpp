@@ -84,10 +84,12 @@ std::optional<SanitizeVerdict> DriveSanitizeMonitor::BeforeSending() const {
     return std::nullopt;
 }
 
-std::optional<SanitizeVerdict> DriveSanitizeMonitor::AfterCommand(const DriveCommandOutcome& outcome) const {
+std::optional<SanitizeVerdict> DriveSanitizeMonitor::AfterCommand(const DriveCommandOutcome& outcome) {
     using Kind = DriveCommandOutcome::Kind;
     switch (outcome.kind) {
-        case Kind::Accepted: return std::nullopt;
+        case Kind::Accepted:
+            confirmedByDrive_ = outcome.confirmedByDrive;
+            return std::nullopt;
         case Kind::RefusedByWindows: {
             std::wstring text = L"The request was refused: Windows error " + std::to_wstring(outcome.error);
             if (!outcome.reason.empty()) text += L" (" + outcome.reason + L")";
@@ -121,7 +123,15 @@ std::optional<SanitizeVerdict> DriveSanitizeMonitor::Observe(const std::optional
             return Verdict(kFirmwareFailed,
                            L"The drive reported the sanitize as failed (" + now->summary + L")." + kRestrictedFailureNote);
         case Phase::Succeeded:
-        case Phase::Ended:
+        case Phase::Ended: {
+            const bool oldSuccess =
+                before_ && (before_->phase == Phase::Succeeded || before_->phase == Phase::Ended);
+            if (!sawInProgress_ && oldSuccess && !confirmedByDrive_) {
+                return Verdict(kFirmwareNotConfirmed,
+                               L"Windows passed the command on without the drive's own completion, and the drive "
+                               L"still reports the earlier sanitize result (" +
+                                   now->summary + L"); not counted as Purge.");
+            }
             return Verdict(kFirmwareCompleted,
                            (sawInProgress_ ? L"The drive accepted the command, reported the sanitize in progress, "
                                              L"then completed ("
@@ -129,6 +139,7 @@ std::optional<SanitizeVerdict> DriveSanitizeMonitor::Observe(const std::optional
                                              L"completed (") +
                                now->summary + L").",
                            true);
+        }
         case Phase::Idle:
         case Phase::Frozen: break;
     }

@@ -43,6 +43,9 @@ struct DriveCommandOutcome {
     DWORD error = 0;      // the Windows error, when refused by Windows
     std::wstring reason;  // English text of the refusal
     bool frozen = false;  // the drive refused because its sanitize is frozen
+    // An accepted command whose answer carries the drive's own completion (ATA: ready, no
+    // error; SCSI: GOOD status), not merely a request Windows let through.
+    bool confirmedByDrive = false;
 };
 
 class DriveSanitizeMonitor {
@@ -53,10 +56,13 @@ public:
     std::optional<SanitizeVerdict> BeforeSending() const;
 
     // The verdict when the command was not accepted; empty when it was.
-    std::optional<SanitizeVerdict> AfterCommand(const DriveCommandOutcome& outcome) const;
+    std::optional<SanitizeVerdict> AfterCommand(const DriveCommandOutcome& outcome);
 
     // One look after the drive accepted the command (empty `now`: no reading this time).
-    // Returns the verdict once the readings settle it.
+    // Returns the verdict once the readings settle it. A success never seen running counts
+    // when it is new (the reading before the command showed none) or when the drive itself
+    // confirmed taking the command: a drive that merely still reports an earlier success
+    // to a command that never reached it proves nothing.
     std::optional<SanitizeVerdict> Observe(const std::optional<DriveSanitizeReading>& now);
 
     // The verdict when the time-out of `seconds` passed unsettled.
@@ -71,6 +77,7 @@ public:
 private:
     std::optional<DriveSanitizeReading> before_;
     bool underWinPE_;
+    bool confirmedByDrive_ = false;
     bool sawInProgress_ = false;
     double progress_ = 0.0;
     int unreadable_ = 0;

@@ -46,7 +46,7 @@ struct FirmwareCapabilities {
     // ATA: SANITIZE STATUS EXT reported the Sanitize Frozen state; the drive refuses every
     // sanitize command until it is power-cycled.
     bool sanitizeFrozen = false;
-    AtaSecurity security;                // ATA only
+    AtaSecurity security = {};           // ATA only
     // ATA and SCSI: the drive's own estimate of each sanitize, in seconds (0: none given).
     // SCSI gives them with REPORT SUPPORTED OPERATION CODES; ATA gives none for sanitize, and
     // its SECURITY ERASE UNIT estimate, one pass over the user data, stands in for overwrite.
