@@ -40,6 +40,20 @@ std::optional<ScsiAnswer> ScsiCommand(DeviceTransport& transport, const std::vec
     return ParseScsiPassThroughDirect(answer.bytes);
 }
 
+// Whether the drive offers SANITIZE with the method's service action: asked with the
+// timeouts descriptor first, then, when the drive calls that an illegal request, without.
+std::optional<ScsiCommandSupport> SanitizeSupport(DeviceTransport& transport, SanitizeMethod method) {
+    for (const bool withTimeouts : {true, false}) {
+        IoctlAnswer answer;
+        const auto parsed = ScsiCommand(transport, BuildScsiSanitizeSupportQuery(method, withTimeouts), answer);
+        if (!parsed) return std::nullopt;
+        if (parsed->scsiStatus == kScsiStatusGood) return ParseSupportedOperation(parsed->data);
+        const auto sense = ParseSense(parsed->sense);
+        if (!withTimeouts || parsed->scsiStatus != kScsiStatusCheckCondition || !sense || sense->key != 0x05) break;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<AtaSanitizeStatus> ReadAtaSanitizeStatus(DeviceTransport& transport) {
@@ -97,10 +111,7 @@ ScsiDiscovery DiscoverScsi(DeviceTransport& transport) {
     bool allAnswered = true;
     for (const SanitizeMethod method :
          {SanitizeMethod::CryptoErase, SanitizeMethod::BlockErase, SanitizeMethod::Overwrite}) {
-        IoctlAnswer answer;
-        const auto parsed = ScsiCommand(transport, BuildScsiSanitizeSupportQuery(method), answer);
-        const auto support = parsed && parsed->scsiStatus == kScsiStatusGood ? ParseSupportedOperation(parsed->data)
-                                                                              : std::nullopt;
+        const auto support = SanitizeSupport(transport, method);
         if (!support || support->support == ScsiCommandSupport::Support::Unknown) {
             allAnswered = false;
             break;

@@ -36,7 +36,8 @@ struct ScsiDiscovery {
 };
 
 // REPORT SUPPORTED OPERATION CODES for each SANITIZE service action (a drive that does not
-// answer every one is "unknown"), then REQUEST SENSE.
+// answer every one is "unknown"; one that refuses the timeouts descriptor is asked again
+// without it), then REQUEST SENSE.
 ScsiDiscovery DiscoverScsi(DeviceTransport& transport);
 
 // REQUEST SENSE alone; empty when the command failed or its data is not sense data.

@@ -80,6 +80,12 @@ HiddenCapacityRecord RecordHiddenCapacity(const HiddenCapacity& found, const Fir
     return record;
 }
 
+std::wstring HiddenCapacitySummary(const HiddenCapacityRecord& record) {
+    if (record.result != kHiddenCapacityPresent) return record.result;
+    return record.result + L" - " + std::to_wstring(record.hiddenSectors) +
+           (record.coveredByFirmware ? L" sectors erased by the firmware sanitize" : L" sectors not overwritten");
+}
+
 std::wstring HiddenCapacitySafetyNote(const HiddenCapacity& found, std::uint32_t bytesPerSector) {
     if (found.state != HiddenCapacity::State::Present) return {};
     const double mib = static_cast<double>(found.hiddenSectors()) * bytesPerSector / (1024.0 * 1024.0);

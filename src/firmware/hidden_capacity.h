@@ -56,6 +56,11 @@ struct HiddenCapacityRecord {
 // "HPA: N sectors beyond the addressable capacity were not overwritten".
 HiddenCapacityRecord RecordHiddenCapacity(const HiddenCapacity& found, const FirmwareSanitizeRecord& firmware);
 
+// The short value of the "Hidden Capacity" line and row: "NONE", "UNKNOWN", "NOT
+// APPLICABLE", "PRESENT - 2113 sectors not overwritten" or "PRESENT - 2113 sectors erased
+// by the firmware sanitize"; the detail goes where the firmware detail goes.
+std::wstring HiddenCapacitySummary(const HiddenCapacityRecord& record);
+
 // The Japanese sentence added to the disk's safety description when an area is hidden
 // (with its size from `bytesPerSector`); empty otherwise.
 std::wstring HiddenCapacitySafetyNote(const HiddenCapacity& found, std::uint32_t bytesPerSector);

@@ -75,10 +75,10 @@ std::vector<std::uint8_t> BuildScsiPassThroughDirect(std::span<const std::uint8_
     return bytes;
 }
 
-std::vector<std::uint8_t> BuildScsiSanitizeSupportQuery(SanitizeMethod method) {
+std::vector<std::uint8_t> BuildScsiSanitizeSupportQuery(SanitizeMethod method, bool withTimeouts) {
     constexpr std::uint32_t kAllocation = 32;  // 4 + a 10-byte CDB usage map + a 12-byte timeouts descriptor
     const std::array<std::uint8_t, 12> cdb = {
-        kScsiReportSupportedOperationCodes, 0x0C, 0x82, kScsiSanitize, 0x00, ScsiSanitizeServiceAction(method),
+        kScsiReportSupportedOperationCodes, 0x0C, static_cast<std::uint8_t>(withTimeouts ? 0x82 : 0x02), kScsiSanitize, 0x00, ScsiSanitizeServiceAction(method),
         0x00, 0x00, 0x00, kAllocation, 0x00, 0x00};
     return BuildScsiPassThroughDirect(cdb, ScsiDirection::In, {}, kAllocation);
 }

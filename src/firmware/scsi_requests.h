@@ -38,8 +38,9 @@ std::vector<std::uint8_t> BuildScsiPassThroughDirect(std::span<const std::uint8_
                                                      std::uint32_t timeoutSeconds = kScsiCommandTimeout);
 
 // REPORT SUPPORTED OPERATION CODES for SANITIZE with the method's service action
-// (reporting option 010b, with the command timeouts descriptor asked for).
-std::vector<std::uint8_t> BuildScsiSanitizeSupportQuery(SanitizeMethod method);
+// (reporting option 010b), with the command timeouts descriptor asked for (RCTD) when
+// `withTimeouts`: drives older than that bit reject it as an invalid field.
+std::vector<std::uint8_t> BuildScsiSanitizeSupportQuery(SanitizeMethod method, bool withTimeouts = true);
 
 // SANITIZE with IMMED set (status returns once the drive has checked the command; REQUEST
 // SENSE shows the rest) and AUSE clear (a failed sanitize can only be left by a new one).

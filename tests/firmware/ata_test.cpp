@@ -243,8 +243,11 @@ TEST(HiddenCapacity, FoundThroughAFakeDriveAndRecorded) {
     EXPECT_TRUE(covered.coveredByFirmware);
     EXPECT_EQ(covered.detail.rfind(L"HPA: 2113 sectors beyond the addressable capacity were erased by the firmware "
                                    L"sanitize (ATA Sanitize (Overwrite))", 0), 0u);
+    EXPECT_EQ(HiddenCapacitySummary(covered), L"PRESENT - 2113 sectors erased by the firmware sanitize");
     purged.countsAsPurge = false;
-    EXPECT_NE(RecordHiddenCapacity(hidden, purged).detail.find(L"were not overwritten"), std::wstring::npos);
+    const HiddenCapacityRecord overwritten = RecordHiddenCapacity(hidden, purged);
+    EXPECT_NE(overwritten.detail.find(L"were not overwritten"), std::wstring::npos);
+    EXPECT_EQ(HiddenCapacitySummary(overwritten), L"PRESENT - 2113 sectors not overwritten");
     EXPECT_NE(HiddenCapacitySafetyNote(hidden, 512).find(L"2113 セクタ (1.0 MiB)"), std::wstring::npos);
     EXPECT_EQ(RecordHiddenCapacity(HiddenCapacity{}, purged).result, kFirmwareNotApplicable);
 }

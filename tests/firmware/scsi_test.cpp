@@ -60,6 +60,8 @@ TEST(ScsiRequests, BuffersMatchTheSbcLayouts) {
         // opcode 48h, the service action, allocation length 32.
         {"support of block erase", BuildScsiSanitizeSupportQuery(SanitizeMethod::BlockErase),
          ExpectedSptd({0xA3, 0x0C, 0x82, 0x48, 0, 2, 0, 0, 0, 32, 0, 0}, kIn, 32)},
+        {"support of overwrite, without timeouts", BuildScsiSanitizeSupportQuery(SanitizeMethod::Overwrite, false),
+         ExpectedSptd({0xA3, 0x0C, 0x02, 0x48, 0, 1, 0, 0, 0, 32, 0, 0}, kIn, 32)},
         {"REQUEST SENSE, fixed format", BuildScsiRequestSense(), ExpectedSptd({0x03, 0, 0, 0, 252, 0}, kIn, 252)},
     };
     for (const auto& c : cases) EXPECT_EQ(c.built, c.expected) << c.what;
@@ -162,28 +164,33 @@ TEST(ScsiDiscovery, CapabilitiesFromEveryServiceAction) {
         std::vector<std::optional<std::vector<std::uint8_t>>> sense;
         const wchar_t* text;
         const wchar_t* detail;
+        SanitizeMethod preferred;  // crypto, then block, then overwrite
+        bool refusesTimeouts = false;
     } rows[] = {
         {"all three", {{3, 3}, {2, 3}, {1, 3}}, {FixedSense(0, 0, 0)}, L"FW: Crypto/Block/Overwrite",
-         L"SCSI Sanitize: Crypto Erase, Block Erase, Overwrite; last sanitize: not failed"},
+         L"SCSI Sanitize: Crypto Erase, Block Erase, Overwrite; last sanitize: not failed", SanitizeMethod::CryptoErase},
         {"overwrite only, last one failed", {{3, 1}, {2, 1}, {1, 3}}, {FixedSense(3, 0x31, 0x03)},
-         L"FW: Overwrite (前回失敗)", L"SCSI Sanitize: Overwrite; last sanitize: failed"},
-        {"none", {{3, 1}, {2, 1}, {1, 1}}, {std::nullopt}, L"FW: なし", L"SCSI Sanitize: not supported"},
+         L"FW: Overwrite (前回失敗)", L"SCSI Sanitize: Overwrite; last sanitize: failed", SanitizeMethod::Overwrite},
+        {"none", {{3, 1}, {2, 1}, {1, 1}}, {std::nullopt}, L"FW: なし", L"SCSI Sanitize: not supported",
+         SanitizeMethod::None},
+        {"an older drive: the timeouts descriptor refused, asked again without", {{3, 1}, {2, 3}, {1, 1}},
+         {FixedSense(0, 0, 0)}, L"FW: Block", L"SCSI Sanitize: Block Erase; last sanitize: not failed",
+         SanitizeMethod::BlockErase, true},
         // One service action unanswered (CHECK CONDITION): the drive's answer is incomplete.
         {"one unanswered", {{3, 3}, {1, 3}}, {FixedSense(0, 0, 0)}, L"FW: 不明",
-         L"SCSI Sanitize: unknown (the drive could not be queried); last sanitize: not failed"},
-        {"no answer at all", {}, {std::nullopt}, L"FW: 不明", L"SCSI Sanitize: unknown (the drive could not be queried)"},
+         L"SCSI Sanitize: unknown (the drive could not be queried); last sanitize: not failed", SanitizeMethod::None},
+        {"no answer at all", {}, {std::nullopt}, L"FW: 不明", L"SCSI Sanitize: unknown (the drive could not be queried)",
+         SanitizeMethod::None},
     };
     for (const auto& r : rows) {
         FakeScsiDrive drive;
         drive.support = r.support;
         drive.senseScript = r.sense;
+        drive.refusesTimeouts = r.refusesTimeouts;
         const FirmwareCapabilities caps = DiscoverFirmware(drive, DriveProtocol::Scsi).capabilities;
         EXPECT_EQ(CapabilityText(caps), r.text) << r.what;
         EXPECT_EQ(CapabilityDetail(caps), r.detail) << r.what;
-        EXPECT_EQ(PreferredMethod(caps), caps.cryptoErase ? SanitizeMethod::CryptoErase
-                                         : caps.overwrite ? SanitizeMethod::Overwrite
-                                                          : SanitizeMethod::None)
-            << r.what;
+        EXPECT_EQ(PreferredMethod(caps), r.preferred) << r.what;
         EXPECT_EQ(drive.sanitizeCommands, 0) << r.what;  // discovery never sanitizes
     }
 }

@@ -119,7 +119,8 @@ inline std::vector<std::uint8_t> FixedSense(std::uint8_t key, std::uint8_t asc, 
 }
 
 // A SAS drive. REPORT SUPPORTED OPERATION CODES answers with `support` for each SANITIZE
-// service action (a SUPPORT code; a missing one: CHECK CONDITION, ILLEGAL REQUEST);
+// service action (a SUPPORT code; a missing one, or RCTD when `refusesTimeouts`: CHECK
+// CONDITION, ILLEGAL REQUEST);
 // REQUEST SENSE from `senseScript` (one entry a call, the last repeated; empty: Windows
 // fails it); SANITIZE with `sanitizeStatus` and `sanitizeSense`.
 class FakeScsiDrive final : public DeviceTransport {
@@ -130,7 +131,9 @@ public:
         const std::uint8_t* cdb = in.data() + offsetof(SCSI_PASS_THROUGH_DIRECT, Cdb);
         if (cdb[0] == kScsiReportSupportedOperationCodes) {
             const auto found = support.find(cdb[5]);
-            if (found == support.end()) return {0, L"", ScsiAnswerBytes(in, 2, FixedSense(5, 0x20, 0))};
+            if (found == support.end() || (refusesTimeouts && (cdb[2] & 0x80))) {
+                return {0, L"", ScsiAnswerBytes(in, 2, FixedSense(5, 0x24, 0))};
+            }
             return {0, L"", ScsiAnswerBytes(in, 0, {}, {0, found->second, 0, 10, 0x48, 0x1F, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0x07})};
         }
         if (cdb[0] == kScsiRequestSense) {
@@ -146,6 +149,7 @@ public:
     }
 
     std::map<std::uint8_t, std::uint8_t> support;  // service action -> SUPPORT (3 supported, 1 not)
+    bool refusesTimeouts = false;                  // RCTD is an invalid field to this drive
     std::vector<std::optional<std::vector<std::uint8_t>>> senseScript{FixedSense(0, 0, 0)};
     std::uint8_t sanitizeStatus = kScsiStatusGood;
     std::vector<std::uint8_t> sanitizeSense;
