@@ -32,6 +32,10 @@ constexpr Refusal kNoMethod = {
 constexpr Refusal kNoDriveMethod = {
     L"ドライブが Sanitize (Crypto / Block Erase / Overwrite) に対応していません。",
     L"The drive offers no sanitize method (crypto erase, block erase or overwrite)."};
+constexpr Refusal kAtaOutsideWinPE = {
+    L"Windows は ATA の Sanitize コマンドを WinPE 上でのみ送信します。ドライブ自身の消去には本プログラムの WinPE メディアから起動してください。",
+    L"Windows passes ATA sanitize commands through only under WinPE; the drive can sanitize itself when the program "
+    L"runs from its WinPE medium."};
 constexpr Refusal kSharedController = {
     L"同じコントローラに他のディスク (名前空間) がある可能性があるため、全名前空間を消去する Sanitize は行いません。",
     L"Another namespace of the controller may be in use (NN > 1 and another disk may share the controller); "
@@ -73,6 +77,7 @@ FirmwareDecision DecideFirmwareSanitize(const FirmwareFacts& facts) {
     FirmwareCapabilities caps = facts.capabilities;
     caps.protocol = *protocol;
     if (!caps.known) return NotRun(kFirmwareNotPerformed, kUnknown);
+    if (*protocol == DriveProtocol::Ata && !facts.underWinPE) return NotRun(kFirmwareNotPerformed, kAtaOutsideWinPE);
     if (caps.sanitizeFrozen) {
         FirmwareDecision decision;
         decision.record.result = kFirmwareNotPerformed;

@@ -23,7 +23,7 @@ struct FirmwareFacts {
     // callers written before SATA and SAS: either one makes the disk NVMe.
     std::optional<DriveProtocol> protocol;
     bool behindUsbBridge = false;
-    bool underWinPE = false;          // what the advice to a frozen drive says
+    bool underWinPE = false;          // SATA sanitize runs only there; the frozen-drive advice
     std::uint64_t capacityBytes = 0;  // sizes the time-out of a SATA or SAS overwrite
     FirmwareCapabilities capabilities;
     std::optional<SanitizeStatusLog> lastStatus;  // from discovery: its estimates size the time-out
@@ -42,7 +42,8 @@ struct FirmwareDecision {
 
 // The checks in order: standard, compatibility layer, USB bridge (no firmware command is
 // sent through one: bridges differ and often drop or time out long commands), a protocol
-// the program speaks, capability known, an ATA drive's sanitize not frozen, a method
+// the program speaks, capability known, SATA only under WinPE (Windows passes ATA sanitize
+// commands through nowhere else), an ATA drive's sanitize not frozen, a method
 // offered, NVMe namespace scope (NN = 1, or no other disk on the controller: NN alone is
 // only the highest namespace ID allowed), then simulation.
 FirmwareDecision DecideFirmwareSanitize(const FirmwareFacts& facts);

@@ -56,7 +56,8 @@ TEST(DriveSanitizeRunner, AtaVerdictsFromTheDrivesOwnStatus) {
         {"no registers, but the status changed to success", SanitizeMethod::BlockErase, {kIdle, kDone}, {0x00}, 0,
          kFirmwareCompleted, true, L"completed"},
         {"frozen before the command", SanitizeMethod::CryptoErase, {kFrozen}, {}, 0, kFirmwareNotPerformed, false,
-         L"sanitize is frozen"},
+         L"sanitize is frozen (a freeze lock since its last power-on); re-plug the drive on a hot-plug port, or sleep "
+         L"and resume the machine"},
         {"aborted: function not supported", SanitizeMethod::BlockErase, {kIdle}, AtaAborted(2), 0,
          kFirmwareNotPerformed, true, L"command aborted, the drive does not support the requested sanitize function"},
         {"aborted: frozen, though its status said nothing", SanitizeMethod::CryptoErase, {AtaAborted(0)}, AtaAborted(3),
@@ -163,7 +164,7 @@ TEST(DriveSanitizeRunner, TimeOutsFollowTheDrivesEstimates) {
 
 TEST(FirmwareApplicability, SataAndSasDecisionTable) {
     FirmwareFacts base;
-    base.wanted = base.realRun = true;
+    base.wanted = base.realRun = base.underWinPE = true;
     base.protocol = DriveProtocol::Ata;
     base.capabilities.known = true;
     base.capabilities.cryptoErase = true;
@@ -197,10 +198,15 @@ TEST(FirmwareApplicability, SataAndSasDecisionTable) {
              f.capabilities.blockErase = true;
          }),
          true, L"", L"SCSI Sanitize (Block Erase)", 7200, L"サービスアクション 2, IMMED"},
-        {"frozen, installed system", with([](auto& f) { f.capabilities.sanitizeFrozen = true; }), false,
-         kFirmwareNotPerformed, L"None", 0, L"or sleep and resume the machine"},
-        {"frozen, WinPE", with([](auto& f) { f.capabilities.sanitizeFrozen = f.underWinPE = true; }), false,
-         kFirmwareNotPerformed, L"None", 0, L"under WinPE only re-plugging helps"},
+        {"SATA on an installed system", with([](auto& f) { f.underWinPE = false; }), false, kFirmwareNotPerformed,
+         L"None", 0, L"only under WinPE"},
+        {"SAS on an installed system", with([](auto& f) {
+             f.protocol = DriveProtocol::Scsi;
+             f.underWinPE = false;
+         }),
+         true, L"", L"SCSI Sanitize (Crypto Erase)", 7200, L"IOCTL_SCSI_PASS_THROUGH_DIRECT"},
+        {"frozen", with([](auto& f) { f.capabilities.sanitizeFrozen = true; }), false, kFirmwareNotPerformed, L"None",
+         0, L"under WinPE only re-plugging helps"},
         {"SATA behind a USB bridge", with([](auto& f) { f.behindUsbBridge = true; }), false, kFirmwareNotPerformed,
          L"None", 0, L"NOT PERFORMED (USB bridge)"},
         {"no sanitize offered", with([](auto& f) { f.capabilities.cryptoErase = false; }), false, kFirmwareNotPerformed,
@@ -224,7 +230,7 @@ TEST(FirmwareApplicability, SataAndSasDecisionTable) {
             EXPECT_EQ(d.plan.protocol, *c.facts.protocol) << c.what;
         }
     }
-    EXPECT_NE(DecideFirmwareSanitize(cases[4].facts).reason.find(L"抜き差しのみ"), std::wstring::npos);
+    EXPECT_NE(DecideFirmwareSanitize(cases[5].facts).reason.find(L"抜き差しのみ"), std::wstring::npos);
 }
 
 TEST(FirmwareTransport, RealTransportRefusesPassThroughUnderWine) {
