@@ -61,6 +61,20 @@ std::vector<std::uint8_t> BuildAtaIdentify() {
     return BuildAtaPassThrough({0, 0, 0, 0, kAtaIdentifyDevice}, false, kAtaSectorSize);
 }
 
+std::vector<std::uint8_t> BuildAtaIdentifyQuery() {
+    std::vector<std::uint8_t> bytes(kPropertyQueryHeaderSize + kAtaSectorSize, 0);
+    PutLe(bytes, offsetof(STORAGE_PROPERTY_QUERY, PropertyId), StorageDeviceProtocolSpecificProperty, 4);
+    PutLe(bytes, offsetof(STORAGE_PROPERTY_QUERY, QueryType), PropertyStandardQuery, 4);
+    constexpr std::size_t data = offsetof(STORAGE_PROPERTY_QUERY, AdditionalParameters);
+    PutLe(bytes, data + offsetof(STORAGE_PROTOCOL_SPECIFIC_DATA, ProtocolType), ProtocolTypeAta, 4);
+    PutLe(bytes, data + offsetof(STORAGE_PROTOCOL_SPECIFIC_DATA, DataType), AtaDataTypeIdentify, 4);
+    // The data offset counts from the start of STORAGE_PROTOCOL_SPECIFIC_DATA.
+    PutLe(bytes, data + offsetof(STORAGE_PROTOCOL_SPECIFIC_DATA, ProtocolDataOffset),
+          sizeof(STORAGE_PROTOCOL_SPECIFIC_DATA), 4);
+    PutLe(bytes, data + offsetof(STORAGE_PROTOCOL_SPECIFIC_DATA, ProtocolDataLength), kAtaSectorSize, 4);
+    return bytes;
+}
+
 std::vector<std::uint8_t> BuildAtaSanitize(const AtaSanitizeOptions& options) {
     AtaTaskFile task{0, 0, 0, kDeviceLba, kAtaSanitizeDevice};
     switch (options.method) {

@@ -54,6 +54,12 @@ std::vector<std::uint8_t> BuildAtaPassThrough(const AtaTaskFile& task, bool ext,
 // IDENTIFY DEVICE: 512 bytes in.
 std::vector<std::uint8_t> BuildAtaIdentify();
 
+// The same IDENTIFY data through IOCTL_STORAGE_QUERY_PROPERTY (the device's protocol-
+// specific property, ATA, AtaDataTypeIdentify), which unlike a pass-through needs no
+// write access to the disk handle. The query header is followed by a zeroed 512-byte
+// area; hand `size()` as both lengths. The answer's sector is read with ProtocolData.
+std::vector<std::uint8_t> BuildAtaIdentifyQuery();
+
 // The options of a SANITIZE DEVICE command. Failure mode 0 is always sent: after a failed
 // sanitize the drive accepts no media access until a sanitize succeeds, so a half-erased
 // drive cannot silently go back into use.

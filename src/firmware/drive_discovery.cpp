@@ -145,8 +145,30 @@ ScsiDiscovery DiscoverScsi(DeviceTransport& transport) {
     return found;
 }
 
-FirmwareDiscovery DiscoverFirmware(DeviceTransport& transport, DriveProtocol protocol) {
+AtaDiscovery DiscoverAtaIdentity(DeviceTransport& transport) {
+    AtaDiscovery found;
+    found.capabilities.protocol = DriveProtocol::Ata;
+    found.hidden.state = HiddenCapacity::State::Unknown;
+    const std::vector<std::uint8_t> query = BuildAtaIdentifyQuery();
+    const IoctlAnswer answer = transport.Ioctl(kIoctlQueryProperty, query, query.size());
+    if (!answer.ok()) return found;
+    if (const auto sector = ProtocolData(answer.bytes, kAtaSectorSize)) found.identity = ParseAtaIdentify(*sector);
+    if (found.identity) found.capabilities = AtaCapabilities(*found.identity);
+    return found;
+}
+
+FirmwareDiscovery DiscoverFirmware(DeviceTransport& transport, DriveProtocol protocol, DiscoveryAccess access) {
     FirmwareDiscovery found;
+    if (access == DiscoveryAccess::PropertyQueriesOnly && protocol != DriveProtocol::Nvme) {
+        if (protocol == DriveProtocol::Ata) {
+            AtaDiscovery ata = DiscoverAtaIdentity(transport);
+            found.capabilities = ata.capabilities;
+            found.hidden = ata.hidden;
+        } else {
+            found.capabilities.protocol = protocol;  // SCSI asks nothing without pass-through: unknown
+        }
+        return found;
+    }
     switch (protocol) {
         case DriveProtocol::Nvme: {
             NvmeDiscovery nvme = DiscoverNvme(transport);

@@ -3,6 +3,7 @@
 // goes through a DeviceTransport; a refused, aborted or malformed answer means "unknown".
 #pragma once
 
+#include <cstdint>
 #include <optional>
 
 #include "firmware/ata_identify.h"
@@ -24,8 +25,13 @@ struct AtaDiscovery {
 // IDENTIFY DEVICE; SANITIZE STATUS EXT where the Sanitize feature set is offered; the
 // native maximum (GET NATIVE MAX ADDRESS EXT where IDENTIFY offers Accessible Max Address,
 // else READ NATIVE MAX ADDRESS EXT where it offers the HPA feature set on a 48-bit drive);
-// DEVICE CONFIGURATION IDENTIFY where it offers the overlay. All read-only.
+// DEVICE CONFIGURATION IDENTIFY where it offers the overlay. All of them only read, but
+// as pass-through requests they need a disk handle opened for reading and writing.
 AtaDiscovery DiscoverAta(DeviceTransport& transport);
+
+// IDENTIFY DEVICE alone, through the property query that any disk handle may send: the
+// capabilities without the sanitize state, and the hidden capacity Unknown.
+AtaDiscovery DiscoverAtaIdentity(DeviceTransport& transport);
 
 // SANITIZE STATUS EXT alone; empty when the drive gave no reading.
 std::optional<AtaSanitizeStatus> ReadAtaSanitizeStatus(DeviceTransport& transport);
@@ -50,7 +56,13 @@ struct FirmwareDiscovery {
     HiddenCapacity hidden;                        // SATA only; NotApplicable otherwise
 };
 
-// The one entry point: the queries of `protocol` through `transport`.
-FirmwareDiscovery DiscoverFirmware(DeviceTransport& transport, DriveProtocol protocol);
+// How far discovery may go. Pass-through requests (everything SATA and SAS discovery asks
+// beyond IDENTIFY) need a disk handle with write access; a handle without it allows only
+// property queries: NVMe's whole discovery and SATA's IDENTIFY.
+enum class DiscoveryAccess : std::uint8_t { PropertyQueriesOnly, PassThrough };
+
+// The one entry point: the queries of `protocol` through `transport`, within `access`.
+FirmwareDiscovery DiscoverFirmware(DeviceTransport& transport, DriveProtocol protocol,
+                                   DiscoveryAccess access = DiscoveryAccess::PassThrough);
 
 }  // namespace morvane

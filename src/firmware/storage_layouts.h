@@ -90,6 +90,7 @@ inline constexpr std::size_t kProtocolDataDescriptorSize = sizeof(STORAGE_PROTOC
 
 static_assert(StorageAdapterProtocolSpecificProperty == 49 && PropertyStandardQuery == 0);
 static_assert(ProtocolTypeNvme == 3 && NVMeDataTypeIdentify == 1 && NVMeDataTypeLogPage == 2);
+static_assert(StorageDeviceProtocolSpecificProperty == 50 && ProtocolTypeAta == 2 && AtaDataTypeIdentify == 1);
 
 // The device controls, as plain numbers so a fake transport can tell them apart.
 inline constexpr DWORD kIoctlQueryProperty = IOCTL_STORAGE_QUERY_PROPERTY;

@@ -68,6 +68,11 @@ TEST(AtaRequests, BuffersMatchTheAcsLayouts) {
     };
     for (const auto& c : cases) EXPECT_EQ(c.built, c.expected) << c.what;
     EXPECT_TRUE(BuildAtaSanitize({SanitizeMethod::None}).empty());
+    // IDENTIFY as a property query: STORAGE_PROPERTY_QUERY {StorageDeviceProtocolSpecificProperty
+    // 50, standard query}, STORAGE_PROTOCOL_SPECIFIC_DATA {ATA 2, identify 1, data at 40, 512 bytes}.
+    std::vector<std::uint8_t> query(48 + 512, 0);
+    for (const auto& [at, value] : {std::pair{0, 50}, {8, 2}, {12, 1}, {24, 40}, {28, 512}}) PutLe(query, at, value, 4);
+    EXPECT_EQ(BuildAtaIdentifyQuery(), query);
 }
 
 TEST(AtaRegisters, StatusAndNativeMaximumFromTheTaskFiles) {
@@ -174,6 +179,18 @@ TEST(AtaIdentify, FixtureSectorsReadAsTheirTableSays) {
     EXPECT_FALSE(ParseAtaIdentify(broken));
     EXPECT_FALSE(ParseAtaIdentify(std::vector<std::uint8_t>(512, 0)));  // a driver that passed no data
     EXPECT_FALSE(ParseAtaIdentify(std::span(ssd).first(511)));
+
+    // Through a handle without write access only the IDENTIFY property query goes out.
+    FakeAtaDrive drive;
+    drive.identify = ssd;
+    const FirmwareDiscovery found = DiscoverFirmware(drive, DriveProtocol::Ata, DiscoveryAccess::PropertyQueriesOnly);
+    EXPECT_EQ(CapabilityText(found.capabilities), L"FW: Crypto/Block, Security Erase あり (不使用)");
+    EXPECT_EQ(found.hidden.state, HiddenCapacity::State::Unknown);
+    EXPECT_EQ(drive.propertyQueries, 1);
+    EXPECT_EQ(drive.sent.size(), 1u);
+    FakeScsiDrive sas;
+    EXPECT_FALSE(DiscoverFirmware(sas, DriveProtocol::Scsi, DiscoveryAccess::PropertyQueriesOnly).capabilities.known);
+    EXPECT_TRUE(sas.sent.empty());
 }
 
 std::vector<std::uint8_t> DcoSector(std::uint64_t maxLba) {

@@ -46,13 +46,18 @@ inline std::vector<std::uint8_t> AtaAnswerBytes(std::span<const std::uint8_t> re
     return answer;
 }
 
-// A SATA drive. Each query is answered from its member (empty: the drive aborts it);
+// A SATA drive. Each query is answered from its member (empty: the drive aborts it; the
+// IDENTIFY property query answers from `identify` too);
 // SANITIZE STATUS EXT from `statusScript`, one entry per call and the last repeated (an
 // empty entry: Windows fails the request); the sanitize command with `sanitize`.
 class FakeAtaDrive final : public DeviceTransport {
 public:
     IoctlAnswer Ioctl(DWORD code, std::span<const std::uint8_t> in, std::size_t) override {
         sent.emplace_back(in.begin(), in.end());
+        if (code == kIoctlQueryProperty) {
+            ++propertyQueries;
+            return identify ? IoctlAnswer{0, L"", QueryAnswer(1, *identify)} : Fail();
+        }
         if (code != kIoctlAtaPassThrough || in.size() < sizeof(ATA_PASS_THROUGH_EX)) return Fail();
         const std::uint8_t* task = in.data() + offsetof(ATA_PASS_THROUGH_EX, CurrentTaskFile);
         const std::uint8_t command = task[6], feature = task[0];
@@ -83,6 +88,7 @@ public:
     std::vector<std::vector<std::uint8_t>> sent;
     std::vector<std::uint8_t> nativeQueries;
     int sanitizeCommands = 0;
+    int propertyQueries = 0;  // IDENTIFY asked through IOCTL_STORAGE_QUERY_PROPERTY
 
 private:
     static IoctlAnswer Fail(DWORD error = ERROR_INVALID_FUNCTION) { return {error, L"Incorrect function.", {}}; }
