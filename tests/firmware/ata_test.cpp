@@ -173,7 +173,33 @@ TEST(AtaIdentify, FixtureSectorsReadAsTheirTableSays) {
 
     std::vector<std::uint8_t> ssd = ReadSector(Fixtures() / L"identify_ssd.txt");
     ASSERT_EQ(ssd.size(), 512u);
-    EXPECT_EQ(CapabilityText(AtaCapabilities(*ParseAtaIdentify(ssd))), L"FW: Crypto/Block, Security Erase あり (不使用)");
+    // The sanitize state from SANITIZE STATUS EXT; the security erase shown, never used.
+    const struct {
+        AtaRegs status;
+        const wchar_t* text;
+        const wchar_t* safetyNoteHas;
+    } states[] = {
+        {AtaRegs{}, L"FW: Crypto/Block, Security Erase あり (不使用)", nullptr},
+        {AtaRegs{0x50, 0, 0x2000, 0xFFFF}, L"FW: Crypto/Block (凍結), Security Erase あり (不使用)", L"抜き差しのみ"},
+        {AtaAborted(1), L"FW: Crypto/Block (前回失敗), Security Erase あり (不使用)", L"失敗しています"},
+    };
+    for (const auto& state : states) {
+        FakeAtaDrive drive;
+        drive.identify = ssd;
+        drive.statusScript = {state.status};
+        const FirmwareCapabilities caps = DiscoverAta(drive).capabilities;
+        EXPECT_EQ(CapabilityText(caps), state.text);
+        const std::wstring note = FirmwareSafetyNote(caps, true);
+        EXPECT_EQ(note.empty(), state.safetyNoteHas == nullptr) << Narrow(state.text);
+        if (state.safetyNoteHas) {
+            EXPECT_NE(note.find(state.safetyNoteHas), std::wstring::npos) << Narrow(note);
+        }
+    }
+    EXPECT_EQ(CapabilityDetail(AtaCapabilities(*ParseAtaIdentify(ssd))),
+              L"ATA Sanitize: Crypto Scramble, Block Erase; Security: supported, not enabled, not locked, frozen, "
+              L"enhanced erase supported, erase time 2 min / enhanced 4 min (SECURITY ERASE UNIT is never used: a power "
+              L"loss during it leaves the drive locked with a password, and drives that hang or fail during it are a "
+              L"known hazard)");
     std::vector<std::uint8_t> broken = ssd;
     broken[118] ^= 0x01;  // a bit of word 59 flipped: the checksum no longer holds
     EXPECT_FALSE(ParseAtaIdentify(broken));
