@@ -19,6 +19,7 @@ PACKAGES=(
   openssl qpdf poppler-utils
   util-linux
   fdisk
+  hdparm sg3-utils
 )
 
 missing=()

@@ -3,6 +3,7 @@
 // and the confirmation box, English for the record). One home for the rule; pure.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -17,7 +18,13 @@ struct FirmwareFacts {
     bool realRun = false;             // false: simulation (dry run)
     bool compatibilityLayer = false;  // running under Wine
     bool isNvme = false;
+    // The protocol of the disk's bus when the program can speak it: NVMe, SATA (ATA
+    // pass-through) or SAS (SCSI pass-through). `isNvme` is its NVMe-only form, kept for
+    // callers written before SATA and SAS: either one makes the disk NVMe.
+    std::optional<DriveProtocol> protocol;
     bool behindUsbBridge = false;
+    bool underWinPE = false;          // SATA sanitize runs only there; the frozen-drive advice
+    std::uint64_t capacityBytes = 0;  // sizes the time-out of a SATA or SAS overwrite
     FirmwareCapabilities capabilities;
     std::optional<SanitizeStatusLog> lastStatus;  // from discovery: its estimates size the time-out
     // Another disk of the system may sit on this disk's controller (ControllerMayBeShared).
@@ -33,9 +40,12 @@ struct FirmwareDecision {
     FirmwareSanitizeRecord record;
 };
 
-// The checks in order: standard, compatibility layer, bus (NVMe, not behind a USB
-// bridge), capability known, a method offered, namespace scope (NN = 1, or no other disk
-// on the controller: NN alone is only the highest namespace ID allowed), then simulation.
+// The checks in order: standard, compatibility layer, USB bridge (no firmware command is
+// sent through one: bridges differ and often drop or time out long commands), a protocol
+// the program speaks, capability known, SATA only under WinPE (Windows passes ATA sanitize
+// commands through nowhere else), an ATA drive's sanitize not frozen, a method
+// offered, NVMe namespace scope (NN = 1, or no other disk on the controller: NN alone is
+// only the highest namespace ID allowed), then simulation.
 FirmwareDecision DecideFirmwareSanitize(const FirmwareFacts& facts);
 
 // The line the confirmation box shows before a real erase: the method and route, or why

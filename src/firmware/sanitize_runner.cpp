@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "firmware/discovery.h"
+#include "firmware/drive_sanitize.h"
 #include "firmware/nvme_requests.h"
 #include "firmware/sanitize_monitor.h"
 #include "firmware/storage_layouts.h"
@@ -125,6 +126,7 @@ std::uint32_t SanitizeTimeoutSeconds(SanitizeMethod method, const std::optional<
 }
 
 std::wstring SanitizeRequestText(const SanitizePlan& plan, std::uint32_t timeoutSeconds) {
+    if (plan.protocol != DriveProtocol::Nvme) return DriveSanitizeRequestText(plan, timeoutSeconds);
     const std::wstring method = MethodName(DriveProtocol::Nvme, plan.method);
     const std::wstring limits = L", 制限付き終了, タイムアウト " + std::to_wstring(timeoutSeconds) + L" 秒";
     if (plan.route == SanitizeRoute::ProtocolCommand) {
@@ -134,8 +136,8 @@ std::wstring SanitizeRequestText(const SanitizePlan& plan, std::uint32_t timeout
     return L"IOCTL_STORAGE_REINITIALIZE_MEDIA: " + method + limits;
 }
 
-std::wstring SanitizeProgressLabel(SanitizeMethod method) {
-    return L"[ファームウェア消去] " + MethodName(DriveProtocol::Nvme, method);
+std::wstring SanitizeProgressLabel(SanitizeMethod method, DriveProtocol protocol) {
+    return L"[ファームウェア消去] " + MethodName(protocol, method);
 }
 
 FirmwareSanitizeRecord RunNvmeSanitize(DeviceTransport& command, DeviceTransport& status, const SanitizePlan& plan,

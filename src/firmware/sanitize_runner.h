@@ -27,7 +27,12 @@ enum class SanitizeRoute : std::uint8_t { ReinitializeMedia, ProtocolCommand };
 
 struct SanitizePlan {
     SanitizeMethod method = SanitizeMethod::None;
-    SanitizeRoute route = SanitizeRoute::ReinitializeMedia;
+    SanitizeRoute route = SanitizeRoute::ReinitializeMedia;  // NVMe only
+    // SATA (ATA pass-through) and SAS (SCSI pass-through) plans are run by RunDriveSanitize;
+    // RunFirmwareSanitize picks the runner for any protocol.
+    DriveProtocol protocol = DriveProtocol::Nvme;
+    std::uint32_t timeoutSeconds = 0;  // SATA and SAS; NVMe sizes its own from the status log
+    bool underWinPE = false;           // what the advice to a frozen drive says
 };
 
 // The runner's view of time. `wait` waits up to `ms` milliseconds and returns early once
@@ -54,11 +59,12 @@ using SanitizeProgress = std::function<void(double fraction, const std::wstring&
 std::uint32_t SanitizeTimeoutSeconds(SanitizeMethod method, const std::optional<SanitizeStatusLog>& before);
 
 // What a request would ask of the drive, in Japanese, for the log and the dry run:
-// "IOCTL_STORAGE_REINITIALIZE_MEDIA: NVMe Sanitize (Crypto Erase), 制限付き終了, タイムアウト 7200 秒".
+// "IOCTL_STORAGE_REINITIALIZE_MEDIA: NVMe Sanitize (Crypto Erase), 制限付き終了, タイムアウト 7200 秒";
+// for SATA and SAS plans the pass-through command (see DriveSanitizeRequestText).
 std::wstring SanitizeRequestText(const SanitizePlan& plan, std::uint32_t timeoutSeconds);
 
 // The pass-bar label while the drive sanitizes.
-std::wstring SanitizeProgressLabel(SanitizeMethod method);
+std::wstring SanitizeProgressLabel(SanitizeMethod method, DriveProtocol protocol = DriveProtocol::Nvme);
 
 // Runs the plan. `command` carries the request; `status` (a second handle to the same
 // disk) the status-log reads, so they are not queued behind a request that blocks. Never

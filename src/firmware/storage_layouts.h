@@ -90,6 +90,7 @@ inline constexpr std::size_t kProtocolDataDescriptorSize = sizeof(STORAGE_PROTOC
 
 static_assert(StorageAdapterProtocolSpecificProperty == 49 && PropertyStandardQuery == 0);
 static_assert(ProtocolTypeNvme == 3 && NVMeDataTypeIdentify == 1 && NVMeDataTypeLogPage == 2);
+static_assert(StorageDeviceProtocolSpecificProperty == 50 && ProtocolTypeAta == 2 && AtaDataTypeIdentify == 1);
 
 // The device controls, as plain numbers so a fake transport can tell them apart.
 inline constexpr DWORD kIoctlQueryProperty = IOCTL_STORAGE_QUERY_PROPERTY;
@@ -98,5 +99,52 @@ inline constexpr DWORD kIoctlReinitializeMedia = IOCTL_STORAGE_REINITIALIZE_MEDI
 inline constexpr DWORD kIoctlScsiGetAddress = IOCTL_SCSI_GET_ADDRESS;
 static_assert(kIoctlQueryProperty == 0x002D1400 && kIoctlProtocolCommand == 0x002DD3C0);
 static_assert(kIoctlReinitializeMedia == 0x002D9640 && kIoctlScsiGetAddress == 0x00041018);
+
+// --- The pass-through requests of SATA and SAS drives.
+// ATA_PASS_THROUGH_EX (IOCTL_ATA_PASS_THROUGH, buffered): the data follows the structure
+// at DataBufferOffset in the same buffer, so the whole request is plain bytes. The task
+// files are Features, Count, LBA 7:0, LBA 15:8, LBA 23:16, Device, Command, reserved; on
+// return Error and Status stand where Features and Command were. PreviousTaskFile holds
+// the high-order byte of each 16-bit field and LBA 47:24 of a 48-bit command.
+#if defined(_WIN64)
+static_assert(sizeof(ATA_PASS_THROUGH_EX) == 48);
+static_assert(offsetof(ATA_PASS_THROUGH_EX, DataBufferOffset) == 24);
+static_assert(offsetof(ATA_PASS_THROUGH_EX, PreviousTaskFile) == 32);
+static_assert(offsetof(ATA_PASS_THROUGH_EX, CurrentTaskFile) == 40);
+#else
+static_assert(sizeof(ATA_PASS_THROUGH_EX) == 40);
+static_assert(offsetof(ATA_PASS_THROUGH_EX, DataBufferOffset) == 20);
+static_assert(offsetof(ATA_PASS_THROUGH_EX, PreviousTaskFile) == 24);
+static_assert(offsetof(ATA_PASS_THROUGH_EX, CurrentTaskFile) == 32);
+#endif
+static_assert(offsetof(ATA_PASS_THROUGH_EX, AtaFlags) == 2 && offsetof(ATA_PASS_THROUGH_EX, PathId) == 4);
+static_assert(offsetof(ATA_PASS_THROUGH_EX, DataTransferLength) == 8);
+static_assert(offsetof(ATA_PASS_THROUGH_EX, TimeOutValue) == 12);
+static_assert(ATA_FLAGS_DRDY_REQUIRED == 1 && ATA_FLAGS_DATA_IN == 2 && ATA_FLAGS_48BIT_COMMAND == 8);
+
+// SCSI_PASS_THROUGH_DIRECT (IOCTL_SCSI_PASS_THROUGH_DIRECT): the sense area follows the
+// structure at SenseInfoOffset; the data is reached through the DataBuffer pointer, which
+// the request builders leave as the data's offset in the request and the real transport
+// turns into an address inside its own copy (see transport_win32.cpp).
+#if defined(_WIN64)
+static_assert(sizeof(SCSI_PASS_THROUGH_DIRECT) == 56);
+static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, DataBuffer) == 24);
+static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, SenseInfoOffset) == 32);
+static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, Cdb) == 36);
+#else
+static_assert(sizeof(SCSI_PASS_THROUGH_DIRECT) == 44);
+static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, DataBuffer) == 20);
+static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, SenseInfoOffset) == 24);
+static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, Cdb) == 28);
+#endif
+static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, ScsiStatus) == 2 && offsetof(SCSI_PASS_THROUGH_DIRECT, CdbLength) == 6);
+static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, SenseInfoLength) == 7 && offsetof(SCSI_PASS_THROUGH_DIRECT, DataIn) == 8);
+static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, DataTransferLength) == 12);
+static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, TimeOutValue) == 16);
+static_assert(SCSI_IOCTL_DATA_OUT == 0 && SCSI_IOCTL_DATA_IN == 1 && SCSI_IOCTL_DATA_UNSPECIFIED == 2);
+
+inline constexpr DWORD kIoctlAtaPassThrough = IOCTL_ATA_PASS_THROUGH;
+inline constexpr DWORD kIoctlScsiPassThroughDirect = IOCTL_SCSI_PASS_THROUGH_DIRECT;
+static_assert(kIoctlAtaPassThrough == 0x0004D02C && kIoctlScsiPassThroughDirect == 0x0004D014);
 
 }  // namespace morvane

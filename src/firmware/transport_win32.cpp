@@ -1,11 +1,66 @@
 // The real device transport: DeviceIoControl on a lent handle, behind the compatibility-
 // layer refusal, and the Windows error texts.
+#include <cstring>
 #include <vector>
 
+#include "common/unique_handle.h"
 #include "common/win32.h"
+#include "firmware/storage_layouts.h"
 #include "firmware/transport.h"
 
 namespace morvane {
+
+namespace {
+
+IoctlAnswer Failure(DWORD error) {
+    IoctlAnswer answer;
+    answer.error = error;
+    answer.errorText = WindowsErrorText(error);
+    return answer;
+}
+
+// SCSI_PASS_THROUGH_DIRECT reaches its data through a pointer, which a byte request cannot
+// carry: the request holds the data area's offset in DataBuffer instead, with the area at
+// that offset. Here the structure and sense area travel through the ordinary buffers and
+// the data through a page-aligned block (page alignment meets any adapter's alignment
+// mask); the answer comes back in the request's own layout, DataBuffer an offset again.
+IoctlAnswer PassThroughDirect(HANDLE device, std::span<const std::uint8_t> in) {
+    constexpr std::size_t kHeader = sizeof(SCSI_PASS_THROUGH_DIRECT);
+    constexpr std::size_t kPointer = offsetof(SCSI_PASS_THROUGH_DIRECT, DataBuffer);
+    if (in.size() < kHeader || in.size() > MAXDWORD) return Failure(ERROR_INVALID_PARAMETER);
+    SCSI_PASS_THROUGH_DIRECT header;
+    std::memcpy(&header, in.data(), kHeader);
+    const std::uintptr_t dataOffset = reinterpret_cast<std::uintptr_t>(header.DataBuffer);
+    const std::size_t dataLength = header.DataTransferLength;
+    if (dataLength != 0 && (dataOffset < kHeader || dataOffset > in.size() || in.size() - dataOffset != dataLength)) {
+        return Failure(ERROR_INVALID_PARAMETER);
+    }
+    const std::size_t controlSize = dataLength != 0 ? dataOffset : in.size();
+    std::vector<std::uint8_t> control(in.begin(), in.begin() + controlSize);
+    PageBuffer data(dataLength);
+    if (dataLength != 0) {
+        if (!data) return Failure(ERROR_NOT_ENOUGH_MEMORY);
+        std::memcpy(data.data(), in.data() + dataOffset, dataLength);
+        void* const address = data.data();
+        std::memcpy(control.data() + kPointer, &address, sizeof(address));
+    }
+    DWORD returned = 0;
+    if (!::DeviceIoControl(device, kIoctlScsiPassThroughDirect, control.data(), static_cast<DWORD>(controlSize),
+                           control.data(), static_cast<DWORD>(controlSize), &returned, nullptr)) {
+        const DWORD error = ::GetLastError();
+        return Failure(error != 0 ? error : ERROR_GEN_FAILURE);
+    }
+    IoctlAnswer answer;
+    answer.bytes = std::move(control);
+    if (dataLength != 0) {
+        const void* const offset = reinterpret_cast<const void*>(dataOffset);
+        std::memcpy(answer.bytes.data() + kPointer, &offset, sizeof(offset));
+        answer.bytes.insert(answer.bytes.end(), data.data(), data.data() + dataLength);
+    }
+    return answer;
+}
+
+}  // namespace
 
 bool RunningUnderCompatibilityLayer() {
     // ntdll is mapped into every process, so this handle needs no release.
@@ -32,11 +87,8 @@ IoctlAnswer HandleTransport::Ioctl(DWORD code, std::span<const std::uint8_t> in,
         answer.errorText = L"firmware requests are never sent under a compatibility layer (Wine)";
         return answer;
     }
-    if (in.size() > MAXDWORD || outSize > MAXDWORD) {
-        answer.error = ERROR_INVALID_PARAMETER;
-        answer.errorText = WindowsErrorText(answer.error);
-        return answer;
-    }
+    if (in.size() > MAXDWORD || outSize > MAXDWORD) return Failure(ERROR_INVALID_PARAMETER);
+    if (code == kIoctlScsiPassThroughDirect) return PassThroughDirect(device_, in);
     // DeviceIoControl takes a non-const input pointer; the input is copied so the
     // caller's bytes stay untouched whatever the driver does with the buffer.
     std::vector<std::uint8_t> input(in.begin(), in.end());
