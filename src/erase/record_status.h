@@ -48,4 +48,17 @@ inline constexpr wchar_t kVerdictNotRecorded[] = L"UNKNOWN (not recorded on the 
 [[nodiscard]] bool IsSimulationRecord(const ReportStamp& stamp);
 [[nodiscard]] bool IsSimulationRecord(const EraseResult& result);
 
+// What a record proves, by one rule for every form that shows it (the certificate's
+// badge, the report window's badge and clipboard text, the completion line): a dry run
+// erased nothing; a real run counts as verified only when its read-back passed.
+enum class RecordOutcome {
+    Verified,        // completed real run whose verification passed
+    NotVerified,     // completed real run without a passed verification
+    SimulationOnly,  // completed dry run: nothing was erased
+    Cancelled,
+    Failed,
+};
+[[nodiscard]] RecordOutcome OutcomeOf(JobStatus status, bool simulation, const std::wstring& verdict);
+[[nodiscard]] RecordOutcome OutcomeOf(const EraseResult& result);
+
 }  // namespace morvane

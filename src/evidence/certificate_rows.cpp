@@ -35,18 +35,14 @@ CertificateRow SignerRow(const EvidenceSigner& signer) {
 }  // namespace
 
 CertificateBadge BadgeFor(const EraseResult& r) {
-    switch (r.status) {
-        case JobStatus::Completed:
-            if (IsSimulationRecord(r)) {
-                return {L"SIMULATION ONLY - NOT ERASED (シミュレーション・未消去)", L"#94a3b8"};
-            }
-            if (r.verificationResult.rfind(L"PASSED", 0) != 0) {
-                return {L"COMPLETED - NOT VERIFIED (消去完了・検証なし)", L"#facc15"};
-            }
-            return {L"COMPLETED & VERIFIED (完全消去済)", L"#10b981"};
-        case JobStatus::Cancelled: return {L"CANCELLED (中断)", L"#f59e0b"};
-        default: return {L"FAILED (エラー終了)", L"#ef4444"};
+    switch (OutcomeOf(r)) {
+        case RecordOutcome::SimulationOnly: return {L"SIMULATION ONLY - NOT ERASED (シミュレーション・未消去)", L"#94a3b8"};
+        case RecordOutcome::NotVerified: return {L"COMPLETED - NOT VERIFIED (消去完了・検証なし)", L"#facc15"};
+        case RecordOutcome::Verified: return {L"COMPLETED & VERIFIED (完全消去済)", L"#10b981"};
+        case RecordOutcome::Cancelled: return {L"CANCELLED (中断)", L"#f59e0b"};
+        case RecordOutcome::Failed: break;
     }
+    return {L"FAILED (エラー終了)", L"#ef4444"};
 }
 
 std::vector<CertificateRow> ReportDetailRows(const EraseResult& r) {

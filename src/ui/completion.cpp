@@ -14,7 +14,7 @@ EraseDoneView DescribeEraseDone(const EraseResult& result) {
         view.showReport = true;
         // Certificates were wanted but not written: the job completed, the evidence did not.
         const bool evidenceLost = result.job.CertificatesWanted() && result.htmlPath.empty();
-        if (IsSimulationRecord(result)) {
+        if (OutcomeOf(result) == RecordOutcome::SimulationOnly) {
             // A dry run erased nothing: the line must not read like a sanitized disk.
             view.statusLine = evidenceLost
                                   ? L"完了 (SIMULATION) - シミュレーションは完了しましたが、証明書・監査ログを保存できませんでした (ディスクは消去されていません)。"

@@ -15,6 +15,16 @@ constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kSubtitle = RGB(186, 230, 253);
 constexpr COLORREF kLabel = RGB(51, 65, 85);
 
+COLORREF BadgeColour(BadgeTone tone) {
+    switch (tone) {
+        case BadgeTone::Green: return kReportGreen;
+        case BadgeTone::Grey: return kReportGrey;
+        case BadgeTone::Red: return kReportRed;
+        case BadgeTone::Amber: break;
+    }
+    return kReportAmber;
+}
+
 void Fill(HDC dc, int left, int top, int right, int bottom, COLORREF colour) {
     const RECT rect{left, top, right, bottom};
     UniqueBrush brush(::CreateSolidBrush(colour));
@@ -101,10 +111,10 @@ void PaintReport(HDC dc, SIZE client, const ReportView& view, const std::wstring
          fonts.subtitle.get(), kSubtitle);
 
     RECT badge{width - 250, 16, width - 22, 52};
-    Fill(dc, badge.left, badge.top, badge.right, badge.bottom, view.failed ? kReportAmber : kReportGreen);
+    Fill(dc, badge.left, badge.top, badge.right, badge.bottom, BadgeColour(view.badge.tone));
     const HGDIOBJ previousFont = ::SelectObject(dc, fonts.label.get());
     ::SetTextColor(dc, kReportNavy);
-    ::DrawTextW(dc, view.badge.c_str(), static_cast<int>(view.badge.size()), &badge,
+    ::DrawTextW(dc, view.badge.text.c_str(), static_cast<int>(view.badge.text.size()), &badge,
                 DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     ::SelectObject(dc, previousFont);
 

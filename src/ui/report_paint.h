@@ -18,6 +18,8 @@ inline constexpr COLORREF kReportNavy = RGB(15, 23, 42);
 inline constexpr COLORREF kReportSky = RGB(14, 165, 233);
 inline constexpr COLORREF kReportGreen = RGB(16, 185, 129);
 inline constexpr COLORREF kReportAmber = RGB(245, 158, 11);
+inline constexpr COLORREF kReportGrey = RGB(148, 163, 184);
+inline constexpr COLORREF kReportRed = RGB(239, 68, 68);
 inline constexpr COLORREF kReportPanel = RGB(255, 255, 255);
 inline constexpr COLORREF kReportOutline = RGB(203, 213, 225);
 

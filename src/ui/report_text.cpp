@@ -37,10 +37,21 @@ std::wstring Or(const std::wstring& value, const std::wstring& fallback) {
 
 }  // namespace
 
-ReportView BuildReportView(const ReportStamp& stamp, const std::wstring& now) {
+ReportBadge BadgeOf(std::optional<RecordOutcome> outcome) {
+    if (!outcome) return {L"● HARDWARE PREVIEW", BadgeTone::Amber};
+    switch (*outcome) {
+        case RecordOutcome::Verified: return {L"★ SANITIZED & VERIFIED", BadgeTone::Green};
+        case RecordOutcome::NotVerified: return {L"★ SANITIZED - NOT VERIFIED", BadgeTone::Amber};
+        case RecordOutcome::SimulationOnly: return {L"● SIMULATION ONLY - NOT ERASED", BadgeTone::Grey};
+        case RecordOutcome::Cancelled:
+        case RecordOutcome::Failed: break;
+    }
+    return {L"● NOT SANITIZED", BadgeTone::Red};
+}
+
+ReportView BuildReportView(const ReportStamp& stamp, const std::wstring& now, std::optional<RecordOutcome> outcome) {
     ReportView view;
-    view.failed = stamp.failed;
-    view.badge = stamp.failed ? L"● HARDWARE PREVIEW" : L"★ SANITIZED & VERIFIED";
+    view.badge = BadgeOf(outcome);
     const std::array<std::wstring, 7> values = {
         Or(stamp.certificateId, L"(未発行 - 消去実行で自動採番)"),
         Or(stamp.sanitizationDate, now),
@@ -57,7 +68,7 @@ ReportView BuildReportView(const ReportStamp& stamp, const std::wstring& now) {
     return view;
 }
 
-std::wstring ReportClipboardText(const ReportStamp& stamp) {
+std::wstring ReportClipboardText(const ReportStamp& stamp, std::optional<RecordOutcome> outcome) {
     const std::wstring rule(72, L'=');
     std::wstring text;
     const auto line = [&text](const std::wstring& content) { text += content + L"\r\n"; };
@@ -65,6 +76,7 @@ std::wstring ReportClipboardText(const ReportStamp& stamp) {
     line(L"  MORVANE DISK ERASER - SANITIZATION & HARDWARE VERIFICATION REPORT");
     line(rule);
     line(L"[Report details]");
+    line(L"  Report status    : " + BadgeOf(outcome).text);
     const std::array<std::wstring, 7> values = DetailValues(stamp);
     for (std::size_t i = 0; i < values.size(); ++i) line(L"  " + std::wstring(kDetailLabels[i]) + L" " + values[i]);
     line(L"");

@@ -19,21 +19,30 @@ struct ReportRow {
     std::wstring value;
 };
 
+enum class BadgeTone { Green, Amber, Grey, Red };
+
+// The report window's badge: what its record proves (the certificate's rule), or a
+// hardware preview when there is no record.
+struct ReportBadge {
+    std::wstring text;
+    BadgeTone tone = BadgeTone::Amber;
+};
+ReportBadge BadgeOf(std::optional<RecordOutcome> outcome);
+
 // What the report window paints.
 struct ReportView {
-    bool failed = true;  // picks the badge colour
-    std::wstring badge;
+    ReportBadge badge;
     std::vector<ReportRow> details;   // seven rows
     std::vector<ReportRow> hardware;  // sixteen rows
 };
 
 // The painted rows: empty report fields show their fallbacks (`now`, the caller's
 // local time, stands in for an empty date); hardware texts are shown unchanged.
-ReportView BuildReportView(const ReportStamp& stamp, const std::wstring& now);
+ReportView BuildReportView(const ReportStamp& stamp, const std::wstring& now, std::optional<RecordOutcome> outcome);
 
-// The "copy report" text: the fields exactly as they are (an empty ID stays empty),
-// every line ending in CR LF.
-std::wstring ReportClipboardText(const ReportStamp& stamp);
+// The "copy report" text: the badge's status, then the fields exactly as they are (an
+// empty ID stays empty), every line ending in CR LF.
+std::wstring ReportClipboardText(const ReportStamp& stamp, std::optional<RecordOutcome> outcome);
 
 // The success box of "save elsewhere".
 std::wstring SaveDoneText(const CertificatePaths& paths);

@@ -64,6 +64,14 @@ int Box(HWND window, const ReportWindowState& s, const MessageBoxText& box) {
 
 void Repaint(HWND window) { ::InvalidateRect(window, nullptr, FALSE); }
 
+// What the window's record proves: its result's outcome, the outcome of a stamp read
+// back from the disk (a completed run of its own record), or nothing for a preview.
+std::optional<RecordOutcome> OutcomeOfReport(const ReportWindowState& s) {
+    if (s.result) return OutcomeOf(*s.result);
+    if (s.stamp.failed) return std::nullopt;
+    return OutcomeOf(JobStatus::Completed, IsSimulationRecord(s.stamp), s.stamp.verificationResult);
+}
+
 void LayoutButtons(HWND window, const ReportWindowState& s) {
     RECT client{};
     ::GetClientRect(window, &client);
@@ -97,11 +105,11 @@ void Paint(HWND window, const ReportWindowState& s) {
     UniqueBitmap bitmap(::CreateCompatibleBitmap(dc, size.cx, size.cy));
     if (memory && bitmap) {
         const HGDIOBJ previous = ::SelectObject(memory.get(), bitmap.get());
-        PaintReportScaled(memory.get(), size, s.factor, BuildReportView(s.stamp, LocalTimestamp()), s.face);
+        PaintReportScaled(memory.get(), size, s.factor, BuildReportView(s.stamp, LocalTimestamp(), OutcomeOfReport(s)), s.face);
         ::BitBlt(dc, 0, 0, size.cx, size.cy, memory.get(), 0, 0, SRCCOPY);
         ::SelectObject(memory.get(), previous);
     } else {
-        PaintReportScaled(dc, size, s.factor, BuildReportView(s.stamp, LocalTimestamp()), s.face);
+        PaintReportScaled(dc, size, s.factor, BuildReportView(s.stamp, LocalTimestamp(), OutcomeOfReport(s)), s.face);
     }
     ::EndPaint(window, &ps);
 }
@@ -180,7 +188,7 @@ void OpenCertificate(HWND window, const ReportWindowState& s) {
 }
 
 void CopyReport(HWND window, const ReportWindowState& s) {
-    Show(window, s, CopyReportBox(s.services->SetClipboardText(window, ReportClipboardText(s.stamp))));
+    Show(window, s, CopyReportBox(s.services->SetClipboardText(window, ReportClipboardText(s.stamp, OutcomeOfReport(s)))));
 }
 
 void OnCommand(HWND window, ReportWindowState& s, int id) {

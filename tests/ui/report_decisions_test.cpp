@@ -29,9 +29,12 @@ TEST(ReportPaint, FixedPointsAndText) {
     constexpr int kW = 1039, kH = 656;
     const std::uint32_t page = Rgb(241, 245, 249), navy = Rgb(15, 23, 42), sky = Rgb(14, 165, 233),
                         white = Rgb(255, 255, 255), outline = Rgb(203, 213, 225);
-    for (const bool failed : {true, false}) {
-        ReportStamp stamp = testing::SampleReportStamp();
-        stamp.failed = failed;
+    // A preview amber, a verified erasure green, a dry run grey, a failed run red.
+    const struct { std::optional<RecordOutcome> outcome; std::uint32_t badge; } looks[] = {
+        {std::nullopt, Rgb(245, 158, 11)}, {RecordOutcome::Verified, Rgb(16, 185, 129)},
+        {RecordOutcome::SimulationOnly, Rgb(148, 163, 184)}, {RecordOutcome::Failed, Rgb(239, 68, 68)}};
+    for (const auto& look : looks) {
+        const ReportStamp stamp = testing::SampleReportStamp();
         BITMAPINFO info{};
         info.bmiHeader = {sizeof info.bmiHeader, kW, -kH, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
         void* bits = nullptr;
@@ -39,7 +42,7 @@ TEST(ReportPaint, FixedPointsAndText) {
         UniqueBitmap bitmap(::CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
         ASSERT_TRUE(dc && bitmap);
         const HGDIOBJ previous = ::SelectObject(dc.get(), bitmap.get());
-        PaintReport(dc.get(), SIZE{kW, kH}, BuildReportView(stamp, L""), L"MS UI Gothic");
+        PaintReport(dc.get(), SIZE{kW, kH}, BuildReportView(stamp, L"", look.outcome), L"MS UI Gothic");
         ::GdiFlush();
         const auto at = [&](int x, int y) { return static_cast<const std::uint32_t*>(bits)[y * kW + x] & 0xFFFFFF; };
         const auto inked = [&](int left, int top, int right, int bottom, std::uint32_t ground) {
@@ -47,11 +50,11 @@ TEST(ReportPaint, FixedPointsAndText) {
             for (int y = top; y < bottom; ++y) for (int x = left; x < right; ++x) n += at(x, y) != ground;
             return n;
         };
-        const std::uint32_t badge = failed ? Rgb(245, 158, 11) : Rgb(16, 185, 129);
+        const std::uint32_t badge = look.badge;
         const struct { int x, y; std::uint32_t colour; } points[] = {
             {5, 5, navy}, {5, 69, sky}, {kW - 5, 71, sky}, {kW - 248, 18, badge}, {kW - 24, 50, badge},
             {5, 400, page}, {22, 150, outline}, {kW - 30, 250, white}, {300, 617, outline}, {300, 640, page}};
-        for (const auto& p : points) EXPECT_EQ(at(p.x, p.y), p.colour) << failed << " at " << p.x << "," << p.y;
+        for (const auto& p : points) EXPECT_EQ(at(p.x, p.y), p.colour) << badge << " at " << p.x << "," << p.y;
         EXPECT_GT(inked(74, 11, 400, 35, navy), 100) << "the title";
         EXPECT_GT(inked(207, 108, 500, 124, white), 50) << "the first row's value";
         EXPECT_EQ(inked(207, 244, 500, 253, white), 0) << "nothing below the seventh row";
@@ -89,15 +92,14 @@ TEST(ReportPaint, LayoutsScaleWithoutOverlap) {
 // An empty stamp is a preview: placeholders where the record is empty, the hardware
 // rows left empty; a record's own values replace every placeholder.
 TEST(ReportText, PaintedRowsFallBackOnlyWhereEmpty) {
-    const ReportView preview = BuildReportView(ReportStamp{}, L"2031-01-02 03:04:05");
-    EXPECT_TRUE(preview.failed);
+    const ReportView preview = BuildReportView(ReportStamp{}, L"2031-01-02 03:04:05", std::nullopt);
+    EXPECT_EQ(preview.badge.text, L"● HARDWARE PREVIEW");
     EXPECT_EQ(preview.details[0].value, L"(未発行 - 消去実行で自動採番)");
     EXPECT_EQ(preview.details[1].value, L"2031-01-02 03:04:05");
     for (const ReportRow& row : preview.hardware) EXPECT_EQ(row.value, L"");
     const ReportStamp s = testing::SampleReportStamp();
-    const ReportView filled = BuildReportView(s, L"unused");
-    EXPECT_FALSE(filled.failed);
-    EXPECT_NE(filled.badge, preview.badge);
+    const ReportView filled = BuildReportView(s, L"unused", RecordOutcome::Verified);
+    EXPECT_EQ(filled.badge.text, L"★ SANITIZED & VERIFIED");
     EXPECT_EQ(filled.details[0].value + filled.details[1].value + filled.details[6].value,
               s.certificateId + s.sanitizationDate + s.sha256Fingerprint);
     EXPECT_EQ(filled.details[3].value, L"DoD 5220.22-M (3 Pass) (3 Passes)");
@@ -109,15 +111,16 @@ TEST(ReportText, ClipboardTextKeepsEmptyFieldsBetweenRules) {
     s.passesCompleted = 1;
     s.hardware.manufacturer = L"Contoso";
     s.hardware.storageController = L"NVMe";
-    const std::wstring text = ReportClipboardText(s), rule(72, L'=');
+    const std::wstring text = ReportClipboardText(s, RecordOutcome::NotVerified), rule(72, L'=');
     EXPECT_EQ(text.rfind(rule + L"\r\n  MORVANE DISK ERASER - SANITIZATION & HARDWARE VERIFICATION REPORT\r\n" + rule +
-                             L"\r\n[Report details]\r\n  Report UUID / ID : \r\n",
+                             L"\r\n[Report details]\r\n  Report status    : ★ SANITIZED - NOT VERIFIED\r\n"
+                             L"  Report UUID / ID : \r\n",
                          0),
               0u);
     EXPECT_TRUE(Has(text, L"\r\n  Erasure standard : Zero Fill (1 Passes)\r\n"));
     EXPECT_TRUE(Has(text, L"\r\n  SHA-256 digest   : \r\n\r\n[Hardware details]\r\n  Manufacturer     : Contoso\r\n"));
     EXPECT_EQ(text.substr(text.rfind(L"\r\n  Storage")), L"\r\n  Storage control  : NVMe\r\n");
-    EXPECT_EQ(std::count(text.begin(), text.end(), L'\n'), 29);
+    EXPECT_EQ(std::count(text.begin(), text.end(), L'\n'), 30);
 }
 
 // Every box of the report window's commands: the stamp switch's refusals, warning and

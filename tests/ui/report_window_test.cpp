@@ -109,6 +109,26 @@ TEST_F(ReportWindowTest, StampSwitchRefusalsAndTheDryRunWarningWriteNothing) {
     }
 }
 
+// The badge and the copied status follow the record, as the certificate's badge does:
+// a dry run is never shown as sanitized, a real run without read-back not as verified.
+TEST_F(ReportWindowTest, StatusFollowsTheRecord) {
+    const DiskInfo disk = ImageDisk();
+    const struct { ExecMode mode; std::wstring verdict; std::wstring status; } cases[] = {
+        {ExecMode::SimulationDryRun, L"PASSED (Simulation 100% Verified)", L"● SIMULATION ONLY - NOT ERASED"},
+        {ExecMode::RealHardwareWrite, L"PASSED (All Sampled Sectors Verified Clean)", L"★ SANITIZED & VERIFIED"},
+        {ExecMode::RealHardwareWrite, L"SKIPPED (検証なし設定)", L"★ SANITIZED - NOT VERIFIED"},
+    };
+    for (const auto& c : cases) {
+        EraseResult r = RunResult(disk, c.mode);
+        r.verificationResult = c.verdict;
+        OpenReport(Request(r.stamp, r, disk));
+        EXPECT_TRUE(Has(Copied(), L"  Report status    : " + c.status + L"\r\n")) << testing::Narrow(c.status);
+        ::DestroyWindow(window);
+    }
+    OpenReport(Request(ReportStamp{}, std::nullopt, disk));
+    EXPECT_TRUE(Has(Copied(), L"  Report status    : ● HARDWARE PREVIEW\r\n"));
+}
+
 // A disk with data and no stamp (a preview) is never zeroed by the switch: Yes is
 // refused with its reason, and Cancel is the question's default.
 TEST_F(ReportWindowTest, StampEraseRefusedOnADiskWithoutStampOrErasure) {
