@@ -50,6 +50,11 @@ std::wstring FolderOfPath(const std::wstring& path) {
     return cut == std::wstring::npos ? L"." : path.substr(0, cut);
 }
 
+std::wstring NameOfPath(const std::wstring& path) {
+    const std::size_t cut = path.find_last_of(L"\\/");
+    return cut == std::wstring::npos ? path : path.substr(cut + 1);
+}
+
 bool IsDriveAbsolute(const std::wstring& path) {
     return path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/');
 }

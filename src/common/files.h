@@ -21,6 +21,8 @@ std::wstring OwnExecutablePath();
 
 // The part of `path` before its last '\' or '/'; "." when it holds neither.
 std::wstring FolderOfPath(const std::wstring& path);
+// The part of `path` after its last '\' or '/'; the whole path when it holds neither.
+std::wstring NameOfPath(const std::wstring& path);
 
 // "D:\..." or "D:/..." only. "D:" and "D:Certs" name the process's current folder on
 // D:, so files would land wherever that happens to be; they count as relative.

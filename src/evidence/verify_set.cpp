@@ -24,15 +24,10 @@ const wchar_t* VerdictText(FileVerdict verdict) {
     }
 }
 
-std::wstring NameOf(const std::wstring& path) {
-    const std::size_t separator = path.find_last_of(L"\\/");
-    return separator == std::wstring::npos ? path : path.substr(separator + 1);
-}
-
 }  // namespace
 
 std::wstring SetBaseOf(const std::wstring& jsonPath) {
-    if (!jsonPath.ends_with(kJsonEnding) || NameOf(jsonPath).size() == std::size(kJsonEnding) - 1) return {};
+    if (!jsonPath.ends_with(kJsonEnding) || NameOfPath(jsonPath).size() == std::size(kJsonEnding) - 1) return {};
     return jsonPath.substr(0, jsonPath.size() - (std::size(kJsonEnding) - 1));
 }
 
@@ -54,7 +49,7 @@ SetCheck CheckEvidenceSet(const std::wstring& jsonPath) {
     const std::wstring declared = json ? DeclaredSignerSha256(*json) : std::wstring();
     for (const wchar_t* ending : kSignedFileEndings) {
         const std::wstring path = check.base + ending;
-        FileCheck& file = check.files.emplace_back(FileCheck{NameOf(path)});
+        FileCheck& file = check.files.emplace_back(FileCheck{NameOfPath(path)});
         const std::optional<std::string> content = ReadWholeFile(path);
         if (!content) continue;  // Unreadable
         const std::optional<std::string> signature = ReadWholeFile(path + kSignatureSuffix);

@@ -14,11 +14,6 @@ std::uint32_t LittleEndian(std::span<const std::uint8_t> bytes, std::size_t at, 
     return value;
 }
 
-std::wstring NameOf(const std::wstring& path) {
-    const std::size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-
 bool StartsWithFolder(const std::wstring& path, const std::wstring& folder) {
     return path.size() > folder.size() && (path[folder.size()] == L'\\' || path[folder.size()] == L'/') &&
            SamePathText(path.substr(0, folder.size()), folder);
@@ -51,7 +46,7 @@ std::optional<InjectedProgram> ChooseInjectedProgram(const std::wstring& program
         candidates = {{programPath, L""}};
         const std::wstring beside = folder + L"\\MorvaneDiskEraser.exe";
         if (!SamePathText(beside, programPath)) candidates.push_back({beside, announce + beside});
-        if (SamePathText(NameOf(folder), L"x86")) {
+        if (SamePathText(NameOfPath(folder), L"x86")) {
             const std::wstring above = FolderOfPath(folder) + L"\\MorvaneDiskEraser.exe";
             candidates.push_back({above, announce + above});
         }
