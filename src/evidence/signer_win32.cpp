@@ -107,19 +107,23 @@ std::string CertificateKey::SignDetached(std::string_view content) const {
     return encoded;
 }
 
-// The container with its signature key, both made on first use.
+// The container with its signature key, both made on first use. A new key is stored
+// before anyone uses it: Wine's provider writes a generated key out only when its handle
+// is released, so a second handle opened meanwhile (the next job, a thumbprint lookup)
+// would find no key and make another one with another certificate. Reopening releases it.
 UniqueCryptProvider OpenOwnContainer(const std::wstring& container) {
     UniqueCryptProvider provider;
     const DWORD flags = CRYPT_MACHINE_KEYSET | CRYPT_SILENT;
-    if (!::CryptAcquireContextW(provider.put(), container.c_str(), nullptr, PROV_RSA_AES, flags) &&
-        !::CryptAcquireContextW(provider.put(), container.c_str(), nullptr, PROV_RSA_AES, flags | CRYPT_NEWKEYSET)) {
-        return {};
-    }
+    const auto open = [&](DWORD extra) {
+        return ::CryptAcquireContextW(provider.put(), container.c_str(), nullptr, PROV_RSA_AES, flags | extra) != FALSE;
+    };
+    if (!open(0) && !open(CRYPT_NEWKEYSET)) return {};
     UniqueCryptKey key;
-    if (!::CryptGetUserKey(provider.get(), AT_SIGNATURE, key.put()) &&
-        !::CryptGenKey(provider.get(), AT_SIGNATURE, kOwnKeyBits << 16, key.put())) {
-        return {};
-    }
+    if (::CryptGetUserKey(provider.get(), AT_SIGNATURE, key.put())) return provider;
+    if (!::CryptGenKey(provider.get(), AT_SIGNATURE, kOwnKeyBits << 16, key.put())) return {};
+    key = UniqueCryptKey();
+    provider = UniqueCryptProvider();
+    if (!open(0) || !::CryptGetUserKey(provider.get(), AT_SIGNATURE, key.put())) return {};
     return provider;
 }
 
