@@ -63,4 +63,13 @@ std::uint32_t BusKindFromStorageBusType(std::uint32_t t) {
     }
 }
 
+std::optional<DriveProtocol> FirmwareProtocolOf(std::uint32_t busKind) {
+    switch (busKind) {
+        case BusNvme: return DriveProtocol::Nvme;
+        case BusSata: return DriveProtocol::Ata;
+        case BusScsiSas: return DriveProtocol::Scsi;
+        default: return std::nullopt;
+    }
+}
+
 }  // namespace morvane

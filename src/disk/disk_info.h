@@ -44,8 +44,10 @@ struct DiskInfo {
     std::uint32_t busKind = BusUnknown;
     std::uint32_t safety = 1;  // SystemDisk: a record never classified is never erasable
     std::wstring safetyDescription;
-    // What the drive offers for erasing itself (asked of NVMe drives only; "unknown" for the
-    // rest and whenever the drive could not be asked).
+    // What the drive offers for erasing itself, as the scan could ask it without write
+    // access: NVMe drives in full, SATA drives through IDENTIFY alone (no sanitize state);
+    // "unknown" for SAS drives (their queries need write access, so the erase job asks
+    // them), for other buses and whenever the drive could not be asked.
     FirmwareCapabilities firmware;
     // Port, path, target and LUN; empty when the disk could not be asked.
     std::optional<ControllerAddress> controllerAddress;
@@ -71,5 +73,11 @@ std::wstring MediaKindName(std::uint32_t mediaKind);
 
 // Maps a Windows STORAGE_BUS_TYPE value to a BusKind (only 1..17 are mapped).
 std::uint32_t BusKindFromStorageBusType(std::uint32_t storageBusType);
+
+// The protocol the drive's own erase commands take on a bus: NVMe; ATA pass-through for
+// SATA; SCSI pass-through for SAS and the other SCSI buses (it also reaches a SATA disk
+// on a SAS adapter, which translates). None for USB, whose bridges are never sent
+// firmware commands, and for every other bus.
+std::optional<DriveProtocol> FirmwareProtocolOf(std::uint32_t busKind);
 
 }  // namespace morvane

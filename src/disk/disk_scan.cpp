@@ -169,7 +169,7 @@ std::vector<DiskInfo> EnumeratePhysicalDisks(DiskFactSource& source, bool winPE,
     MarkSharedControllers(disks);
     ClassifyDisks(disks, winPE, unlockInternal, systemDisks, bootMedium);
     for (DiskInfo& disk : disks) {
-        const std::wstring note = FirmwareSafetyNote(disk.firmware);
+        const std::wstring note = FirmwareSafetyNote(disk.firmware, winPE);
         if (!note.empty()) disk.safetyDescription += (disk.safetyDescription.empty() ? L"" : L" ") + note;
     }
     return disks;

@@ -29,7 +29,7 @@ struct DiskQueryFacts {
     std::uint32_t bytesPerSector = 0;
     bool seekPenaltyOk = false;  // seek-penalty query succeeded with 12 bytes
     bool incursSeekPenalty = false;
-    FirmwareCapabilities firmware;                       // NVMe discovery; unknown when not asked
+    FirmwareCapabilities firmware;                       // property-query discovery; unknown when not asked
     std::optional<ControllerAddress> controllerAddress;  // IOCTL_SCSI_GET_ADDRESS
 };
 
@@ -91,7 +91,8 @@ void MarkSharedControllers(std::vector<DiskInfo>& disks);
 
 // Full scan over disk numbers 0..31 (gaps skipped), size-0 disks dropped, then
 // drive letters, shared controllers and safety classification; a drive whose last
-// sanitize failed says so in its safety description.
+// sanitize failed, whose sanitize is frozen (with what to do, which depends on `winPE`)
+// or whose security is locked says so in its safety description.
 std::vector<DiskInfo> EnumeratePhysicalDisks(DiskFactSource& source, bool winPE, bool unlockInternal);
 // The same over the real Windows storage stack. Opens disks with no access rights.
 std::vector<DiskInfo> EnumeratePhysicalDisks(bool winPE, bool unlockInternal);

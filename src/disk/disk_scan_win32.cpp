@@ -7,6 +7,7 @@
 #include "common/win32.h"
 #include "disk/disk_scan.h"
 #include "firmware/discovery.h"
+#include "firmware/drive_discovery.h"
 #include "firmware/transport.h"
 
 namespace morvane {
@@ -80,14 +81,16 @@ DiskQueryFacts QueryOpenDisk(HANDLE disk) {
     return facts;
 }
 
-// The controller address of every disk (to tell which disks share a controller) and, for
-// NVMe drives, what the drive offers for erasing itself. Both are queries; a refused one
-// leaves its fact unknown.
+// The controller address of every disk (to tell which disks share a controller) and what
+// the drive offers for erasing itself, as far as property queries reach on a handle
+// without access rights (NVMe in full, SATA's IDENTIFY; SAS stays unknown). A refused
+// query leaves its fact unknown.
 void QueryFirmwareFacts(HANDLE disk, DiskQueryFacts& facts) {
     HandleTransport transport(disk);
     facts.controllerAddress = QueryControllerAddress(transport);
-    if (facts.descriptorOk && BusKindFromStorageBusType(facts.storageBusType) == BusNvme) {
-        facts.firmware = DiscoverNvme(transport).capabilities;
+    if (!facts.descriptorOk) return;
+    if (const auto protocol = FirmwareProtocolOf(BusKindFromStorageBusType(facts.storageBusType))) {
+        facts.firmware = DiscoverFirmware(transport, *protocol, DiscoveryAccess::PropertyQueriesOnly).capabilities;
     }
 }
 

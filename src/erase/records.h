@@ -11,6 +11,7 @@
 #include "common/hardware_profile.h"
 #include "common/log_callback.h"
 #include "disk/disk_info.h"
+#include "firmware/hidden_capacity.h"
 #include "firmware/model.h"
 
 namespace morvane {
@@ -116,6 +117,9 @@ struct EraseResult {
     ReportStamp stamp;
     // The drive's own sanitize: what was asked, what came of it, and why when nothing was.
     FirmwareSanitizeRecord firmware;
+    // Sectors a SATA drive keeps beyond its addressable capacity (HPA/DCO), and whether
+    // the drive's own sanitize erased them.
+    HiddenCapacityRecord hiddenCapacity;
 };
 
 // The phase of a progress report while the drive sanitizes itself.

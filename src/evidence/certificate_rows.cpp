@@ -59,6 +59,8 @@ std::vector<CertificateRow> ReportDetailRows(const EraseResult& r) {
     rows.push_back({L"Verification (ベリファイ検証)", r.verificationResult, true});
     rows.push_back({L"Firmware sanitize (ファームウェア消去)", r.firmware.method + L" - " + r.firmware.result, true,
                     r.firmware.detail.empty() ? std::wstring() : L" (" + r.firmware.detail + L")"});
+    rows.push_back({L"Hidden capacity (隠し領域 HPA/DCO)", HiddenCapacitySummary(r.hiddenCapacity), true,
+                    r.hiddenCapacity.detail.empty() ? std::wstring() : L" (" + r.hiddenCapacity.detail + L")"});
     rows.push_back(SignerRow(r.signer));
     rows.push_back({L"Disk stamp state (実機スタンプ状態)", r.diskStampStatus, true,
                     std::wstring(L" (") + ModeText(r) + L")"});

@@ -31,8 +31,8 @@ struct CertificateRow {
     std::wstring tail;
 };
 
-// "1. Report details": identity, dates, version, standard, verification, signer,
-// stamp state, operator and notes.
+// "1. Report details": identity, dates, version, standard, verification, firmware
+// sanitize, hidden capacity, signer, stamp state, operator and notes.
 std::vector<CertificateRow> ReportDetailRows(const EraseResult& result);
 // "2. Hardware details": the sixteen hardware fields (model and disk in bold).
 std::vector<CertificateRow> HardwareRows(const HardwareProfile& hardware);

@@ -159,6 +159,7 @@ std::wstring BuildAuditLog(const EraseResult& r) {
     log.Field(L"  Verification Result: ", r.verificationResult);
     log.Field(L"  Verification Level : ", VerifyLevelName(r.job.verifyLevel));
     log.Field(L"  Firmware Sanitize  : ", r.firmware.method + L" - " + r.firmware.result);
+    log.Field(L"  Hidden Capacity    : ", HiddenCapacitySummary(r.hiddenCapacity));
     log.Field(L"  Signer Certificate : ", SignerLogValue(r.signer));
     log.Field(L"  Disk Stamp Status  : ", r.diskStampStatus);
     log.Field(L"  SHA-256 Digest     : ", r.sha256Fingerprint);
@@ -170,6 +171,8 @@ std::wstring BuildAuditLog(const EraseResult& r) {
     log.Line(std::wstring(72, L'-'));
     log.Line(L"[Firmware sanitize details]");
     log.Field(L"  Detail             : ", r.firmware.detail.empty() ? std::wstring(L"-") : r.firmware.detail);
+    log.Field(L"  Hidden Area Detail : ",
+              r.hiddenCapacity.detail.empty() ? std::wstring(L"-") : r.hiddenCapacity.detail);
     log.Line(heavyRule);
     return log.Take();
 }
@@ -201,6 +204,12 @@ std::wstring BuildJsonReport(const EraseResult& r) {
     json.String(3, L"method", r.firmware.method);
     json.String(3, L"result", r.firmware.result);
     json.String(3, L"detail", r.firmware.detail, true);
+    json.Close(2, false);
+    json.Open(2, L"hiddenCapacity");
+    json.String(3, L"result", r.hiddenCapacity.result);
+    json.Literal(3, L"hiddenSectors", std::to_wstring(r.hiddenCapacity.hiddenSectors));
+    json.Literal(3, L"coveredByFirmware", r.hiddenCapacity.coveredByFirmware ? L"true" : L"false");
+    json.String(3, L"detail", r.hiddenCapacity.detail, true);
     json.Close(2, true);
     json.Close(1, false);
     json.String(1, L"sha256Fingerprint", r.sha256Fingerprint);

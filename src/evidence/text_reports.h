@@ -18,7 +18,15 @@ std::wstring EscapeJson(const std::wstring& text);
 std::wstring FormatJsonNumber(double value);
 
 // Pure: reads only the result (hardware lines come from result.stamp.hardware).
+// The drive's own sanitize and the hidden capacity follow the verification level: lines
+// "  Firmware Sanitize  : <method> - <result>" and "  Hidden Capacity    : <summary>",
+// with their details ("  Detail             : ", "  Hidden Area Detail : ") in the
+// firmware section at the end.
 std::wstring BuildAuditLog(const EraseResult& result);
+// "sanitization" ends with "firmwareSanitize" {method, result, detail} and then
+// "hiddenCapacity" {result: NONE | PRESENT | UNKNOWN | NOT APPLICABLE, hiddenSectors: a
+// number (0 unless PRESENT), coveredByFirmware: true when a firmware sanitize that counted
+// erased the hidden sectors, detail}.
 std::wstring BuildJsonReport(const EraseResult& result);
 
 }  // namespace morvane

@@ -125,6 +125,7 @@ std::wstring FirmwareConfirmationText(const FirmwareDecision& decision) {
         return L"ファームウェア消去: " + decision.record.method +
                L" (ドライブ自身の消去は開始後に中断できません)";
     }
+    if (decision.decidedAtStart) return L"ファームウェア消去: " + decision.reason;
     return L"ファームウェア消去: 実行しません — " + decision.reason;
 }
 

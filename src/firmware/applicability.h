@@ -38,6 +38,10 @@ struct FirmwareDecision {
     // The record when the step does not run: NOT APPLICABLE or NOT PERFORMED with the
     // reason in English; for a run, the method only (the runner fills the rest).
     FirmwareSanitizeRecord record;
+    // A plan made before the job starts, from a disk record that could not say what the
+    // drive offers (a SAS drive's scan never can): the job asks the drive on its guarded
+    // handle and runs the step when the drive offers a method. `reason` says so.
+    bool decidedAtStart = false;
 };
 
 // The checks in order: standard, compatibility layer, USB bridge (no firmware command is
@@ -48,8 +52,8 @@ struct FirmwareDecision {
 // only the highest namespace ID allowed), then simulation.
 FirmwareDecision DecideFirmwareSanitize(const FirmwareFacts& facts);
 
-// The line the confirmation box shows before a real erase: the method and route, or why
-// the step will not run.
+// The line the confirmation box shows before a real erase: the method and route, that the
+// drive is asked when the job starts, or why the step will not run.
 std::wstring FirmwareConfirmationText(const FirmwareDecision& decision);
 
 }  // namespace morvane

@@ -3,6 +3,7 @@
 #include "job/erase_job.h"
 
 #include <cwchar>
+#include <utility>
 
 #include "common/unique_handle.h"
 #include "common/win32.h"
@@ -122,7 +123,10 @@ EraseResult RunSimulation(EraseResult result, const PassPlan& plan, const JobClo
     const HardwareProfile hardware = CollectOnce(job, edges);
     const std::uint32_t total = static_cast<std::uint32_t>(plan.size());
     // A dry run only records what a real run would ask of the drive.
-    result.firmware = RunFirmwareStep(job, INVALID_HANDLE_VALUE, edges.firmware, total, progress, log);
+    FirmwareStepResult firmware =
+        RunFirmwareStep(job, result.runningInWinPE == 1, INVALID_HANDLE_VALUE, edges.firmware, total, progress, log);
+    result.firmware = std::move(firmware.firmware);
+    result.hiddenCapacity = std::move(firmware.hiddenCapacity);
     for (const OverwritePass& pass : plan) {
         const JobStatus status = SimulatePass(job, pass, total, cancel, progress, log);
         if (status != JobStatus::Completed) {
@@ -181,7 +185,11 @@ EraseResult RunReal(EraseResult result, const PassPlan& plan, const JobClock& cl
 
     // The drive's own sanitize goes first, with the volumes locked. One that failed may
     // leave the drive refusing writes, and proves nothing erased: no pass follows it.
-    result.firmware = RunFirmwareStep(job, disk.get(), edges.firmware, total, progress, log);
+    FirmwareStepResult firmware =
+        RunFirmwareStep(job, result.runningInWinPE == 1, disk.get(), edges.firmware, total, progress, log);
+    result.firmware = std::move(firmware.firmware);
+    result.hiddenCapacity = std::move(firmware.hiddenCapacity);
+    AddSafetyNote(result.job.disk, firmware.safetyNote);
     if (result.firmware.result == kFirmwareFailed) {
         disk.reset();
         UnlockAndCloseVolumes(volumes);

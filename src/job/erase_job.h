@@ -1,6 +1,6 @@
 // One whole sanitization of one disk, above the engine, the evidence, the stamp and
-// the hardware inventory: safety guard, the drive's own sanitize for NIST Purge,
-// passes (real or simulated), partition wipe,
+// the hardware inventory: safety guard, the drive's own sanitize for NIST Purge (and a
+// SATA drive's hidden capacity), passes (real or simulated), partition wipe,
 // verification, the hardware profile (read once), the bootable stamp and the
 // certificate files.
 #pragma once

@@ -171,7 +171,8 @@ void StartErasure(AppState& state) {
     // A real erase must not write its evidence onto the disk it erases.
     const int targetDisk = job.execMode == ExecMode::RealHardwareWrite ? job.disk.index : -1;
     if (job.CertificatesWanted() && !SettleOutputFolder(state, job.outputFolder, targetDisk)) return;
-    if (ShowBox(state, EraseConfirmation(job, PlanFirmwareStep(job, RunningUnderCompatibilityLayer()))) != IDYES) return;
+    const FirmwareDecision firmware = PlanFirmwareStep(job, RunningUnderCompatibilityLayer(), state.isWinPE == 1);
+    if (ShowBox(state, EraseConfirmation(job, firmware)) != IDYES) return;
 
     if (state.worker.joinable()) state.worker.join();
     state.abortRequested.exchange(0);

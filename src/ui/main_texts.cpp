@@ -39,8 +39,8 @@ std::wstring AdkLabel(const AdkState& adk) {
 std::wstring SelectionSummary(const DiskInfo* disk) {
     if (disk == nullptr) return kNoSelectionSummary;
     const bool solidState = disk->mediaKind == MediaSsd || disk->mediaKind == MediaNvmeSsd;
-    // Only NVMe drives are asked what they offer for erasing themselves.
-    const std::wstring firmware = disk->busKind == BusNvme ? L" [" + CapabilityText(disk->firmware) + L"]" : L"";
+    // NVMe, SATA and SAS drives are asked what they offer for erasing themselves.
+    const std::wstring firmware = FirmwareProtocolOf(disk->busKind) ? L" [" + CapabilityText(disk->firmware) + L"]" : L"";
     return L"選択: Disk " + std::to_wstring(disk->index) + L" (" + disk->model + L")" +
            (solidState ? L" [推奨: NIST 800-88 Rev.1 Purge]" : L" [推奨: NIST 800-88 / DoD]") + firmware;
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Opens the expected HTML certificates in headless Chromium, the way an auditor would, and
 checks the DOM it builds: Japanese text decoded as UTF-8, the badge, the notes shown as
-text and not as markup, 26 table rows (the firmware row, then the signer row, right after the verification row), and nothing loaded from elsewhere.
+text and not as markup, 27 table rows (the firmware row, the hidden-capacity row, then the signer row, right after the
+verification row), and nothing loaded from elsewhere.
 Usage: check_html_chromium.py CHROMIUM GOLDEN_DIR OUT_DIR (OUT_DIR holds Chromium's profile)
 """
 import re
@@ -29,10 +30,13 @@ def main():
             "heading": "<h1>MORVANE DISK ERASER - データ完全消去＆実機ハードウェア証明書</h1>" in dom,
             "badge": f'<div class="badge">{escape(badge, quote=False)}</div>' in dom,
             "notes as text": f"<tr><th>Notes (備考)</th><td>{escape(notes, quote=False)}</td></tr>" in dom,
-            "26 rows": len(re.findall(r"<tr><th>[^<]*</th><td>.*?</td></tr>", dom, re.S)) == 26,
-            "firmware row after verification": re.search(r"<tr><th>Verification \(ベリファイ検証\)</th><td>.*?</td></tr>\s*"
+            "27 rows": len(re.findall(r"<tr><th>[^<]*</th><td>.*?</td></tr>", dom, re.S)) == 27,
+            "firmware, hidden-capacity and signer rows after verification": re.search(r"<tr><th>Verification \(ベリファイ検証\)</th><td>.*?</td></tr>\s*"
                                                          r"<tr><th>Firmware sanitize \(ファームウェア消去\)</th><td><strong>"
-                                                         r"None - NOT APPLICABLE</strong>", dom) is not None,
+                                                         r"None - NOT APPLICABLE</strong>[^<]*</td></tr>\s*"
+                                                         r"<tr><th>Hidden capacity \(隠し領域 HPA/DCO\)</th><td><strong>"
+                                                         r"(NOT APPLICABLE|UNKNOWN)</strong>[^<]*</td></tr>\s*"
+                                                         r"<tr><th>Signer certificate", dom) is not None,
             "markup or external content": not re.search(r"<(b|script|img|link|iframe|object)\b", dom),
         }
         failures += [f"{stem}: {what}" for what, ok in checks.items() if not ok]

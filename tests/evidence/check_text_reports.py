@@ -21,6 +21,14 @@ def signer_line(signer):
     return signer["certificateSha256"] + ("" if signer["pinned"] else " (not pinned to this machine)")
 
 
+def hidden_summary(hidden):
+    """The audit log's hidden-capacity value for the JSON report's hiddenCapacity member."""
+    if hidden["result"] != "PRESENT":
+        return hidden["result"]
+    fate = "erased by the firmware sanitize" if hidden["coveredByFirmware"] else "not overwritten"
+    return f"PRESENT - {hidden['hiddenSectors']} sectors {fate}"
+
+
 def problems(golden, stem):
     raw = (golden / f"{stem}_Report.json").read_bytes()
     doc = json.loads(raw.decode("utf-8"))  # strict: a byte-order mark or a bad byte fails here
@@ -30,22 +38,26 @@ def problems(golden, stem):
               f"{san['passesCompleted']}/{san['passesPlanned']}", san["verificationResult"], str(status)]
     digest = hashlib.sha256("|".join(fields).encode("utf-8")).hexdigest().upper()
     lines = (golden / f"{stem}_AuditLog.txt").read_bytes().decode("utf-8").split("\r\n")
-    values = {line[2:21].rstrip(): line[23:] for line in lines[4:18] + lines[20:36] + lines[38:39]}
-    firmware = san["firmwareSanitize"]
+    values = {line[2:21].rstrip(): line[23:] for line in lines[4:19] + lines[21:37] + lines[39:41]}
+    firmware, hidden = san["firmwareSanitize"], san["hiddenCapacity"]
     # A line break inside a value is a blank in the audit log (it cannot start a line).
     operator = f"{doc['operatorName']} / {doc['organizationName']}".replace("\r", " ").replace("\n", " ")
     checks = {
         "JSON with LF line ends and a final LF": b"\r" not in raw and raw.endswith(b"}\n"),
         f"fingerprint {doc['sha256Fingerprint']} != {digest}": doc["sha256Fingerprint"] == digest,
-        "40 log lines, each ending in CR LF, no bare CR or LF":
-            len(lines) == 41 and lines[-1] == "" and not any("\n" in l or "\r" in l for l in lines),
+        "42 log lines, each ending in CR LF, no bare CR or LF":
+            len(lines) == 43 and lines[-1] == "" and not any("\n" in l or "\r" in l for l in lines),
         "log ID and digest": values.get("Report UUID / ID") == doc["certificateId"] and values.get("SHA-256 Digest") == digest,
         f"log operator {values.get('Operator / Org')!r}": values.get("Operator / Org") == operator,
-        "log hardware lines": [values.get(l[2:21].rstrip()) for l in lines[20:36]] == list(hw.values()),
+        "log hardware lines": [values.get(l[2:21].rstrip()) for l in lines[21:37]] == list(hw.values()),
         f"log signer {values.get('Signer Certificate')!r}": values.get("Signer Certificate") == signer_line(doc["signer"]),
         "firmware line after the verification level": lines[14] == f"  Firmware Sanitize  : {firmware['method']} - {firmware['result']}",
-        "signer line after the firmware line": lines[15].startswith("  Signer Certificate : "),
+        "hidden-capacity line after the firmware line": lines[15] == f"  Hidden Capacity    : {hidden_summary(hidden)}",
+        "signer line after the hidden-capacity line": lines[16].startswith("  Signer Certificate : "),
         "firmware detail": values.get("Detail") == (firmware["detail"] or "-"),
+        "hidden-capacity detail": values.get("Hidden Area Detail") == (hidden["detail"] or "-"),
+        "hidden-capacity members": list(hidden) == ["result", "hiddenSectors", "coveredByFirmware", "detail"]
+            and isinstance(hidden["hiddenSectors"], int) and isinstance(hidden["coveredByFirmware"], bool),
     }
     return [f"{stem}: {what}" for what, ok in checks.items() if not ok]
 

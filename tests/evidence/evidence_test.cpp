@@ -157,8 +157,8 @@ TEST(TextReports, AuditLogLinesCannotBeForged) {
         r.firmware.detail = std::wstring(L"Refused.") + br + L"  Firmware Sanitize  : X - COMPLETED";
         r.job.execMode = ExecMode{7};
         const std::wstring log = BuildAuditLog(r);
-        EXPECT_EQ(Count(log, L"\r\n"), 40u);
-        EXPECT_EQ(Count(log, L"\n") + Count(log, L"\r"), 80u) << "no bare CR or LF";
+        EXPECT_EQ(Count(log, L"\r\n"), 42u);
+        EXPECT_EQ(Count(log, L"\n") + Count(log, L"\r"), 84u) << "no bare CR or LF";
         EXPECT_EQ(Count(log, L"\r\n  Operator / Org     : 山田 太郎 / Org   Verification Result: PASSED\r\n"), 1u);
         EXPECT_EQ(Count(log, L"\r\n  Verification Result: SKIPPED (検証なし設定)\r\n"), 1u);
         EXPECT_EQ(Count(log, L"\r\n  Firmware Sanitize  : None - NOT APPLICABLE\r\n"), 1u);

@@ -2,8 +2,8 @@
 // Japanese operator text and markup in the notes, a cancelled simulation with empty
 // operator, organisation and notes, and a completed real run with verification skipped
 // whose operator name tries to forge an audit-log line and whose set is unsigned (and
-// whose firmware record is the default, without detail). The golden files were written
-// from them.
+// whose firmware and hidden-capacity records are the defaults, without detail). The
+// golden files were written from them.
 #pragma once
 
 #include <string>
@@ -56,6 +56,7 @@ inline EraseResult CompletedRealResult() {
                 false};
     r.firmware.detail = L"Only the NIST SP 800-88 Purge standard asks the drive to sanitize itself. Drive capabilities "
                         L"(NVMe Sanitize: Crypto Erase, Block Erase; Format NVM: yes; NN: 1; last sanitize: not failed).";
+    r.hiddenCapacity.detail = L"Only SATA drives carry a host protected area or a device configuration overlay.";
     r.stamp.hardware = {
         L"Morvane Test Systems", L"Notebook", L"WorkBook 14 G4 <Pro>", L"PF3XK9Q2", L"33221100-5544-7766-8899-AABBCCDDEEFF",
         L"None", L"Intel(R) Core(TM) i7-1255U, Current speed: 2600 MHz, Cores: 10 (12 Threads)",
@@ -80,6 +81,8 @@ inline EraseResult CancelledSimulationResult() {
     r.signer = {L"0123456789ABCDEF0123456789ABCDEF0123456789ABCDEF0123456789ABCDEF",
                 L"CN=Bench Lab Signing <QA>, O=TestBench & Co", true};
     r.firmware.detail = L"Only the NIST SP 800-88 Purge standard asks the drive to sanitize itself.";
+    r.hiddenCapacity.result = kHiddenCapacityUnknown;  // a SATA disk the simulation did not ask
+    r.hiddenCapacity.detail = L"Simulation: a real run reads the drive's native maximum; no command was sent.";
     r.stamp.hardware = {
         L"Standard System Vendor", L"Desktop / Space-saving", L"Standard PC", L"None / System Default",
         L"00000000-0000-0000-0000-000000000000", L"None",

@@ -17,7 +17,6 @@ namespace morvane {
 namespace {
 
 using namespace testing;
-namespace fs = std::filesystem;
 
 // ATA_PASS_THROUGH_EX as Windows lays it out: 48 bytes on x64 (ULONG_PTR DataBufferOffset
 // at 24, PreviousTaskFile at 32, CurrentTaskFile at 40), 40 bytes on x86 (20, 24, 32).
@@ -118,24 +117,6 @@ TEST(AtaRegisters, StatusAndNativeMaximumFromTheTaskFiles) {
     EXPECT_FALSE(ParseAtaPassThrough(std::vector<std::uint8_t>(kAptSize - 1, 0), 0));
 }
 
-// The fixture folder copied beside the test executable.
-fs::path Fixtures() {
-    wchar_t exe[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    return fs::path(exe).parent_path() / L"fixtures" / L"firmware";
-}
-
-// A sector in hdparm's --Istdin form: 256 hexadecimal words, each stored little-endian.
-std::vector<std::uint8_t> ReadSector(const fs::path& file) {
-    std::ifstream in(file);
-    std::vector<std::uint8_t> bytes;
-    for (unsigned word; in >> std::hex >> word;) {
-        bytes.push_back(static_cast<std::uint8_t>(word));
-        bytes.push_back(static_cast<std::uint8_t>(word >> 8));
-    }
-    return bytes;
-}
-
 std::map<std::string, std::string> Fields(const AtaIdentity& id) {
     const auto yes = [](bool b) { return std::string(b ? "yes" : "no"); };
     std::map<std::string, std::string> f = {
@@ -153,7 +134,7 @@ std::map<std::string, std::string> Fields(const AtaIdentity& id) {
 }
 
 TEST(AtaIdentify, FixtureSectorsReadAsTheirTableSays) {
-    std::ifstream table(Fixtures() / L"identify_expected.txt");
+    std::ifstream table(FirmwareFixtures() / L"identify_expected.txt");
     ASSERT_TRUE(table) << "fixtures missing beside the test executable";
     int checked = 0;
     for (std::string line; std::getline(table, line);) {
@@ -162,7 +143,7 @@ TEST(AtaIdentify, FixtureSectorsReadAsTheirTableSays) {
         std::string file, field, value;
         row >> file >> field;
         std::getline(row >> std::ws, value);
-        const auto id = ParseAtaIdentify(ReadSector(Fixtures() / file));
+        const auto id = ParseAtaIdentify(ReadSector(FirmwareFixtures() / file));
         ASSERT_TRUE(id) << file;
         const auto fields = Fields(*id);
         ASSERT_TRUE(fields.count(field)) << field;
@@ -171,7 +152,7 @@ TEST(AtaIdentify, FixtureSectorsReadAsTheirTableSays) {
     }
     EXPECT_GT(checked, 50);
 
-    std::vector<std::uint8_t> ssd = ReadSector(Fixtures() / L"identify_ssd.txt");
+    std::vector<std::uint8_t> ssd = ReadSector(FirmwareFixtures() / L"identify_ssd.txt");
     ASSERT_EQ(ssd.size(), 512u);
     // The sanitize state from SANITIZE STATUS EXT; the security erase shown, never used.
     const struct {
@@ -231,9 +212,9 @@ std::vector<std::uint8_t> DcoSector(std::uint64_t maxLba) {
 }
 
 TEST(HiddenCapacity, FoundThroughAFakeDriveAndRecorded) {
-    const std::vector<std::uint8_t> hdd = ReadSector(Fixtures() / L"identify_hdd.txt");
-    const std::vector<std::uint8_t> ssd = ReadSector(Fixtures() / L"identify_ssd.txt");
-    const std::vector<std::uint8_t> old = ReadSector(Fixtures() / L"identify_old.txt");
+    const std::vector<std::uint8_t> hdd = ReadSector(FirmwareFixtures() / L"identify_hdd.txt");
+    const std::vector<std::uint8_t> ssd = ReadSector(FirmwareFixtures() / L"identify_ssd.txt");
+    const std::vector<std::uint8_t> old = ReadSector(FirmwareFixtures() / L"identify_old.txt");
     constexpr std::uint64_t kHddAddressable = 3907027055, kSsdAddressable = 1000215216;
     const struct {
         const char* what;

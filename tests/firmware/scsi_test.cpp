@@ -16,7 +16,6 @@ namespace morvane {
 namespace {
 
 using namespace testing;
-namespace fs = std::filesystem;
 
 // SCSI_PASS_THROUGH_DIRECT as Windows lays it out: 56 bytes on x64 (PVOID DataBuffer at
 // 24, SenseInfoOffset at 32, Cdb at 36), 44 on x86 (20, 24, 28). The requests put a
@@ -68,12 +67,6 @@ TEST(ScsiRequests, BuffersMatchTheSbcLayouts) {
     EXPECT_TRUE(BuildScsiSanitize(SanitizeMethod::None).empty());
 }
 
-fs::path Fixtures() {
-    wchar_t exe[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    return fs::path(exe).parent_path() / L"fixtures" / L"firmware";
-}
-
 std::vector<std::uint8_t> HexBytes(const std::string& text) {
     std::istringstream in(text);
     std::vector<std::uint8_t> bytes;
@@ -93,7 +86,7 @@ TEST(ScsiFixtures, SenseAndCommandBlocksMeanWhatTheTableSays) {
         {"support_crypto", CdbOf(BuildScsiSanitizeSupportQuery(SanitizeMethod::CryptoErase))},
         {"request_sense", CdbOf(BuildScsiRequestSense())},
     };
-    std::ifstream table(Fixtures() / L"scsi_fixtures.txt");
+    std::ifstream table(FirmwareFixtures() / L"scsi_fixtures.txt");
     ASSERT_TRUE(table) << "fixtures missing beside the test executable";
     int rows = 0;
     for (std::string line; std::getline(table, line);) {

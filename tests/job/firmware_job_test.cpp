@@ -128,7 +128,8 @@ TEST_F(FirmwareJobTest, RealPurgeOutcomesAndTheirEvidence) {
                   }));
         const std::string line = WideToUtf8(L"  Firmware Sanitize  : " + crypto + L" - " + c.result + L"\r\n");
         const std::string log = FileText(r.auditLogPath), html = FileText(r.htmlPath), json = FileText(r.jsonPath);
-        EXPECT_NE(log.find(")\r\n" + line + "  Signer Certificate : "), std::string::npos) << log;
+        EXPECT_NE(log.find(")\r\n" + line + "  Hidden Capacity    : NOT APPLICABLE\r\n  Signer Certificate : "),
+                  std::string::npos) << log;
         EXPECT_NE(log.find(WideToUtf8(L"\r\n  Detail             : " + r.firmware.detail + L"\r\n")), std::string::npos);
         EXPECT_NE(html.find(WideToUtf8(L"</strong></td></tr>\n      <tr><th>Firmware sanitize (ファームウェア消去)</th><td><strong>" +
                                        crypto + L" - " + c.result + L"</strong> (")),

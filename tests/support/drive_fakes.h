@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <vector>
@@ -167,6 +169,24 @@ private:
     static IoctlAnswer Fail(DWORD error = ERROR_INVALID_FUNCTION) { return {error, L"Incorrect function.", {}}; }
     std::size_t senseCalls = 0;
 };
+
+// The firmware fixture folder, copied beside the test executables at configure time.
+inline std::filesystem::path FirmwareFixtures() {
+    wchar_t exe[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    return std::filesystem::path(exe).parent_path() / L"fixtures" / L"firmware";
+}
+
+// A sector in hdparm's --Istdin form: 256 hexadecimal words, each stored little-endian.
+inline std::vector<std::uint8_t> ReadSector(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    std::vector<std::uint8_t> bytes;
+    for (unsigned word; in >> std::hex >> word;) {
+        bytes.push_back(static_cast<std::uint8_t>(word));
+        bytes.push_back(static_cast<std::uint8_t>(word >> 8));
+    }
+    return bytes;
+}
 
 // A clock that never waits: each wait moves time on by its length.
 inline RunnerClock InstantClock(std::uint64_t& now) {

@@ -141,15 +141,20 @@ TEST(EraseStartGuards, JobAndConfirmationFromTheForm) {
     EXPECT_EQ(real.style, static_cast<UINT>(MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2)) << "No is the default";
 }
 
-// NVMe drives show what they offer for erasing themselves; other drives were not asked.
-TEST(MainTexts, SelectionLineNamesWhatAnNvmeDriveOffers) {
+// NVMe, SATA and SAS drives show what they offer for erasing themselves; a disk behind a
+// USB bridge is never asked.
+TEST(MainTexts, SelectionLineNamesWhatTheDriveOffers) {
     DiskInfo disk = UsbDisk();
     disk.busKind = BusNvme, disk.mediaKind = MediaNvmeSsd;
     disk.firmware.known = disk.firmware.cryptoErase = disk.firmware.blockErase = true;
     EXPECT_EQ(SelectionSummary(&disk), L"選択: Disk 3 (USB Stick) [推奨: NIST 800-88 Rev.1 Purge] [FW: Crypto/Block]");
-    disk.firmware = {};
-    EXPECT_EQ(SelectionSummary(&disk), L"選択: Disk 3 (USB Stick) [推奨: NIST 800-88 Rev.1 Purge] [FW: 不明]");
     disk.busKind = BusSata, disk.mediaKind = MediaSsd;
+    disk.firmware.security.supported = true;
+    EXPECT_EQ(SelectionSummary(&disk),
+              L"選択: Disk 3 (USB Stick) [推奨: NIST 800-88 Rev.1 Purge] [FW: Crypto/Block, Security Erase あり (不使用)]");
+    disk.busKind = BusScsiSas, disk.firmware = {};
+    EXPECT_EQ(SelectionSummary(&disk), L"選択: Disk 3 (USB Stick) [推奨: NIST 800-88 Rev.1 Purge] [FW: 不明]");
+    disk.busKind = BusUsb;
     EXPECT_EQ(SelectionSummary(&disk), L"選択: Disk 3 (USB Stick) [推奨: NIST 800-88 Rev.1 Purge]");
 }
 
