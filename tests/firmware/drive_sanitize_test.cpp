@@ -1,9 +1,7 @@
 // SATA and SAS sanitize: the runner's verdicts through fake drives (status scripted, the
-// command accepted, aborted or refused), the applicability table for both protocols, the
-// time-outs, and the real transport refusing both pass-throughs under Wine.
+// command accepted, aborted or refused) and the time-outs from the drive's estimates.
 #include <gtest/gtest.h>
 
-#include "firmware/applicability.h"
 #include "firmware/drive_discovery.h"
 #include "firmware/drive_sanitize.h"
 #include "support/drive_fakes.h"
@@ -49,8 +47,6 @@ TEST(DriveSanitizeRunner, AtaVerdictsFromTheDrivesOwnStatus) {
          0, kFirmwareCompleted, true, L"in progress, then completed (SANITIZE STATUS EXT count 0x8000)"},
         {"block erase: done by the first poll", SanitizeMethod::BlockErase, {kDone, kDone}, {}, 0, kFirmwareCompleted,
          true, L"its next status showed the sanitize completed"},
-        {"overwrite of a hard disk", SanitizeMethod::Overwrite, {kIdle, Running(0), Running(0x8000), kDone}, {}, 0,
-         kFirmwareCompleted, true, L"completed"},
         {"earlier success, the command's answer without the drive's registers", SanitizeMethod::BlockErase,
          {kDone, kDone}, {0x00}, 0, kFirmwareNotConfirmed, true, L"still reports the earlier sanitize result"},
         {"no registers, but the status changed to success", SanitizeMethod::BlockErase, {kIdle, kDone}, {0x00}, 0,
@@ -116,7 +112,6 @@ TEST(DriveSanitizeRunner, ScsiVerdictsFromRequestSense) {
          kFirmwareCompleted, L"REQUEST SENSE: sense key 0, ASC/ASCQ 00h/00h"},
         {"block erase, a unit attention on the way", SanitizeMethod::BlockErase, {none, attention, running, none}, 0, {},
          kFirmwareCompleted, L"in progress, then completed"},
-        {"overwrite", SanitizeMethod::Overwrite, {none, running, none}, 0, {}, kFirmwareCompleted, L"completed"},
         {"not supported: ILLEGAL REQUEST", SanitizeMethod::CryptoErase, {none}, 2, FixedSense(5, 0x24, 0x00),
          kFirmwareNotPerformed, L"CHECK CONDITION, sense key 5, ASC/ASCQ 24h/00h"},
         {"in progress, then failed", SanitizeMethod::Overwrite, {none, running, failed}, 0, {}, kFirmwareFailed,
@@ -160,95 +155,6 @@ TEST(DriveSanitizeRunner, TimeOutsFollowTheDrivesEstimates) {
         {SanitizeMethod::Overwrite, none, 0, 172800},
     };
     for (const auto& r : rows) EXPECT_EQ(DriveSanitizeTimeoutSeconds(r.method, r.caps, r.capacity), r.seconds);
-}
-
-TEST(FirmwareApplicability, SataAndSasDecisionTable) {
-    FirmwareFacts base;
-    base.wanted = base.realRun = base.underWinPE = true;
-    base.protocol = DriveProtocol::Ata;
-    base.capabilities.known = true;
-    base.capabilities.cryptoErase = true;
-    const auto with = [&](auto change) {
-        FirmwareFacts facts = base;
-        change(facts);
-        return facts;
-    };
-    FirmwareFacts noProtocol = base;
-    noProtocol.protocol.reset();
-    const auto overwriteOnly = [](FirmwareFacts& f) {
-        f.capabilities.cryptoErase = false;
-        f.capabilities.overwrite = true;
-        f.capabilities.overwriteSeconds = 21600;  // a 360-minute security erase estimate
-    };
-    const struct {
-        const char* what;
-        FirmwareFacts facts;
-        bool run;
-        const wchar_t* result;
-        std::wstring method;
-        std::uint32_t timeout;
-        const wchar_t* has;  // in the record's detail, or for a run in the reason
-    } cases[] = {
-        {"SATA crypto scramble", base, true, L"", L"ATA Sanitize (Crypto Scramble)", 7200, L"IOCTL_ATA_PASS_THROUGH"},
-        {"SATA hard disk: overwrite only", with(overwriteOnly), true, L"", L"ATA Sanitize (Overwrite)", 43500,
-         L"機能 0014h, 1 パス"},
-        {"SAS block erase, namespaces do not matter", with([](auto& f) {
-             f.protocol = DriveProtocol::Scsi;
-             f.capabilities.cryptoErase = false;
-             f.capabilities.blockErase = true;
-         }),
-         true, L"", L"SCSI Sanitize (Block Erase)", 7200, L"サービスアクション 2, IMMED"},
-        {"SATA on an installed system", with([](auto& f) { f.underWinPE = false; }), false, kFirmwareNotPerformed,
-         L"None", 0, L"only under WinPE"},
-        {"SAS on an installed system", with([](auto& f) {
-             f.protocol = DriveProtocol::Scsi;
-             f.underWinPE = false;
-         }),
-         true, L"", L"SCSI Sanitize (Crypto Erase)", 7200, L"IOCTL_SCSI_PASS_THROUGH_DIRECT"},
-        {"frozen", with([](auto& f) { f.capabilities.sanitizeFrozen = true; }), false, kFirmwareNotPerformed, L"None",
-         0, L"under WinPE only re-plugging helps"},
-        {"SATA behind a USB bridge", with([](auto& f) { f.behindUsbBridge = true; }), false, kFirmwareNotPerformed,
-         L"None", 0, L"NOT PERFORMED (USB bridge)"},
-        {"no sanitize offered", with([](auto& f) { f.capabilities.cryptoErase = false; }), false, kFirmwareNotPerformed,
-         L"None", 0, L"no sanitize method"},
-        {"capabilities unknown", with([](auto& f) { f.capabilities.known = false; }), false, kFirmwareNotPerformed,
-         L"None", 0, L"unknown"},
-        {"no protocol the program speaks", noProtocol, false, kFirmwareNotPerformed,
-         L"None", 0, L"neither"},
-        {"simulation", with([](auto& f) { f.realRun = false; }), false, kFirmwareNotPerformed,
-         L"ATA Sanitize (Crypto Scramble)", 7200, L"through IOCTL_ATA_PASS_THROUGH (SANITIZE DEVICE, failure mode 0)"},
-    };
-    for (const auto& c : cases) {
-        const FirmwareDecision d = DecideFirmwareSanitize(c.facts);
-        EXPECT_EQ(d.run, c.run) << c.what;
-        EXPECT_EQ(d.record.result, c.result) << c.what;
-        EXPECT_EQ(d.record.method, c.method) << c.what;
-        EXPECT_EQ(d.plan.timeoutSeconds, c.timeout) << c.what;
-        const std::wstring& text = c.run ? d.reason : d.record.detail;
-        EXPECT_NE(text.find(c.has), std::wstring::npos) << c.what << ": " << Narrow(text);
-        if (c.run) {
-            EXPECT_EQ(d.plan.protocol, *c.facts.protocol) << c.what;
-        }
-    }
-    EXPECT_NE(DecideFirmwareSanitize(cases[5].facts).reason.find(L"抜き差しのみ"), std::wstring::npos);
-}
-
-TEST(FirmwareTransport, RealTransportRefusesPassThroughUnderWine) {
-    if (!RunningUnderCompatibilityLayer()) GTEST_SKIP() << "only meaningful under Wine";
-    // Never a disk: an invalid handle, which the transport must not even reach.
-    HandleTransport real(INVALID_HANDLE_VALUE);
-    ASSERT_EQ(real.Ioctl(kIoctlAtaPassThrough, BuildAtaIdentify(), 560).error, kRefusedUnderCompatibilityLayer);
-    ASSERT_EQ(real.Ioctl(kIoctlScsiPassThroughDirect, BuildScsiRequestSense(), 400).error,
-              kRefusedUnderCompatibilityLayer);
-    const FirmwareDiscovery ata = DiscoverFirmware(real, DriveProtocol::Ata);
-    EXPECT_EQ(CapabilityText(ata.capabilities), L"FW: 不明");
-    EXPECT_EQ(ata.hidden.state, HiddenCapacity::State::Unknown);
-    EXPECT_EQ(CapabilityText(DiscoverFirmware(real, DriveProtocol::Scsi).capabilities), L"FW: 不明");
-    for (const DriveProtocol protocol : {DriveProtocol::Ata, DriveProtocol::Scsi}) {
-        const Outcome out = RunPlan(real, {SanitizeMethod::CryptoErase, {}, protocol, 600});
-        EXPECT_EQ(out.record.result, kFirmwareNotPerformed);
-        EXPECT_NE(out.record.detail.find(L"Windows error 50"), std::wstring::npos);
-    }
 }
 
 }  // namespace

@@ -1,12 +1,14 @@
-// The firmware sanitize: the runner's verdicts through fake transports (the drive's
+// The firmware sanitize: the NVMe runner's verdicts through fake transports (the drive's
 // status log scripted, the request answered, refused or held until cancelled), the
-// applicability table, and the real transport refusing everything under Wine.
+// applicability table of every protocol, and the real transport refusing everything under Wine.
 #include <gtest/gtest.h>
 
 #include "firmware/applicability.h"
 #include "firmware/discovery.h"
+#include "firmware/drive_discovery.h"
+#include "firmware/drive_sanitize.h"
 #include "firmware/nvme_requests.h"
-#include "support/firmware_fakes.h"
+#include "support/drive_fakes.h"
 #include "support/temp_dir.h"
 
 namespace morvane {
@@ -118,73 +120,111 @@ TEST(SanitizeRunner, ProgressAndTimeOutFollowTheDrive) {
     EXPECT_EQ(SanitizeTimeoutSeconds(SanitizeMethod::BlockErase, quick), 7200u);  // no block-erase estimate
 }
 
+// One table for every protocol: NVMe rows start from a single-namespace NVMe drive with
+// crypto and block erase, SATA and SAS rows from a SATA drive with crypto scramble under
+// WinPE. `has` is looked for in the reason and the record's detail.
 TEST(FirmwareApplicability, DecisionTable) {
-    FirmwareFacts base;
-    base.wanted = base.realRun = base.isNvme = true;
-    base.controllerMayBeShared = false;
-    base.capabilities = {true, DriveProtocol::Nvme, true, true, false, true, 0, 1};
-    const auto with = [&](auto change) {
-        FirmwareFacts facts = base;
-        change(facts);
-        return facts;
-    };
-    const std::wstring crypto = L"NVMe Sanitize (Crypto Erase)";
+    FirmwareFacts nvme;
+    nvme.wanted = nvme.realRun = nvme.isNvme = true;
+    nvme.controllerMayBeShared = false;
+    nvme.capabilities = {true, DriveProtocol::Nvme, true, true, false, true, 0, 1};
+    FirmwareFacts sata;
+    sata.wanted = sata.realRun = sata.underWinPE = true;
+    sata.protocol = DriveProtocol::Ata;
+    sata.capabilities.known = sata.capabilities.cryptoErase = true;
+    const auto with = [](FirmwareFacts facts, auto change) { return change(facts), facts; };
+    const auto sas = [](FirmwareFacts& f) { f.protocol = DriveProtocol::Scsi; };
+    const std::wstring crypto = L"NVMe Sanitize (Crypto Erase)", scramble = L"ATA Sanitize (Crypto Scramble)";
     const struct {
         const char* what;
         FirmwareFacts facts;
         bool run;
         const wchar_t* result;
         std::wstring method;
+        std::uint32_t timeout;  // of a SATA or SAS plan; NVMe sizes its own
+        const wchar_t* has;
     } cases[] = {
-        {"crypto offered, single namespace", base, true, L"", crypto},
-        {"only block erase", with([](auto& f) { f.capabilities.cryptoErase = false; }), true, L"",
-         L"NVMe Sanitize (Block Erase)"},
-        {"NN 1 with another disk on the controller", with([](auto& f) { f.controllerMayBeShared = true; }), true, L"",
-         crypto},
-        {"NN 4, alone on the controller", with([](auto& f) { f.capabilities.namespaceLimit = 4; }), true, L"", crypto},
-        {"NN 4, another disk may share the controller", with([](auto& f) {
+        {"NVMe crypto offered, single namespace", nvme, true, L"", crypto, 0, L"IOCTL_STORAGE_REINITIALIZE_MEDIA"},
+        {"NVMe only block erase", with(nvme, [](auto& f) { f.capabilities.cryptoErase = false; }), true, L"",
+         L"NVMe Sanitize (Block Erase)", 0, L"Block Erase"},
+        {"NN 1 with another disk on the controller", with(nvme, [](auto& f) { f.controllerMayBeShared = true; }), true,
+         L"", crypto, 0, L"Crypto Erase"},
+        {"NN 4, alone on the controller", with(nvme, [](auto& f) { f.capabilities.namespaceLimit = 4; }), true, L"",
+         crypto, 0, L"Crypto Erase"},
+        {"NN 4, another disk may share the controller", with(nvme, [](auto& f) {
              f.capabilities.namespaceLimit = 4;
              f.controllerMayBeShared = true;
          }),
-         false, kFirmwareNotPerformed, crypto},
-        {"another standard", with([](auto& f) { f.wanted = false; }), false, kFirmwareNotApplicable, L"None"},
-        {"compatibility layer", with([](auto& f) { f.compatibilityLayer = true; }), false, kFirmwareNotPerformed, L"None"},
-        {"not NVMe", with([](auto& f) { f.isNvme = false; }), false, kFirmwareNotPerformed, L"None"},
-        {"USB bridge", with([](auto& f) { f.behindUsbBridge = true; }), false, kFirmwareNotPerformed, L"None"},
-        {"capabilities unknown", with([](auto& f) { f.capabilities.known = false; }), false, kFirmwareNotPerformed, L"None"},
-        {"overwrite only", with([](auto& f) { f.capabilities = {true, DriveProtocol::Nvme, false, false, true}; }), false,
-         kFirmwareNotPerformed, L"None"},
-        {"simulation", with([](auto& f) { f.realRun = false; }), false, kFirmwareNotPerformed, crypto},
+         false, kFirmwareNotPerformed, crypto, 0, L"NN > 1"},
+        {"another standard", with(nvme, [](auto& f) { f.wanted = false; }), false, kFirmwareNotApplicable, L"None", 0,
+         L"Only the NIST SP 800-88 Purge"},
+        {"compatibility layer", with(nvme, [](auto& f) { f.compatibilityLayer = true; }), false, kFirmwareNotPerformed,
+         L"None", 0, L"compatibility layer"},
+        {"not NVMe", with(nvme, [](auto& f) { f.isNvme = false; }), false, kFirmwareNotPerformed, L"None", 0, L"neither"},
+        {"NVMe overwrite only", with(nvme, [](auto& f) { f.capabilities = {true, DriveProtocol::Nvme, false, false, true}; }),
+         false, kFirmwareNotPerformed, L"None", 0, L"neither Crypto Erase nor Block Erase"},
+        {"NVMe simulation", with(nvme, [](auto& f) { f.realRun = false; }), false, kFirmwareNotPerformed, crypto, 0,
+         L"IOCTL_STORAGE_REINITIALIZE_MEDIA: NVMe Sanitize (Crypto Erase)"},
+        {"SATA crypto scramble", sata, true, L"", scramble, 7200, L"IOCTL_ATA_PASS_THROUGH"},
+        {"SATA hard disk: overwrite only", with(sata, [](auto& f) {
+             f.capabilities.cryptoErase = false;
+             f.capabilities.overwrite = true;
+             f.capabilities.overwriteSeconds = 21600;  // a 360-minute security erase estimate
+         }),
+         true, L"", L"ATA Sanitize (Overwrite)", 43500, L"機能 0014h, 1 パス"},
+        {"SAS block erase, namespaces do not matter", with(sata, [&](auto& f) {
+             sas(f);
+             f.capabilities.cryptoErase = false;
+             f.capabilities.blockErase = true;
+         }),
+         true, L"", L"SCSI Sanitize (Block Erase)", 7200, L"サービスアクション 2, IMMED"},
+        {"SATA on an installed system", with(sata, [](auto& f) { f.underWinPE = false; }), false, kFirmwareNotPerformed,
+         L"None", 0, L"only under WinPE"},
+        {"SAS on an installed system", with(sata, [&](auto& f) { sas(f), f.underWinPE = false; }), true, L"",
+         L"SCSI Sanitize (Crypto Erase)", 7200, L"IOCTL_SCSI_PASS_THROUGH_DIRECT"},
+        {"SATA frozen", with(sata, [](auto& f) { f.capabilities.sanitizeFrozen = true; }), false, kFirmwareNotPerformed,
+         L"None", 0, L"抜き差しのみ"},
+        {"SATA behind a USB bridge", with(sata, [](auto& f) { f.behindUsbBridge = true; }), false, kFirmwareNotPerformed,
+         L"None", 0, L"NOT PERFORMED (USB bridge)"},
+        {"SATA without sanitize", with(sata, [](auto& f) { f.capabilities.cryptoErase = false; }), false,
+         kFirmwareNotPerformed, L"None", 0, L"no sanitize method"},
+        {"capabilities unknown", with(sata, [](auto& f) { f.capabilities.known = false; }), false, kFirmwareNotPerformed,
+         L"None", 0, L"unknown"},
+        {"SATA simulation", with(sata, [](auto& f) { f.realRun = false; }), false, kFirmwareNotPerformed, scramble, 7200,
+         L"through IOCTL_ATA_PASS_THROUGH (SANITIZE DEVICE, failure mode 0)"},
     };
     for (const auto& c : cases) {
         const FirmwareDecision d = DecideFirmwareSanitize(c.facts);
         EXPECT_EQ(d.run, c.run) << c.what;
         EXPECT_EQ(d.record.result, c.result) << c.what;
         EXPECT_EQ(d.record.method, c.method) << c.what;
-        EXPECT_FALSE(d.reason.empty()) << c.what;
+        EXPECT_EQ(d.plan.timeoutSeconds, c.timeout) << c.what;
         EXPECT_EQ(d.record.detail.empty(), c.run) << c.what;
+        EXPECT_NE((d.reason + L"|" + d.record.detail).find(c.has), std::wstring::npos) << c.what << ": " << Narrow(d.reason);
         EXPECT_EQ(PurgeLevelNote(d.record).empty(), d.record.result == std::wstring(kFirmwareNotApplicable)) << c.what;
     }
-    // The dry run says what a real run would ask of the drive.
-    const FirmwareDecision dry = DecideFirmwareSanitize(with([](auto& f) { f.realRun = false; }));
-    EXPECT_EQ(dry.plan.method, SanitizeMethod::CryptoErase);
-    EXPECT_NE(dry.reason.find(L"IOCTL_STORAGE_REINITIALIZE_MEDIA: NVMe Sanitize (Crypto Erase)"), std::wstring::npos);
 }
 
 TEST(FirmwareTransport, RealTransportRefusesEverythingUnderWine) {
     if (!RunningUnderCompatibilityLayer()) GTEST_SKIP() << "only meaningful under Wine";
     // Never a disk: an invalid handle, which the transport must not even reach.
     HandleTransport real(INVALID_HANDLE_VALUE);
-    const IoctlAnswer answer = real.Ioctl(IOCTL_STORAGE_QUERY_PROPERTY, BuildIdentifyControllerQuery(), 4144);
-    ASSERT_EQ(answer.error, kRefusedUnderCompatibilityLayer);  // nothing further is sent otherwise
-    EXPECT_EQ(CapabilityText(DiscoverNvme(real).capabilities), L"FW: 不明");
-    HandleTransport status(INVALID_HANDLE_VALUE);
+    ASSERT_EQ(real.Ioctl(IOCTL_STORAGE_QUERY_PROPERTY, BuildIdentifyControllerQuery(), 4144).error,
+              kRefusedUnderCompatibilityLayer);  // nothing further is sent otherwise
+    ASSERT_EQ(real.Ioctl(kIoctlAtaPassThrough, BuildAtaIdentify(), 560).error, kRefusedUnderCompatibilityLayer);
+    ASSERT_EQ(real.Ioctl(kIoctlScsiPassThroughDirect, BuildScsiRequestSense(), 400).error, kRefusedUnderCompatibilityLayer);
     SanitizeRunSettings quick;
     quick.pollIntervalMs = 10;
-    const auto record = RunNvmeSanitize(real, status, {SanitizeMethod::CryptoErase}, {}, {}, quick);
-    EXPECT_EQ(record.result, kFirmwareNotPerformed);
-    EXPECT_NE(record.detail.find(L"Windows error 50 (firmware requests are never sent under a compatibility layer"),
-              std::wstring::npos);
+    for (const DriveProtocol protocol : {DriveProtocol::Nvme, DriveProtocol::Ata, DriveProtocol::Scsi}) {
+        const FirmwareDiscovery found = DiscoverFirmware(real, protocol);
+        EXPECT_EQ(CapabilityText(found.capabilities), L"FW: 不明");
+        EXPECT_EQ(found.hidden.state,
+                  protocol == DriveProtocol::Ata ? HiddenCapacity::State::Unknown : HiddenCapacity::State::NotApplicable);
+        const auto record = RunFirmwareSanitize(real, real, {SanitizeMethod::CryptoErase, {}, protocol, 600}, {}, {}, quick);
+        EXPECT_EQ(record.result, kFirmwareNotPerformed);
+        EXPECT_NE(record.detail.find(L"Windows error 50 (firmware requests are never sent under a compatibility layer"),
+                  std::wstring::npos);
+    }
     EXPECT_FALSE(QueryControllerAddress(real));
 }
 
