@@ -18,84 +18,67 @@ using namespace testing;
 using Script = std::vector<std::optional<std::vector<std::uint8_t>>>;
 
 TEST(SanitizeRunner, VerdictsFromTheDrivesOwnStatusLog) {
-    const auto never = StatusAnswer(0x0000, 0);
-    const auto running = StatusAnswer(0x0002, 4, 0x4000);
+    const auto never = StatusAnswer(0x0000, 0), running = StatusAnswer(0x0002, 4, 0x4000);
     const auto cryptoDone = StatusAnswer(0x0101, 4);  // success, Global Data Erased
     std::vector<std::uint8_t> deviceRefused = BuildSanitizeProtocolCommand({SanitizeMethod::CryptoErase}, 7200);
     PutLe(deviceRefused, 16, 2, 4);  // STORAGE_PROTOCOL_STATUS_ERROR
     const struct {
-        const char* what;
-        SanitizePlan plan;
+        const char* what; SanitizePlan plan;
         Script log;  // the read before the request, then each poll
-        DWORD error = 0;
-        bool blocks = false;
-        std::vector<std::uint8_t> answer = {};
-        const wchar_t* result;
-        bool counts;
-        const wchar_t* detailHas;
+        DWORD error = 0; bool blocks = false; std::vector<std::uint8_t> answer = {}; const wchar_t* result; const wchar_t* detailHas;
     } cases[] = {
         {"crypto: in progress, then success", {SanitizeMethod::CryptoErase}, {never, running, cryptoDone}, 0, false, {},
-         kFirmwareCompleted, true, L"in progress, then completed"},
+         kFirmwareCompleted, L"in progress, then completed"},
         {"block: too quick to see running, log changed to our action", {SanitizeMethod::BlockErase},
-         {cryptoDone, StatusAnswer(0x0001, 2)}, 0, false, {}, kFirmwareCompleted, true, L"changed"},
+         {cryptoDone, StatusAnswer(0x0001, 2)}, 0, false, {}, kFirmwareCompleted, L"changed"},
         {"block: log changed, but to another action", {SanitizeMethod::BlockErase},
-         {never, cryptoDone}, 0, false, {}, kFirmwareNotConfirmed, false, L"does not show"},
+         {never, cryptoDone}, 0, false, {}, kFirmwareNotConfirmed, L"does not show"},
         {"idle drive still reporting an earlier success", {SanitizeMethod::CryptoErase}, {cryptoDone}, 0, false, {},
-         kFirmwareNotConfirmed, false, L"does not show"},
+         kFirmwareNotConfirmed, L"does not show"},
         {"status log unreadable", {SanitizeMethod::CryptoErase}, {std::nullopt}, 0, false, {}, kFirmwareNotConfirmed,
-         false, L"could not be read"},
+         L"could not be read"},
         {"Windows refuses the request", {SanitizeMethod::CryptoErase}, {never}, ERROR_INVALID_FUNCTION, false, {},
-         kFirmwareNotPerformed, false, L"Windows error 1 (Incorrect function.)"},
+         kFirmwareNotPerformed, L"Windows error 1 (Incorrect function.)"},
         {"drive reports failure", {SanitizeMethod::CryptoErase}, {never, running, StatusAnswer(0x0003, 4)}, 0, false, {},
-         kFirmwareFailed, false, L"refuse writes until a sanitize succeeds"},
+         kFirmwareFailed, L"refuse writes until a sanitize succeeds"},
         {"an old failure alone settles nothing; the refusal does", {SanitizeMethod::CryptoErase},
-         {StatusAnswer(0x0003, 4)}, ERROR_INVALID_FUNCTION, false, {}, kFirmwareNotPerformed, false, L"Windows error 1"},
+         {StatusAnswer(0x0003, 4)}, ERROR_INVALID_FUNCTION, false, {}, kFirmwareNotPerformed, L"Windows error 1"},
         {"accepted, yet the drive still reports failure", {SanitizeMethod::CryptoErase}, {StatusAnswer(0x0003, 4)}, 0,
-         false, {}, kFirmwareFailed, false, L"reported the sanitize as failed"},
+         false, {}, kFirmwareFailed, L"reported the sanitize as failed"},
         {"request held past the time-out", {SanitizeMethod::CryptoErase}, {never, running}, 0, true, {}, kFirmwareFailed,
-         false, L"within 7200 seconds (time-out)"},
+         L"within 7200 seconds (time-out)"},
         {"already sanitizing before the request", {SanitizeMethod::CryptoErase}, {running}, 0, false, {},
-         kFirmwareNotPerformed, false, L"already in progress"},
+         kFirmwareNotPerformed, L"already in progress"},
         {"protocol command refused by the drive", {SanitizeMethod::CryptoErase, SanitizeRoute::ProtocolCommand}, {never},
-         0, false, deviceRefused, kFirmwareNotPerformed, false, L"the drive refused the command: protocol status 2"},
+         0, false, deviceRefused, kFirmwareNotPerformed, L"the drive refused the command: protocol status 2"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         ScriptedQueries drive(c.log);
         FakeCommand command;
-        command.error = c.error;
-        command.blocks = c.blocks;
-        command.bytes = c.answer;
+        std::tie(command.error, command.blocks, command.bytes) = std::tuple(c.error, c.blocks, c.answer);
         std::uint64_t now = 0;
         std::vector<double> progress;
         std::vector<std::wstring> lines;
         const FirmwareSanitizeRecord record = RunNvmeSanitize(
             command, drive, c.plan, [&](double f, const std::wstring&) { progress.push_back(f); },
             [&](const std::wstring& line) { lines.push_back(line); }, {FakeClock(now, command), 2000});
-        EXPECT_EQ(record.result, c.result) << c.what;
-        EXPECT_EQ(record.countsAsPurge, c.counts) << c.what;
-        EXPECT_EQ(PurgeLevelNote(record).empty(), c.counts) << c.what;
-        EXPECT_NE(record.detail.find(c.detailHas), std::wstring::npos) << c.what << ": " << Narrow(record.detail);
-        EXPECT_EQ(record.method, MethodName(DriveProtocol::Nvme, c.plan.method)) << c.what;
-        ASSERT_FALSE(lines.empty()) << c.what;
+        const bool counts = record.result == std::wstring(kFirmwareCompleted);
+        EXPECT_EQ(record.result, c.result);
+        EXPECT_TRUE(record.countsAsPurge == counts && PurgeLevelNote(record).empty() == counts);
+        EXPECT_NE(record.detail.find(c.detailHas), std::wstring::npos) << Narrow(record.detail);
+        EXPECT_EQ(record.method, MethodName(DriveProtocol::Nvme, c.plan.method));
+        ASSERT_FALSE(lines.empty());
         EXPECT_EQ(lines[lines.size() - 2], L"[FIRMWARE SANITIZE] 結果: " + record.method + L" - " + record.result);
-        if (c.counts) {
-            EXPECT_EQ(progress.back(), 1.0) << c.what;
-        }
-        if (c.blocks) {
-            EXPECT_TRUE(command.cancelled) << c.what;
-        }
-        if (record.result == std::wstring(kFirmwareNotPerformed) && c.error == 0 && c.answer.empty()) {
-            EXPECT_EQ(command.calls.load(), 0) << c.what;  // nothing was sent
-            continue;
-        }
-        // What was sent: the 16-byte reinitialize request, or the protocol command, with the time-out.
-        if (c.plan.route == SanitizeRoute::ReinitializeMedia) {
-            EXPECT_EQ(command.sentCode, IOCTL_STORAGE_REINITIALIZE_MEDIA) << c.what;
-            EXPECT_EQ(command.sent, BuildReinitializeMediaRequest(c.plan.method, 7200)) << c.what;
-        } else {
-            EXPECT_EQ(command.sentCode, IOCTL_STORAGE_PROTOCOL_COMMAND) << c.what;
-            EXPECT_EQ(command.sent, BuildSanitizeProtocolCommand({c.plan.method}, 7200)) << c.what;
-        }
+        EXPECT_TRUE((!counts || progress.back() == 1.0) && (!c.blocks || command.cancelled));
+        // What was sent, once the drive was asked: the 16-byte reinitialize request, or the
+        // protocol command, with the time-out.
+        const bool asked = c.error || !c.answer.empty() || record.result != std::wstring(kFirmwareNotPerformed);
+        const bool reinitialize = c.plan.route == SanitizeRoute::ReinitializeMedia;
+        EXPECT_EQ(command.sentCode, !asked ? DWORD{0} : reinitialize ? IOCTL_STORAGE_REINITIALIZE_MEDIA : IOCTL_STORAGE_PROTOCOL_COMMAND);
+        EXPECT_EQ(command.sent, !asked         ? std::vector<std::uint8_t>{}
+                                : reinitialize ? BuildReinitializeMediaRequest(c.plan.method, 7200)
+                                               : BuildSanitizeProtocolCommand({c.plan.method}, 7200));
     }
 }
 
