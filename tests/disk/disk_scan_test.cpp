@@ -92,20 +92,13 @@ TEST(DiskScan, ParseDeviceDescriptorReadsEachFieldFromItsOffset) {
     }
     buffer[28] = 7;  // USB
     const DiskQueryFacts f = ParseDeviceDescriptor(buffer, sizeof buffer);
-    EXPECT_TRUE(f.descriptorOk && f.removableMedia);
-    EXPECT_EQ(f.storageBusType, 7u);
-    EXPECT_EQ(f.vendor, "Kingston");
-    EXPECT_EQ(f.product, "DataTraveler");
-    EXPECT_EQ(f.revision, "PMAP");
-    EXPECT_EQ(f.serial, "60A44C413A1C");
+    EXPECT_TRUE(f.descriptorOk && f.removableMedia && f.storageBusType == 7u);
+    EXPECT_EQ(f.vendor + "|" + f.product + "|" + f.revision + "|" + f.serial, "Kingston|DataTraveler|PMAP|60A44C413A1C");
     const DiskInfo d = BuildDiskRecord(1, f);
-    EXPECT_EQ(d.model, L"Kingston DataTraveler");
-    EXPECT_EQ(d.firmwareRevision, L"PMAP");
-    EXPECT_EQ(d.serialNumber, L"60A44C413A1C");
+    EXPECT_EQ(d.model + L"|" + d.firmwareRevision + L"|" + d.serialNumber, L"Kingston DataTraveler|PMAP|60A44C413A1C");
     // Nothing is read past the returned bytes, and under 40 bytes the descriptor does not count.
     const DiskQueryFacts cut = ParseDeviceDescriptor(buffer, 125);
-    EXPECT_EQ(cut.product, "DataT");
-    EXPECT_EQ(cut.serial, "");
+    EXPECT_EQ(cut.product + "|" + cut.serial, "DataT|");
     EXPECT_FALSE(ParseDeviceDescriptor(buffer, 39).descriptorOk);
 }
 
@@ -114,9 +107,7 @@ TEST(DiskScan, RecordDefaultsAndMediaKinds) {
     failed.geometryOk = true;
     failed.diskSize = 1 << 20;
     const DiskInfo g = BuildDiskRecord(0, failed);
-    EXPECT_EQ(g.model, L"Generic Physical Disk");
-    EXPECT_EQ(g.serialNumber, L"N/A");
-    EXPECT_EQ(g.bytesPerSector, 512u);
+    EXPECT_EQ(g.model + L"|" + g.serialNumber + L"|" + std::to_wstring(g.bytesPerSector), L"Generic Physical Disk|N/A|512");
 
     struct Case { std::uint32_t busType; bool removable, penaltyOk, penalty; std::uint32_t media; const char* why; };
     const Case cases[] = {
@@ -270,6 +261,7 @@ TEST(ClassifyDisks, Table) {
         {"WinPE: installed Windows disk", Disk(0, BusSata, MediaSsd, L"C:"), true, false, 1, Erasable},
         {"WinPE: internal disk, unlock ignored", Disk(2, BusNvme, MediaNvmeSsd, L"D:"), true, true, 1, Erasable},
         {"WinPE without boot medium: C: disk", Disk(0, BusSata, MediaSsd, L"C:"), true, false, -1, Erasable},
+        {"no letters: the placeholder must not read as C:", Disk(1, BusSata, MediaHdd, L""), false, false, -1, InternalLocked},
     };
     for (const Row& row : rows) {
         std::vector<DiskInfo> disks{row.disk};
@@ -277,11 +269,6 @@ TEST(ClassifyDisks, Table) {
         EXPECT_EQ(disks[0].safety, row.status) << row.name;
         EXPECT_FALSE(disks[0].safetyDescription.empty()) << row.name;
     }
-    // Empty letters get their placeholder before the C: check, which it must not match.
-    std::vector<DiskInfo> disks{Disk(1, BusSata, MediaHdd, L"")};
-    ClassifyDisks(disks, false, false, 0, -1);
-    EXPECT_EQ(disks[0].driveLetters, L"(未割当/マウントなし)");
-    EXPECT_EQ(disks[0].safety, InternalLocked);
     for (std::uint32_t s = 0; s < 8; ++s) EXPECT_EQ(IsErasableForRealWrite(s), s == Erasable || s == InternalUnlocked) << s;
     EXPECT_FALSE(IsErasableForRealWrite(DiskInfo{}.safety)) << "a fresh record must be protected";
 }

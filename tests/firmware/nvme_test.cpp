@@ -75,16 +75,14 @@ TEST(NvmeRequests, ProtocolCommandAnswerStatus) {
 
 TEST(NvmePages, IdentifyAndStatusFieldsAtTheirOffsets) {
     // SANICAP bit 29 (No-Deallocate Inhibited) must not read as a method.
-    const auto facts = ParseIdentifyController(IdentifyAnswer(0x0016, 0x20000003, 1, 0x04));
-    ASSERT_TRUE(facts);
-    EXPECT_TRUE(facts->cryptoErase() && facts->blockErase() && facts->formatNvm());
-    EXPECT_FALSE(facts->overwrite());
-    EXPECT_EQ(facts->nn, 1u);
-    EXPECT_EQ(facts->fna, 0x04);
-    const auto overwriteOnly = ParseIdentifyController(IdentifyAnswer(0x0001, 0x4, 16));
-    ASSERT_TRUE(overwriteOnly);
-    EXPECT_TRUE(overwriteOnly->overwrite() && !overwriteOnly->cryptoErase() && !overwriteOnly->formatNvm());
-    EXPECT_EQ(overwriteOnly->nn, 16u);
+    const auto describe = [](const auto& f) {
+        return !f ? std::string("none")
+                  : std::string(f->cryptoErase() ? "crypto " : "") + (f->blockErase() ? "block " : "") +
+                        (f->overwrite() ? "overwrite " : "") + (f->formatNvm() ? "format " : "") + "NN " +
+                        std::to_string(f->nn) + " FNA " + std::to_string(f->fna);
+    };
+    EXPECT_EQ(describe(ParseIdentifyController(IdentifyAnswer(0x0016, 0x20000003, 1, 0x04))), "crypto block format NN 1 FNA 4");
+    EXPECT_EQ(describe(ParseIdentifyController(IdentifyAnswer(0x0001, 0x4, 16))), "overwrite NN 16 FNA 0");
 
     // SSTAT: status 2:0, passes 7:3, Global Data Erased at bit 8 (a 4-bit pass field would
     // read 0x0084 as 0 passes with Global Data Erased set).
@@ -103,13 +101,10 @@ TEST(NvmePages, IdentifyAndStatusFieldsAtTheirOffsets) {
     for (const auto& r : rows) {
         const auto log = ParseSanitizeStatus(StatusAnswer(r.sstat, 0x0000020C, 0x4000, 42));
         ASSERT_TRUE(log) << r.sstat;
-        EXPECT_EQ(log->state(), r.state) << r.sstat;
-        EXPECT_EQ(log->overwritePasses(), r.passes) << r.sstat;
-        EXPECT_EQ(log->globalDataErased(), r.globalDataErased) << r.sstat;
-        EXPECT_EQ(log->scdw10, 0x20Cu);
-        EXPECT_DOUBLE_EQ(log->progress(), 0.25);
-        EXPECT_EQ(log->estimateCryptoErase, 42u);
-        EXPECT_EQ(log->estimateBlockErase, SanitizeStatusLog::kNoEstimate);
+        EXPECT_EQ(std::tuple(log->state(), log->overwritePasses(), log->globalDataErased()),
+                  std::tuple(r.state, r.passes, r.globalDataErased)) << r.sstat;
+        EXPECT_EQ(std::tuple(log->scdw10, log->progress(), log->estimateCryptoErase, log->estimateBlockErase),
+                  std::tuple(0x20Cu, 0.25, 42u, SanitizeStatusLog::kNoEstimate));
     }
 }
 

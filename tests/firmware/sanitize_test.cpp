@@ -1,12 +1,14 @@
-// The firmware sanitize: the runner's verdicts through fake transports (the drive's
+// The firmware sanitize: the NVMe runner's verdicts through fake transports (the drive's
 // status log scripted, the request answered, refused or held until cancelled), the
-// applicability table, and the real transport refusing everything under Wine.
+// applicability table of every protocol, and the real transport refusing everything under Wine.
 #include <gtest/gtest.h>
 
 #include "firmware/applicability.h"
 #include "firmware/discovery.h"
+#include "firmware/drive_discovery.h"
+#include "firmware/drive_sanitize.h"
 #include "firmware/nvme_requests.h"
-#include "support/firmware_fakes.h"
+#include "support/drive_fakes.h"
 #include "support/temp_dir.h"
 
 namespace morvane {
@@ -16,84 +18,67 @@ using namespace testing;
 using Script = std::vector<std::optional<std::vector<std::uint8_t>>>;
 
 TEST(SanitizeRunner, VerdictsFromTheDrivesOwnStatusLog) {
-    const auto never = StatusAnswer(0x0000, 0);
-    const auto running = StatusAnswer(0x0002, 4, 0x4000);
+    const auto never = StatusAnswer(0x0000, 0), running = StatusAnswer(0x0002, 4, 0x4000);
     const auto cryptoDone = StatusAnswer(0x0101, 4);  // success, Global Data Erased
     std::vector<std::uint8_t> deviceRefused = BuildSanitizeProtocolCommand({SanitizeMethod::CryptoErase}, 7200);
     PutLe(deviceRefused, 16, 2, 4);  // STORAGE_PROTOCOL_STATUS_ERROR
     const struct {
-        const char* what;
-        SanitizePlan plan;
+        const char* what; SanitizePlan plan;
         Script log;  // the read before the request, then each poll
-        DWORD error = 0;
-        bool blocks = false;
-        std::vector<std::uint8_t> answer = {};
-        const wchar_t* result;
-        bool counts;
-        const wchar_t* detailHas;
+        DWORD error = 0; bool blocks = false; std::vector<std::uint8_t> answer = {}; const wchar_t* result; const wchar_t* detailHas;
     } cases[] = {
         {"crypto: in progress, then success", {SanitizeMethod::CryptoErase}, {never, running, cryptoDone}, 0, false, {},
-         kFirmwareCompleted, true, L"in progress, then completed"},
+         kFirmwareCompleted, L"in progress, then completed"},
         {"block: too quick to see running, log changed to our action", {SanitizeMethod::BlockErase},
-         {cryptoDone, StatusAnswer(0x0001, 2)}, 0, false, {}, kFirmwareCompleted, true, L"changed"},
+         {cryptoDone, StatusAnswer(0x0001, 2)}, 0, false, {}, kFirmwareCompleted, L"changed"},
         {"block: log changed, but to another action", {SanitizeMethod::BlockErase},
-         {never, cryptoDone}, 0, false, {}, kFirmwareNotConfirmed, false, L"does not show"},
+         {never, cryptoDone}, 0, false, {}, kFirmwareNotConfirmed, L"does not show"},
         {"idle drive still reporting an earlier success", {SanitizeMethod::CryptoErase}, {cryptoDone}, 0, false, {},
-         kFirmwareNotConfirmed, false, L"does not show"},
+         kFirmwareNotConfirmed, L"does not show"},
         {"status log unreadable", {SanitizeMethod::CryptoErase}, {std::nullopt}, 0, false, {}, kFirmwareNotConfirmed,
-         false, L"could not be read"},
+         L"could not be read"},
         {"Windows refuses the request", {SanitizeMethod::CryptoErase}, {never}, ERROR_INVALID_FUNCTION, false, {},
-         kFirmwareNotPerformed, false, L"Windows error 1 (Incorrect function.)"},
+         kFirmwareNotPerformed, L"Windows error 1 (Incorrect function.)"},
         {"drive reports failure", {SanitizeMethod::CryptoErase}, {never, running, StatusAnswer(0x0003, 4)}, 0, false, {},
-         kFirmwareFailed, false, L"refuse writes until a sanitize succeeds"},
+         kFirmwareFailed, L"refuse writes until a sanitize succeeds"},
         {"an old failure alone settles nothing; the refusal does", {SanitizeMethod::CryptoErase},
-         {StatusAnswer(0x0003, 4)}, ERROR_INVALID_FUNCTION, false, {}, kFirmwareNotPerformed, false, L"Windows error 1"},
+         {StatusAnswer(0x0003, 4)}, ERROR_INVALID_FUNCTION, false, {}, kFirmwareNotPerformed, L"Windows error 1"},
         {"accepted, yet the drive still reports failure", {SanitizeMethod::CryptoErase}, {StatusAnswer(0x0003, 4)}, 0,
-         false, {}, kFirmwareFailed, false, L"reported the sanitize as failed"},
+         false, {}, kFirmwareFailed, L"reported the sanitize as failed"},
         {"request held past the time-out", {SanitizeMethod::CryptoErase}, {never, running}, 0, true, {}, kFirmwareFailed,
-         false, L"within 7200 seconds (time-out)"},
+         L"within 7200 seconds (time-out)"},
         {"already sanitizing before the request", {SanitizeMethod::CryptoErase}, {running}, 0, false, {},
-         kFirmwareNotPerformed, false, L"already in progress"},
+         kFirmwareNotPerformed, L"already in progress"},
         {"protocol command refused by the drive", {SanitizeMethod::CryptoErase, SanitizeRoute::ProtocolCommand}, {never},
-         0, false, deviceRefused, kFirmwareNotPerformed, false, L"the drive refused the command: protocol status 2"},
+         0, false, deviceRefused, kFirmwareNotPerformed, L"the drive refused the command: protocol status 2"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         ScriptedQueries drive(c.log);
         FakeCommand command;
-        command.error = c.error;
-        command.blocks = c.blocks;
-        command.bytes = c.answer;
+        std::tie(command.error, command.blocks, command.bytes) = std::tuple(c.error, c.blocks, c.answer);
         std::uint64_t now = 0;
         std::vector<double> progress;
         std::vector<std::wstring> lines;
         const FirmwareSanitizeRecord record = RunNvmeSanitize(
             command, drive, c.plan, [&](double f, const std::wstring&) { progress.push_back(f); },
             [&](const std::wstring& line) { lines.push_back(line); }, {FakeClock(now, command), 2000});
-        EXPECT_EQ(record.result, c.result) << c.what;
-        EXPECT_EQ(record.countsAsPurge, c.counts) << c.what;
-        EXPECT_EQ(PurgeLevelNote(record).empty(), c.counts) << c.what;
-        EXPECT_NE(record.detail.find(c.detailHas), std::wstring::npos) << c.what << ": " << Narrow(record.detail);
-        EXPECT_EQ(record.method, MethodName(DriveProtocol::Nvme, c.plan.method)) << c.what;
-        ASSERT_FALSE(lines.empty()) << c.what;
+        const bool counts = record.result == std::wstring(kFirmwareCompleted);
+        EXPECT_EQ(record.result, c.result);
+        EXPECT_TRUE(record.countsAsPurge == counts && PurgeLevelNote(record).empty() == counts);
+        EXPECT_NE(record.detail.find(c.detailHas), std::wstring::npos) << Narrow(record.detail);
+        EXPECT_EQ(record.method, MethodName(DriveProtocol::Nvme, c.plan.method));
+        ASSERT_FALSE(lines.empty());
         EXPECT_EQ(lines[lines.size() - 2], L"[FIRMWARE SANITIZE] 結果: " + record.method + L" - " + record.result);
-        if (c.counts) {
-            EXPECT_EQ(progress.back(), 1.0) << c.what;
-        }
-        if (c.blocks) {
-            EXPECT_TRUE(command.cancelled) << c.what;
-        }
-        if (record.result == std::wstring(kFirmwareNotPerformed) && c.error == 0 && c.answer.empty()) {
-            EXPECT_EQ(command.calls.load(), 0) << c.what;  // nothing was sent
-            continue;
-        }
-        // What was sent: the 16-byte reinitialize request, or the protocol command, with the time-out.
-        if (c.plan.route == SanitizeRoute::ReinitializeMedia) {
-            EXPECT_EQ(command.sentCode, IOCTL_STORAGE_REINITIALIZE_MEDIA) << c.what;
-            EXPECT_EQ(command.sent, BuildReinitializeMediaRequest(c.plan.method, 7200)) << c.what;
-        } else {
-            EXPECT_EQ(command.sentCode, IOCTL_STORAGE_PROTOCOL_COMMAND) << c.what;
-            EXPECT_EQ(command.sent, BuildSanitizeProtocolCommand({c.plan.method}, 7200)) << c.what;
-        }
+        EXPECT_TRUE((!counts || progress.back() == 1.0) && (!c.blocks || command.cancelled));
+        // What was sent, once the drive was asked: the 16-byte reinitialize request, or the
+        // protocol command, with the time-out.
+        const bool asked = c.error || !c.answer.empty() || record.result != std::wstring(kFirmwareNotPerformed);
+        const bool reinitialize = c.plan.route == SanitizeRoute::ReinitializeMedia;
+        EXPECT_EQ(command.sentCode, !asked ? DWORD{0} : reinitialize ? IOCTL_STORAGE_REINITIALIZE_MEDIA : IOCTL_STORAGE_PROTOCOL_COMMAND);
+        EXPECT_EQ(command.sent, !asked         ? std::vector<std::uint8_t>{}
+                                : reinitialize ? BuildReinitializeMediaRequest(c.plan.method, 7200)
+                                               : BuildSanitizeProtocolCommand({c.plan.method}, 7200));
     }
 }
 
@@ -118,73 +103,111 @@ TEST(SanitizeRunner, ProgressAndTimeOutFollowTheDrive) {
     EXPECT_EQ(SanitizeTimeoutSeconds(SanitizeMethod::BlockErase, quick), 7200u);  // no block-erase estimate
 }
 
+// One table for every protocol: NVMe rows start from a single-namespace NVMe drive with
+// crypto and block erase, SATA and SAS rows from a SATA drive with crypto scramble under
+// WinPE. `has` is looked for in the reason and the record's detail.
 TEST(FirmwareApplicability, DecisionTable) {
-    FirmwareFacts base;
-    base.wanted = base.realRun = base.isNvme = true;
-    base.controllerMayBeShared = false;
-    base.capabilities = {true, DriveProtocol::Nvme, true, true, false, true, 0, 1};
-    const auto with = [&](auto change) {
-        FirmwareFacts facts = base;
-        change(facts);
-        return facts;
-    };
-    const std::wstring crypto = L"NVMe Sanitize (Crypto Erase)";
+    FirmwareFacts nvme;
+    nvme.wanted = nvme.realRun = nvme.isNvme = true;
+    nvme.controllerMayBeShared = false;
+    nvme.capabilities = {true, DriveProtocol::Nvme, true, true, false, true, 0, 1};
+    FirmwareFacts sata;
+    sata.wanted = sata.realRun = sata.underWinPE = true;
+    sata.protocol = DriveProtocol::Ata;
+    sata.capabilities.known = sata.capabilities.cryptoErase = true;
+    const auto with = [](FirmwareFacts facts, auto change) { return change(facts), facts; };
+    const auto sas = [](FirmwareFacts& f) { f.protocol = DriveProtocol::Scsi; };
+    const std::wstring crypto = L"NVMe Sanitize (Crypto Erase)", scramble = L"ATA Sanitize (Crypto Scramble)";
     const struct {
         const char* what;
         FirmwareFacts facts;
         bool run;
         const wchar_t* result;
         std::wstring method;
+        std::uint32_t timeout;  // of a SATA or SAS plan; NVMe sizes its own
+        const wchar_t* has;
     } cases[] = {
-        {"crypto offered, single namespace", base, true, L"", crypto},
-        {"only block erase", with([](auto& f) { f.capabilities.cryptoErase = false; }), true, L"",
-         L"NVMe Sanitize (Block Erase)"},
-        {"NN 1 with another disk on the controller", with([](auto& f) { f.controllerMayBeShared = true; }), true, L"",
-         crypto},
-        {"NN 4, alone on the controller", with([](auto& f) { f.capabilities.namespaceLimit = 4; }), true, L"", crypto},
-        {"NN 4, another disk may share the controller", with([](auto& f) {
+        {"NVMe crypto offered, single namespace", nvme, true, L"", crypto, 0, L"IOCTL_STORAGE_REINITIALIZE_MEDIA"},
+        {"NVMe only block erase", with(nvme, [](auto& f) { f.capabilities.cryptoErase = false; }), true, L"",
+         L"NVMe Sanitize (Block Erase)", 0, L"Block Erase"},
+        {"NN 1 with another disk on the controller", with(nvme, [](auto& f) { f.controllerMayBeShared = true; }), true,
+         L"", crypto, 0, L"Crypto Erase"},
+        {"NN 4, alone on the controller", with(nvme, [](auto& f) { f.capabilities.namespaceLimit = 4; }), true, L"",
+         crypto, 0, L"Crypto Erase"},
+        {"NN 4, another disk may share the controller", with(nvme, [](auto& f) {
              f.capabilities.namespaceLimit = 4;
              f.controllerMayBeShared = true;
          }),
-         false, kFirmwareNotPerformed, crypto},
-        {"another standard", with([](auto& f) { f.wanted = false; }), false, kFirmwareNotApplicable, L"None"},
-        {"compatibility layer", with([](auto& f) { f.compatibilityLayer = true; }), false, kFirmwareNotPerformed, L"None"},
-        {"not NVMe", with([](auto& f) { f.isNvme = false; }), false, kFirmwareNotPerformed, L"None"},
-        {"USB bridge", with([](auto& f) { f.behindUsbBridge = true; }), false, kFirmwareNotPerformed, L"None"},
-        {"capabilities unknown", with([](auto& f) { f.capabilities.known = false; }), false, kFirmwareNotPerformed, L"None"},
-        {"overwrite only", with([](auto& f) { f.capabilities = {true, DriveProtocol::Nvme, false, false, true}; }), false,
-         kFirmwareNotPerformed, L"None"},
-        {"simulation", with([](auto& f) { f.realRun = false; }), false, kFirmwareNotPerformed, crypto},
+         false, kFirmwareNotPerformed, crypto, 0, L"NN > 1"},
+        {"another standard", with(nvme, [](auto& f) { f.wanted = false; }), false, kFirmwareNotApplicable, L"None", 0,
+         L"Only the NIST SP 800-88 Purge"},
+        {"compatibility layer", with(nvme, [](auto& f) { f.compatibilityLayer = true; }), false, kFirmwareNotPerformed,
+         L"None", 0, L"compatibility layer"},
+        {"not NVMe", with(nvme, [](auto& f) { f.isNvme = false; }), false, kFirmwareNotPerformed, L"None", 0, L"neither"},
+        {"NVMe overwrite only", with(nvme, [](auto& f) { f.capabilities = {true, DriveProtocol::Nvme, false, false, true}; }),
+         false, kFirmwareNotPerformed, L"None", 0, L"neither Crypto Erase nor Block Erase"},
+        {"NVMe simulation", with(nvme, [](auto& f) { f.realRun = false; }), false, kFirmwareNotPerformed, crypto, 0,
+         L"IOCTL_STORAGE_REINITIALIZE_MEDIA: NVMe Sanitize (Crypto Erase)"},
+        {"SATA crypto scramble", sata, true, L"", scramble, 7200, L"IOCTL_ATA_PASS_THROUGH"},
+        {"SATA hard disk: overwrite only", with(sata, [](auto& f) {
+             f.capabilities.cryptoErase = false;
+             f.capabilities.overwrite = true;
+             f.capabilities.overwriteSeconds = 21600;  // a 360-minute security erase estimate
+         }),
+         true, L"", L"ATA Sanitize (Overwrite)", 43500, L"機能 0014h, 1 パス"},
+        {"SAS block erase, namespaces do not matter", with(sata, [&](auto& f) {
+             sas(f);
+             f.capabilities.cryptoErase = false;
+             f.capabilities.blockErase = true;
+         }),
+         true, L"", L"SCSI Sanitize (Block Erase)", 7200, L"サービスアクション 2, IMMED"},
+        {"SATA on an installed system", with(sata, [](auto& f) { f.underWinPE = false; }), false, kFirmwareNotPerformed,
+         L"None", 0, L"only under WinPE"},
+        {"SAS on an installed system", with(sata, [&](auto& f) { sas(f), f.underWinPE = false; }), true, L"",
+         L"SCSI Sanitize (Crypto Erase)", 7200, L"IOCTL_SCSI_PASS_THROUGH_DIRECT"},
+        {"SATA frozen", with(sata, [](auto& f) { f.capabilities.sanitizeFrozen = true; }), false, kFirmwareNotPerformed,
+         L"None", 0, L"抜き差しのみ"},
+        {"SATA behind a USB bridge", with(sata, [](auto& f) { f.behindUsbBridge = true; }), false, kFirmwareNotPerformed,
+         L"None", 0, L"NOT PERFORMED (USB bridge)"},
+        {"SATA without sanitize", with(sata, [](auto& f) { f.capabilities.cryptoErase = false; }), false,
+         kFirmwareNotPerformed, L"None", 0, L"no sanitize method"},
+        {"capabilities unknown", with(sata, [](auto& f) { f.capabilities.known = false; }), false, kFirmwareNotPerformed,
+         L"None", 0, L"unknown"},
+        {"SATA simulation", with(sata, [](auto& f) { f.realRun = false; }), false, kFirmwareNotPerformed, scramble, 7200,
+         L"through IOCTL_ATA_PASS_THROUGH (SANITIZE DEVICE, failure mode 0)"},
     };
     for (const auto& c : cases) {
         const FirmwareDecision d = DecideFirmwareSanitize(c.facts);
         EXPECT_EQ(d.run, c.run) << c.what;
         EXPECT_EQ(d.record.result, c.result) << c.what;
         EXPECT_EQ(d.record.method, c.method) << c.what;
-        EXPECT_FALSE(d.reason.empty()) << c.what;
+        EXPECT_EQ(d.plan.timeoutSeconds, c.timeout) << c.what;
         EXPECT_EQ(d.record.detail.empty(), c.run) << c.what;
+        EXPECT_NE((d.reason + L"|" + d.record.detail).find(c.has), std::wstring::npos) << c.what << ": " << Narrow(d.reason);
         EXPECT_EQ(PurgeLevelNote(d.record).empty(), d.record.result == std::wstring(kFirmwareNotApplicable)) << c.what;
     }
-    // The dry run says what a real run would ask of the drive.
-    const FirmwareDecision dry = DecideFirmwareSanitize(with([](auto& f) { f.realRun = false; }));
-    EXPECT_EQ(dry.plan.method, SanitizeMethod::CryptoErase);
-    EXPECT_NE(dry.reason.find(L"IOCTL_STORAGE_REINITIALIZE_MEDIA: NVMe Sanitize (Crypto Erase)"), std::wstring::npos);
 }
 
 TEST(FirmwareTransport, RealTransportRefusesEverythingUnderWine) {
     if (!RunningUnderCompatibilityLayer()) GTEST_SKIP() << "only meaningful under Wine";
     // Never a disk: an invalid handle, which the transport must not even reach.
     HandleTransport real(INVALID_HANDLE_VALUE);
-    const IoctlAnswer answer = real.Ioctl(IOCTL_STORAGE_QUERY_PROPERTY, BuildIdentifyControllerQuery(), 4144);
-    ASSERT_EQ(answer.error, kRefusedUnderCompatibilityLayer);  // nothing further is sent otherwise
-    EXPECT_EQ(CapabilityText(DiscoverNvme(real).capabilities), L"FW: 不明");
-    HandleTransport status(INVALID_HANDLE_VALUE);
+    ASSERT_EQ(real.Ioctl(IOCTL_STORAGE_QUERY_PROPERTY, BuildIdentifyControllerQuery(), 4144).error,
+              kRefusedUnderCompatibilityLayer);  // nothing further is sent otherwise
+    ASSERT_EQ(real.Ioctl(kIoctlAtaPassThrough, BuildAtaIdentify(), 560).error, kRefusedUnderCompatibilityLayer);
+    ASSERT_EQ(real.Ioctl(kIoctlScsiPassThroughDirect, BuildScsiRequestSense(), 400).error, kRefusedUnderCompatibilityLayer);
     SanitizeRunSettings quick;
     quick.pollIntervalMs = 10;
-    const auto record = RunNvmeSanitize(real, status, {SanitizeMethod::CryptoErase}, {}, {}, quick);
-    EXPECT_EQ(record.result, kFirmwareNotPerformed);
-    EXPECT_NE(record.detail.find(L"Windows error 50 (firmware requests are never sent under a compatibility layer"),
-              std::wstring::npos);
+    for (const DriveProtocol protocol : {DriveProtocol::Nvme, DriveProtocol::Ata, DriveProtocol::Scsi}) {
+        const FirmwareDiscovery found = DiscoverFirmware(real, protocol);
+        EXPECT_EQ(CapabilityText(found.capabilities), L"FW: 不明");
+        EXPECT_EQ(found.hidden.state,
+                  protocol == DriveProtocol::Ata ? HiddenCapacity::State::Unknown : HiddenCapacity::State::NotApplicable);
+        const auto record = RunFirmwareSanitize(real, real, {SanitizeMethod::CryptoErase, {}, protocol, 600}, {}, {}, quick);
+        EXPECT_EQ(record.result, kFirmwareNotPerformed);
+        EXPECT_NE(record.detail.find(L"Windows error 50 (firmware requests are never sent under a compatibility layer"),
+                  std::wstring::npos);
+    }
     EXPECT_FALSE(QueryControllerAddress(real));
 }
 

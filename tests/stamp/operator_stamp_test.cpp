@@ -181,9 +181,7 @@ TEST(StampOps, RefusalsWriteNothing) {
         {"other serial", [](auto&, auto&, DiskIdentitySource& id) {
              id = [](auto&) { return std::optional<DiskIdentity>({L"Generic Physical Disk", L"XYZ", kImageBytes}); };
          }, changed},
-        {"unqueryable", [](auto&, auto&, DiskIdentitySource& id) { id = [](auto&) { return std::optional<DiskIdentity>(); }; }, changed},
         {"system disk", [](auto&, DiskInfo& d, auto&) { d.safety = SystemDisk; }, locked},
-        {"unknown safety value", [](auto&, DiskInfo& d, auto&) { d.safety = 5; }, locked},
         {"failed run", [](ReportStamp& s, auto&, auto&) { s.failed = true; }, notDone},
         {"window preview", [](ReportStamp& s, auto&, auto&) { s = ReportStamp{}; }, notDone},
         {"simulation", [](ReportStamp& s, auto&, auto&) { s.stampStatus = kStampStatusSimulation; }, simulated},
