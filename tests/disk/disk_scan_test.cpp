@@ -320,7 +320,9 @@ TEST(RealWriteAllowed, RecordAndRealMachineMustBothAllow) {
         EXPECT_EQ(judgement.verdict, c.verdict) << c.what;
         EXPECT_EQ(RealWriteAllowed(c.disk, *c.environment, c.unlock), c.verdict == V::Allowed) << c.what;
         // A protected disk is refused with the description of the class that refuses it.
-        if (c.verdict == V::Protected) EXPECT_FALSE(judgement.description.empty()) << c.what;
+        if (c.verdict == V::Protected) {
+            EXPECT_FALSE(judgement.description.empty()) << c.what;
+        }
     }
     EXPECT_EQ(JudgeRealWrite(cases[1].disk, windows, false).description.rfind(L"内蔵ストレージです。", 0), 0u);
 }
