@@ -127,23 +127,15 @@ std::optional<DriveSanitizeReading> ReadDriveSanitizeState(DeviceTransport& tran
 FirmwareSanitizeRecord RunDriveSanitize(DeviceTransport& command, DeviceTransport& status, const SanitizePlan& plan,
                                         const SanitizeProgress& progress, const LogCallback& log,
                                         const SanitizeRunSettings& settings) {
-    FirmwareSanitizeRecord record;
-    record.method = MethodName(plan.protocol, plan.method);
-    const auto finish = [&](const SanitizeVerdict& verdict) {
-        record.result = verdict.result;
-        record.detail = verdict.detail;
-        record.countsAsPurge = verdict.countsAsPurge;
-        EmitLog(log, L"[FIRMWARE SANITIZE] 結果: " + record.method + L" - " + record.result);
-        EmitLog(log, L"[FIRMWARE SANITIZE] " + record.detail);
-        return record;
-    };
+    const std::wstring method = MethodName(plan.protocol, plan.method);
+    const auto finish = [&](const SanitizeVerdict& verdict) { return FinishSanitizeRecord(method, verdict, log); };
 
     const bool ata = plan.protocol == DriveProtocol::Ata;
     std::vector<std::uint8_t> request;
     if (ata) request = BuildAtaSanitize({plan.method});
     else if (plan.protocol == DriveProtocol::Scsi) request = BuildScsiSanitize(plan.method);
     if (request.empty()) {
-        return finish({kFirmwareNotPerformed, record.method + L" cannot be requested this way; no request was sent."});
+        return finish({kFirmwareNotPerformed, method + L" cannot be requested this way; no request was sent."});
     }
     DriveSanitizeMonitor monitor(ReadDriveSanitizeState(status, plan.protocol), plan.underWinPE);
     if (const auto refusal = monitor.BeforeSending()) return finish(*refusal);
@@ -162,25 +154,12 @@ FirmwareSanitizeRecord RunDriveSanitize(DeviceTransport& command, DeviceTranspor
 
     // The command has returned: nothing is outstanding that a wait could end early for.
     const std::function<bool()> nothingPending = [] { return true; };
-    const RunnerClock& clock = settings.clock;
-    const std::uint64_t deadline = clock.nowMs() + std::uint64_t{timeout} * 1000;
-    std::optional<SanitizeVerdict> verdict;
-    double shown = -1.0;
-    for (;;) {
-        verdict = monitor.Observe(ReadDriveSanitizeState(status, plan.protocol));
-        if (monitor.sawInProgress() && monitor.progress() != shown) {
-            shown = monitor.progress();
-            if (progress) progress(shown, label);
-        }
-        if (verdict) break;
-        if (clock.nowMs() >= deadline) {
-            verdict = monitor.TimedOut(timeout);
-            break;
-        }
-        clock.wait(settings.pollIntervalMs, nothingPending);
-    }
-    if (verdict->countsAsPurge && progress) progress(1.0, label);
-    return finish(*verdict);
+    const std::uint64_t deadline = settings.clock.nowMs() + std::uint64_t{timeout} * 1000;
+    const auto observe = [&] { return monitor.Observe(ReadDriveSanitizeState(status, plan.protocol)); };
+    const SanitizeVerdict verdict =
+        PollForVerdict(monitor, observe, deadline, timeout, settings, nothingPending, progress, label);
+    if (verdict.countsAsPurge && progress) progress(1.0, label);
+    return finish(verdict);
 }
 
 FirmwareSanitizeRecord RunFirmwareSanitize(DeviceTransport& command, DeviceTransport& status, const SanitizePlan& plan,

@@ -140,19 +140,19 @@ std::wstring SanitizeProgressLabel(SanitizeMethod method, DriveProtocol protocol
     return L"[ファームウェア消去] " + MethodName(protocol, method);
 }
 
+FirmwareSanitizeRecord FinishSanitizeRecord(const std::wstring& method, const SanitizeVerdict& verdict,
+                                            const LogCallback& log) {
+    FirmwareSanitizeRecord record{method, verdict.result, verdict.detail, verdict.countsAsPurge};
+    EmitLog(log, L"[FIRMWARE SANITIZE] 結果: " + record.method + L" - " + record.result);
+    EmitLog(log, L"[FIRMWARE SANITIZE] " + record.detail);
+    return record;
+}
+
 FirmwareSanitizeRecord RunNvmeSanitize(DeviceTransport& command, DeviceTransport& status, const SanitizePlan& plan,
                                        const SanitizeProgress& progress, const LogCallback& log,
                                        const SanitizeRunSettings& settings) {
-    FirmwareSanitizeRecord record;
-    record.method = MethodName(DriveProtocol::Nvme, plan.method);
-    const auto finish = [&](const SanitizeVerdict& verdict) {
-        record.result = verdict.result;
-        record.detail = verdict.detail;
-        record.countsAsPurge = verdict.countsAsPurge;
-        EmitLog(log, L"[FIRMWARE SANITIZE] 結果: " + record.method + L" - " + record.result);
-        EmitLog(log, L"[FIRMWARE SANITIZE] " + record.detail);
-        return record;
-    };
+    const std::wstring method = MethodName(DriveProtocol::Nvme, plan.method);
+    const auto finish = [&](const SanitizeVerdict& verdict) { return FinishSanitizeRecord(method, verdict, log); };
 
     const std::optional<SanitizeStatusLog> before = ReadSanitizeStatus(status);
     const std::uint32_t timeout = SanitizeTimeoutSeconds(plan.method, before);
@@ -160,7 +160,7 @@ FirmwareSanitizeRecord RunNvmeSanitize(DeviceTransport& command, DeviceTransport
     std::vector<std::uint8_t> request = viaProtocol ? BuildSanitizeProtocolCommand({plan.method}, timeout)
                                                     : BuildReinitializeMediaRequest(plan.method, timeout);
     if (plan.method == SanitizeMethod::None || request.empty()) {
-        return finish({kFirmwareNotPerformed, record.method + L" cannot be requested this way; no request was sent."});
+        return finish({kFirmwareNotPerformed, method + L" cannot be requested this way; no request was sent."});
     }
     SanitizeMonitor monitor(plan.method, before);
     if (const auto refusal = monitor.BeforeSending()) return finish(*refusal);
@@ -178,29 +178,19 @@ FirmwareSanitizeRecord RunNvmeSanitize(DeviceTransport& command, DeviceTransport
     const RunnerClock& clock = settings.clock;
     const std::function<bool()> finished = [&thread] { return thread.Finished(); };
     const std::uint64_t deadline = clock.nowMs() + std::uint64_t{timeout} * 1000;
-    std::optional<SanitizeVerdict> verdict;
-    double shown = -1.0;
-    for (;;) {
+    const auto observe = [&] {
         const CommandState state = thread.State();  // before the log read: see Observe
-        verdict = monitor.Observe(ReadSanitizeStatus(status), state);
-        if (monitor.sawInProgress() && monitor.progress() != shown) {
-            shown = monitor.progress();
-            if (progress) progress(shown, label);
-        }
-        if (verdict) break;
-        if (clock.nowMs() >= deadline) {
-            verdict = monitor.TimedOut(timeout);
-            break;
-        }
-        clock.wait(settings.pollIntervalMs, finished);
-    }
+        return monitor.Observe(ReadSanitizeStatus(status), state);
+    };
+    const SanitizeVerdict verdict =
+        PollForVerdict(monitor, observe, deadline, timeout, settings, finished, progress, label);
     // The drive can prove its result before Windows lets go of the request: give the
     // request until the deadline, then ask Windows to drop it, and only then join.
     while (!thread.Finished() && clock.nowMs() < deadline) clock.wait(settings.pollIntervalMs, finished);
     if (!thread.Finished()) command.CancelPending();
     thread.Join();
-    if (verdict->countsAsPurge && progress) progress(1.0, label);
-    return finish(*verdict);
+    if (verdict.countsAsPurge && progress) progress(1.0, label);
+    return finish(verdict);
 }
 
 }  // namespace morvane

@@ -12,6 +12,7 @@
 #include "common/log_callback.h"
 #include "firmware/model.h"
 #include "firmware/nvme_pages.h"
+#include "firmware/sanitize_monitor.h"
 #include "firmware/transport.h"
 
 namespace morvane {
@@ -65,6 +66,31 @@ std::wstring SanitizeRequestText(const SanitizePlan& plan, std::uint32_t timeout
 
 // The pass-bar label while the drive sanitizes.
 std::wstring SanitizeProgressLabel(SanitizeMethod method, DriveProtocol protocol = DriveProtocol::Nvme);
+
+// The record of a finished run for `method`; its result and detail also go to the log.
+FirmwareSanitizeRecord FinishSanitizeRecord(const std::wstring& method, const SanitizeVerdict& verdict,
+                                            const LogCallback& log);
+
+// Reads the drive through `observe` (which feeds `monitor`) until it gives a verdict or the
+// deadline passes, showing progress whenever the monitor's estimate moves; `wake` ends a
+// wait between reads early.
+template <class Monitor, class Observe>
+SanitizeVerdict PollForVerdict(const Monitor& monitor, const Observe& observe, std::uint64_t deadlineMs,
+                               std::uint32_t timeoutSeconds, const SanitizeRunSettings& settings,
+                               const std::function<bool()>& wake, const SanitizeProgress& progress,
+                               const std::wstring& label) {
+    double shown = -1.0;
+    for (;;) {
+        const std::optional<SanitizeVerdict> verdict = observe();
+        if (monitor.sawInProgress() && monitor.progress() != shown) {
+            shown = monitor.progress();
+            if (progress) progress(shown, label);
+        }
+        if (verdict) return *verdict;
+        if (settings.clock.nowMs() >= deadlineMs) return monitor.TimedOut(timeoutSeconds);
+        settings.clock.wait(settings.pollIntervalMs, wake);
+    }
+}
 
 // Runs the plan. `command` carries the request; `status` (a second handle to the same
 // disk) the status-log reads, so they are not queued behind a request that blocks. Never
