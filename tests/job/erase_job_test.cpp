@@ -6,63 +6,20 @@
 #include <fstream>
 
 #include "common/text.h"
-#include "disk/safety.h"
 #include "erase/pass_writer.h"
 #include "erase/standards.h"
 #include "evidence/certificate_set.h"
-#include "job/erase_job.h"
+#include "job/erase_job_fixture.h"
 #include "stamp/detect.h"
-#include "support/engine_disk.h"
 
 namespace morvane {
 namespace {
 
-constexpr std::uint64_t kMiB = 1048576;
+using testing::EraseJobTest;
+using testing::FileText;
+using testing::kMiB;
 constexpr std::size_t kStampBytes = 131072;
 const std::wstring kStampActive = L"BOOTABLE REPORT STAMP ACTIVE (BIOS/CSM & UEFI GOP Hybrid Stamp Engraved)";
-
-std::string FileText(const std::wstring& path) { const auto bytes = testing::ReadFileBytes(path); return {bytes.begin(), bytes.end()}; }
-
-class EraseJobTest : public ::testing::Test {
-protected:
-    testing::TempDir dir;
-    std::wstring image = dir.file(L"disk.img"), certs = dir.file(L"certs");
-    int lockCalls = 0, collections = 0;
-    std::vector<std::wstring> logs;
-    EraseJobEdges edges;
-
-    void SetUp() override {
-        edges.lockVolumes = [this](int, const LogCallback&) { return ++lockCalls, LockedVolumes{}; };
-        edges.environment = [] { return SafetyEnvironment{false, {{0}, true}, -1, {}}; };  // Windows on disk 0
-        edges.collectHardware = [this](const DiskInfo&) {
-            HardwareProfile h;
-            h.manufacturer = L"Collection " + std::to_wstring(++collections);
-            return h;
-        };
-    }
-    // A fresh zeroed image as a scan records a plain file, standing for internal disk 31, unlocked.
-    EraseJob ImageJob(std::uint32_t standard, std::uint64_t size = 4 * kMiB) {
-        EXPECT_TRUE(testing::CreateImageFile(image, size));
-        EraseJob job;
-        job.disk = {31, image, L"Generic Physical Disk", L"N/A", L"", L"", size, 512, MediaHdd, BusSata, Erasable, L"", {}, {}, true};
-        job.unlockInternal = 1;
-        job.standard = standard;
-        job.execMode = ExecMode::RealHardwareWrite;
-        job.operatorName = L"山田 太郎";
-        job.outputFolder = certs;
-        return job;
-    }
-    EraseResult Run(const EraseJob& job, const CancelFlag* cancel = nullptr, ProgressCallback progress = nullptr) {
-        logs.clear();
-        lockCalls = collections = 0;
-        return RunEraseJob(job, false, cancel, std::move(progress), testing::LogInto(logs), edges);
-    }
-    std::size_t CertificateFileCount() const {
-        std::error_code ec;
-        return std::filesystem::is_directory(certs, ec) ? std::distance(std::filesystem::directory_iterator(certs), {}) : 0;
-    }
-    bool Logged(const std::wstring& fragment) const { return testing::Logged(logs, fragment); }
-};
 
 // Also: the overall percent only climbs and says 100 once, at the end; the elapsed time is the
 // clock's, in seconds; the random passes' keys are fresh for every pass and stay in memory: no
