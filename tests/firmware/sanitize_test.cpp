@@ -105,7 +105,8 @@ TEST(SanitizeRunner, ProgressAndTimeOutFollowTheDrive) {
 
 // One table for every protocol: NVMe rows start from a single-namespace NVMe drive with
 // crypto and block erase, SATA and SAS rows from a SATA drive with crypto scramble under
-// WinPE. `has` is looked for in the reason and the record's detail.
+// WinPE. `has` is looked for in the reason and the record's detail. The refusals the erase
+// job's firmware tables show end to end (other standards, SATA outside WinPE, frozen, USB) are left to them.
 TEST(FirmwareApplicability, DecisionTable) {
     FirmwareFacts nvme;
     nvme.wanted = nvme.realRun = nvme.isNvme = true;
@@ -139,8 +140,6 @@ TEST(FirmwareApplicability, DecisionTable) {
              f.controllerMayBeShared = true;
          }),
          false, kFirmwareNotPerformed, crypto, 0, L"NN > 1"},
-        {"another standard", with(nvme, [](auto& f) { f.wanted = false; }), false, kFirmwareNotApplicable, L"None", 0,
-         L"Only the NIST SP 800-88 Purge"},
         {"compatibility layer", with(nvme, [](auto& f) { f.compatibilityLayer = true; }), false, kFirmwareNotPerformed,
          L"None", 0, L"compatibility layer"},
         {"not NVMe", with(nvme, [](auto& f) { f.isNvme = false; }), false, kFirmwareNotPerformed, L"None", 0, L"neither"},
@@ -161,14 +160,8 @@ TEST(FirmwareApplicability, DecisionTable) {
              f.capabilities.blockErase = true;
          }),
          true, L"", L"SCSI Sanitize (Block Erase)", 7200, L"サービスアクション 2, IMMED"},
-        {"SATA on an installed system", with(sata, [](auto& f) { f.underWinPE = false; }), false, kFirmwareNotPerformed,
-         L"None", 0, L"only under WinPE"},
         {"SAS on an installed system", with(sata, [&](auto& f) { sas(f), f.underWinPE = false; }), true, L"",
          L"SCSI Sanitize (Crypto Erase)", 7200, L"IOCTL_SCSI_PASS_THROUGH_DIRECT"},
-        {"SATA frozen", with(sata, [](auto& f) { f.capabilities.sanitizeFrozen = true; }), false, kFirmwareNotPerformed,
-         L"None", 0, L"抜き差しのみ"},
-        {"SATA behind a USB bridge", with(sata, [](auto& f) { f.behindUsbBridge = true; }), false, kFirmwareNotPerformed,
-         L"None", 0, L"NOT PERFORMED (USB bridge)"},
         {"SATA without sanitize", with(sata, [](auto& f) { f.capabilities.cryptoErase = false; }), false,
          kFirmwareNotPerformed, L"None", 0, L"no sanitize method"},
         {"capabilities unknown", with(sata, [](auto& f) { f.capabilities.known = false; }), false, kFirmwareNotPerformed,
