@@ -114,7 +114,6 @@ TEST_F(FirmwareJobTest, RealPurgeOutcomesAndTheirEvidence) {
     } cases[] = {
         {"in progress, then success", {never, running, StatusAnswer(0x0101, 4)}, 0, JobStatus::Completed, kFirmwareCompleted,
          L"in progress, then completed"},
-        {"status log unreadable", {std::nullopt}, 0, JobStatus::Completed, kFirmwareNotConfirmed, L"could not be read"},
         {"Windows refuses", {never}, ERROR_INVALID_FUNCTION, JobStatus::Completed, kFirmwareNotPerformed, L"Windows error 1"},
         {"drive reports failure", {never, running, StatusAnswer(0x0003, 4)}, 0, JobStatus::Failed, kFirmwareFailed,
          L"refuse writes until a sanitize succeeds"},
