@@ -232,6 +232,8 @@ TEST(FirmwareApplicability, DecisionTable) {
     sata.capabilities.known = sata.capabilities.cryptoErase = true;
     const auto with = [](FirmwareFacts facts, auto change) { return change(facts), facts; };
     const auto sas = [](FirmwareFacts& f) { f.protocol = DriveProtocol::Scsi; };
+    const auto nn4 = [](FirmwareFacts& f) { f.capabilities.namespaceLimit = 4; };
+    const auto shared = [](FirmwareFacts& f) { f.controllerMayBeShared = true; };
     const std::wstring crypto = L"NVMe Sanitize (Crypto Erase)", scramble = L"ATA Sanitize (Crypto Scramble)";
     const struct {
         const char* what;
@@ -245,15 +247,10 @@ TEST(FirmwareApplicability, DecisionTable) {
         {"NVMe crypto offered, single namespace", nvme, true, L"", crypto, 0, L"IOCTL_STORAGE_REINITIALIZE_MEDIA"},
         {"NVMe only block erase", with(nvme, [](auto& f) { f.capabilities.cryptoErase = false; }), true, L"",
          L"NVMe Sanitize (Block Erase)", 0, L"Block Erase"},
-        {"NN 1 with another disk on the controller", with(nvme, [](auto& f) { f.controllerMayBeShared = true; }), true,
-         L"", crypto, 0, L"Crypto Erase"},
-        {"NN 4, alone on the controller", with(nvme, [](auto& f) { f.capabilities.namespaceLimit = 4; }), true, L"",
-         crypto, 0, L"Crypto Erase"},
-        {"NN 4, another disk may share the controller", with(nvme, [](auto& f) {
-             f.capabilities.namespaceLimit = 4;
-             f.controllerMayBeShared = true;
-         }),
-         false, kFirmwareNotPerformed, crypto, 0, L"NN > 1"},
+        {"NN 1 with another disk on the controller", with(nvme, shared), true, L"", crypto, 0, L"Crypto Erase"},
+        {"NN 4, alone on the controller", with(nvme, nn4), true, L"", crypto, 0, L"Crypto Erase"},
+        {"NN 4, another disk may share the controller", with(with(nvme, nn4), shared), false, kFirmwareNotPerformed, crypto,
+         0, L"NN > 1"},
         {"compatibility layer", with(nvme, [](auto& f) { f.compatibilityLayer = true; }), false, kFirmwareNotPerformed,
          L"None", 0, L"compatibility layer"},
         {"not NVMe", with(nvme, [](auto& f) { f.isNvme = false; }), false, kFirmwareNotPerformed, L"None", 0, L"neither"},
