@@ -201,15 +201,14 @@ TEST(DriveSanitizeRunner, ScsiVerdictsFromRequestSense) {
     }
 }
 
+// The floor, the capacity estimate and the cap; block erase without an estimate and an
+// overwrite from its estimate are rows of the applicability table.
 TEST(DriveSanitizeRunner, TimeOutsFollowTheDrivesEstimates) {
     FirmwareCapabilities caps;
     caps.cryptoEraseSeconds = 100;
-    caps.overwriteSeconds = 30000;
     FirmwareCapabilities none;
     const struct { SanitizeMethod method; const FirmwareCapabilities& caps; std::uint64_t capacity; std::uint32_t seconds; } rows[] = {
         {SanitizeMethod::CryptoErase, caps, 0, 600},          // 2 x 100 + 300, raised to ten minutes
-        {SanitizeMethod::BlockErase, caps, 0, 7200},          // no estimate
-        {SanitizeMethod::Overwrite, caps, 0, 60300},          // 2 x 30000 + 300
         {SanitizeMethod::Overwrite, none, 2'000'000'000'000, 80300},  // 2 TB at 50 MB/s, twice, + 300
         {SanitizeMethod::Overwrite, none, 20'000'000'000'000, 172800},  // capped at two days
         {SanitizeMethod::Overwrite, none, 0, 172800},
@@ -220,7 +219,7 @@ TEST(DriveSanitizeRunner, TimeOutsFollowTheDrivesEstimates) {
 // One table for every protocol: NVMe rows start from a single-namespace NVMe drive with
 // crypto and block erase, SATA and SAS rows from a SATA drive with crypto scramble under
 // WinPE. `has` is looked for in the reason and the record's detail. The refusals the erase
-// job's firmware tables show end to end (other standards, SATA outside WinPE, frozen) are left to them.
+// job's firmware tables show end to end (other standards, Wine, SATA outside WinPE, frozen) are left to them.
 TEST(FirmwareApplicability, DecisionTable) {
     FirmwareFacts nvme;
     nvme.wanted = nvme.realRun = nvme.isNvme = true;
@@ -251,8 +250,6 @@ TEST(FirmwareApplicability, DecisionTable) {
         {"NN 4, alone on the controller", with(nvme, nn4), true, L"", crypto, 0, L"Crypto Erase"},
         {"NN 4, another disk may share the controller", with(with(nvme, nn4), shared), false, kFirmwareNotPerformed, crypto,
          0, L"NN > 1"},
-        {"compatibility layer", with(nvme, [](auto& f) { f.compatibilityLayer = true; }), false, kFirmwareNotPerformed,
-         L"None", 0, L"compatibility layer"},
         {"not NVMe", with(nvme, [](auto& f) { f.isNvme = false; }), false, kFirmwareNotPerformed, L"None", 0, L"neither"},
         {"NVMe overwrite only", with(nvme, [](auto& f) { f.capabilities = {true, DriveProtocol::Nvme, false, false, true}; }),
          false, kFirmwareNotPerformed, L"None", 0, L"neither Crypto Erase nor Block Erase"},
