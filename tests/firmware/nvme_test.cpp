@@ -156,23 +156,12 @@ TEST(NvmeDiscovery, CapabilitiesTextAndSafetyNote) {
               L"NVMe Sanitize: Crypto Erase, Block Erase; Format NVM: yes; NN: 4; last sanitize: failed");
 }
 
+// The rule's cases the disk scan's test does not reach: another target behind the same port
+// shares nothing, and a disk alone is not shared even when its own address is unknown.
 TEST(NvmeDiscovery, SharedControllerRule) {
     const ControllerAddress self{2, 0, 0, 0};
-    const struct {
-        std::optional<ControllerAddress> self;
-        std::vector<std::optional<ControllerAddress>> others;
-        bool shared;
-    } cases[] = {
-        {self, {}, false},
-        {self, {ControllerAddress{3, 0, 0, 0}, ControllerAddress{2, 0, 1, 0}}, false},  // other port, other target
-        {self, {ControllerAddress{2, 0, 0, 1}}, true},                                // another namespace (LUN)
-        {self, {std::nullopt}, true},                                                 // unknown counts as shared
-        {std::nullopt, {ControllerAddress{3, 0, 0, 0}}, true},
-        {std::nullopt, {}, false},
-    };
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        EXPECT_EQ(ControllerMayBeShared(cases[i].self, cases[i].others), cases[i].shared) << "row " << i;
-    }
+    EXPECT_FALSE(ControllerMayBeShared(self, {ControllerAddress{3, 0, 0, 0}, ControllerAddress{2, 0, 1, 0}}));
+    EXPECT_FALSE(ControllerMayBeShared(std::nullopt, {}));
 }
 
 }  // namespace

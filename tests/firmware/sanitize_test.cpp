@@ -27,7 +27,6 @@ AtaRegs Running(std::uint16_t progress) { return {0x50, 0, 0x4000, progress}; }
 struct Outcome {
     FirmwareSanitizeRecord record;
     std::vector<double> progress;
-    std::wstring label;
     std::vector<std::wstring> log;
 };
 
@@ -37,12 +36,9 @@ Outcome RunPlan(DeviceTransport& command, DeviceTransport& status, const Sanitiz
                 const FakeCommand* nvme = nullptr) {
     Outcome out;
     std::uint64_t now = 0;
-    const auto progress = [&](double f, const std::wstring& label) {
-        out.progress.push_back(f);
-        out.label = label;
-    };
-    out.record = RunFirmwareSanitize(command, status, plan, progress, [&](const std::wstring& line) { out.log.push_back(line); },
-                                     {nvme ? FakeClock(now, *nvme) : InstantClock(now), 2000});
+    out.record = RunFirmwareSanitize(
+        command, status, plan, [&](double f, const std::wstring&) { out.progress.push_back(f); },
+        [&](const std::wstring& line) { out.log.push_back(line); }, {nvme ? FakeClock(now, *nvme) : InstantClock(now), 2000});
     // What every run shows: the verdict and method in the record and in the log's result
     // line; only a proven sanitize counts as Purge, and it ends with the bar full.
     const bool counts = out.record.result == std::wstring(kFirmwareCompleted);
@@ -110,14 +106,13 @@ TEST(SanitizeRunner, VerdictsFromTheDrivesOwnStatusLog) {
 
 TEST(SanitizeRunner, ProgressAndTimeOutFollowTheDrive) {
     // SPROG 0x4000 and 0xC000 of 65536 while running; the crypto-erase estimate of 1000 s
-    // gives 2 x 1000 + 300 s, above the ten-minute floor.
+    // gives 2 x 1000 + 300 s, above the ten-minute floor. (The job's test checks the label.)
     ScriptedQueries drive({StatusAnswer(0x0000, 0, 0xFFFF, 1000), StatusAnswer(0x0002, 4, 0x4000),
                            StatusAnswer(0x0002, 4, 0xC000), StatusAnswer(0x0101, 4)});
     FakeCommand command;
     const Outcome out = RunPlan(command, drive, {SanitizeMethod::CryptoErase}, &command);
     EXPECT_EQ(out.record.result, kFirmwareCompleted);
     EXPECT_EQ(out.progress, (std::vector<double>{0.0, 0.25, 0.75, 1.0}));
-    EXPECT_EQ(out.label, L"[ファームウェア消去] NVMe Sanitize (Crypto Erase)");
     EXPECT_EQ(command.sent, BuildReinitializeMediaRequest(SanitizeMethod::CryptoErase, 2300));
     const std::optional<SanitizeStatusLog> quick = ParseSanitizeStatus(StatusAnswer(0, 0, 0xFFFF, 5));
     EXPECT_EQ(SanitizeTimeoutSeconds(SanitizeMethod::CryptoErase, quick), 600u);
@@ -201,8 +196,7 @@ TEST(DriveSanitizeRunner, ScsiVerdictsFromRequestSense) {
     }
 }
 
-// The floor, the capacity estimate and the cap; block erase without an estimate and an
-// overwrite from its estimate are rows of the applicability table.
+// The floor, the capacity estimate and the cap (the applicability table has the others).
 TEST(DriveSanitizeRunner, TimeOutsFollowTheDrivesEstimates) {
     FirmwareCapabilities caps;
     caps.cryptoEraseSeconds = 100;
