@@ -212,8 +212,9 @@ TEST(DriveSanitizeRunner, TimeOutsFollowTheDrivesEstimates) {
 
 // One table for every protocol: NVMe rows start from a single-namespace NVMe drive with
 // crypto and block erase, SATA and SAS rows from a SATA drive with crypto scramble under
-// WinPE. `has` is looked for in the reason and the record's detail. The refusals the erase
-// job's firmware tables show end to end (other standards, Wine, SATA outside WinPE, frozen) are left to them.
+// WinPE. `has` is looked for in the reason and the record's detail. What the erase job's
+// firmware tables show end to end (another standard, Wine, a frozen drive, SATA refused and
+// SAS run outside WinPE) is left to them.
 TEST(FirmwareApplicability, DecisionTable) {
     FirmwareFacts nvme;
     nvme.wanted = nvme.realRun = nvme.isNvme = true;
@@ -262,8 +263,6 @@ TEST(FirmwareApplicability, DecisionTable) {
              f.capabilities.blockErase = true;
          }),
          true, L"", L"SCSI Sanitize (Block Erase)", 7200, L"サービスアクション 2, IMMED"},
-        {"SAS on an installed system", with(sata, [&](auto& f) { sas(f), f.underWinPE = false; }), true, L"",
-         L"SCSI Sanitize (Crypto Erase)", 7200, L"IOCTL_SCSI_PASS_THROUGH_DIRECT"},
         {"SATA behind a USB bridge", with(sata, [](auto& f) { f.behindUsbBridge = true; }), false, kFirmwareNotPerformed,
          L"None", 0, L"NOT PERFORMED (USB bridge)"},
         {"SATA without sanitize", with(sata, [](auto& f) { f.capabilities.cryptoErase = false; }), false,
