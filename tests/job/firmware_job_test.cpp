@@ -69,15 +69,6 @@ protected:
         job.disk.controllerMayBeShared = false;
         return job;
     }
-    // The image recorded as a drive on `bus`: a SATA drive as the scan saw it through
-    // IDENTIFY, a SAS drive unknown (the scan cannot ask one).
-    EraseJob DriveJob(std::uint32_t bus, std::uint32_t standard, const std::vector<std::uint8_t>& identify) {
-        EraseJob job = ImageJob(standard);
-        job.disk.mediaKind = MediaSsd;
-        job.disk.busKind = bus;
-        if (!identify.empty()) job.disk.firmware = AtaCapabilities(*ParseAtaIdentify(identify));
-        return job;
-    }
 };
 
 // The evidence of the firmware step: its line right after the verification level, the
@@ -245,7 +236,10 @@ TEST_F(FirmwareJobTest, SataAndSasOutcomesHiddenCapacityAndTheirEvidence) {
         if (!c.sense.empty()) sas->senseScript = c.sense;
         drive = c.bus == BusScsiSas ? std::shared_ptr<DeviceTransport>(sas) : sata;
         links = 0;
-        const EraseJob job = DriveJob(c.bus, c.standard, c.identify ? *c.identify : std::vector<std::uint8_t>{});
+        EraseJob job = ImageJob(c.standard);
+        job.disk.mediaKind = MediaSsd;
+        job.disk.busKind = c.bus;
+        if (c.identify) job.disk.firmware = AtaCapabilities(*ParseAtaIdentify(*c.identify));  // SAS: the scan cannot ask
         EXPECT_NE(FirmwareConfirmationText(PlanFirmwareStep(job, false, c.winPE)).find(c.confirmationHas),
                   std::wstring::npos) << Narrow(FirmwareConfirmationText(PlanFirmwareStep(job, false, c.winPE)));
         const EraseResult r = Run(job, nullptr, nullptr, c.winPE);
