@@ -66,10 +66,7 @@ TEST(NvmeRequests, BuffersMatchTheWindowsAndNvmeLayouts) {
 TEST(NvmeRequests, ProtocolCommandAnswerStatus) {
     std::vector<std::uint8_t> answer = BuildSanitizeProtocolCommand({SanitizeMethod::CryptoErase}, 600);
     PutLe(answer, 16, 1, 4);  // STORAGE_PROTOCOL_STATUS_SUCCESS
-    EXPECT_EQ(ProtocolCommandFailure(answer), L"");
-    PutLe(answer, 16, 2, 4);
-    PutLe(answer, 20, 0x1D, 4);
-    EXPECT_EQ(ProtocolCommandFailure(answer), L"protocol status 2, NVMe status 0x0000001D");
+    EXPECT_EQ(ProtocolCommandFailure(answer), L"");  // a failure's text: see the runner's refused-command row
     EXPECT_NE(ProtocolCommandFailure(std::span(answer).first(20)), L"");
 }
 

@@ -53,7 +53,8 @@ TEST(SanitizeRunner, VerdictsFromTheDrivesOwnStatusLog) {
     const auto never = StatusAnswer(0x0000, 0), running = StatusAnswer(0x0002, 4, 0x4000);
     const auto cryptoDone = StatusAnswer(0x0101, 4);  // success, Global Data Erased
     std::vector<std::uint8_t> deviceRefused = BuildSanitizeProtocolCommand({SanitizeMethod::CryptoErase}, 7200);
-    PutLe(deviceRefused, 16, 2, 4);  // STORAGE_PROTOCOL_STATUS_ERROR
+    PutLe(deviceRefused, 16, 2, 4);     // STORAGE_PROTOCOL_STATUS_ERROR
+    PutLe(deviceRefused, 20, 0x1D, 4);  // the NVMe status
     const struct {
         const char* what; SanitizePlan plan;
         Script log;  // the read before the request, then each poll
@@ -82,7 +83,7 @@ TEST(SanitizeRunner, VerdictsFromTheDrivesOwnStatusLog) {
         {"already sanitizing before the request", {SanitizeMethod::CryptoErase}, {running}, 0, false, {},
          kFirmwareNotPerformed, L"already in progress"},
         {"protocol command refused by the drive", {SanitizeMethod::CryptoErase, SanitizeRoute::ProtocolCommand}, {never},
-         0, false, deviceRefused, kFirmwareNotPerformed, L"the drive refused the command: protocol status 2"},
+         0, false, deviceRefused, kFirmwareNotPerformed, L"refused the command: protocol status 2, NVMe status 0x0000001D"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
