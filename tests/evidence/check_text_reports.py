@@ -49,8 +49,6 @@ def problems(golden, stem):
         "signer line after the hidden-capacity line": lines[16].startswith("  Signer Certificate : "),
         "firmware detail": values.get("Detail") == (firmware["detail"] or "-"),
         "hidden-capacity detail": values.get("Hidden Area Detail") == (hidden["detail"] or "-"),
-        "hidden-capacity members": list(hidden) == ["result", "hiddenSectors", "coveredByFirmware", "detail"]
-            and isinstance(hidden["hiddenSectors"], int) and isinstance(hidden["coveredByFirmware"], bool),
     }
     return [f"{stem}: {what}" for what, ok in checks.items() if not ok]
 
