@@ -1,9 +1,8 @@
 // The erase job's firmware step on an image-file "disk" with fake drives behind the transport
-// seam: each NVMe outcome as the job takes it, the decisions that send nothing and an abort
-// while the drive sanitizes; SATA and SAS drives sanitized, refused outside WinPE, frozen,
-// behind a USB bridge, and a hidden area (HPA) left by an overwrite or covered by the drive's
-// own sanitize. Each as the confirmation box names it and the evidence records it. No request
-// ever reaches a device.
+// seam: NVMe outcomes, the decisions that send nothing and an abort while the drive sanitizes;
+// SATA and SAS drives sanitized, refused outside WinPE, frozen, behind a USB bridge, with a
+// hidden area (HPA) left or covered by the drive's own sanitize; each as the confirmation box
+// names it and the evidence records it. No request ever reaches a device.
 #include <gtest/gtest.h>
 
 #include "common/text.h"
