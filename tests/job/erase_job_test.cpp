@@ -20,9 +20,7 @@ namespace morvane {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::EraseJobTest;
-using testing::FileText;
-using testing::kMiB;
+using namespace testing;
 constexpr std::size_t kStampBytes = 131072;
 const std::wstring kStampActive = L"BOOTABLE REPORT STAMP ACTIVE (BIOS/CSM & UEFI GOP Hybrid Stamp Engraved)";
 
