@@ -1,8 +1,10 @@
 // The evidence: three fixed results saved and compared with files and digests made by
-// hand (the files are copied beside the test executable at configure time); file names,
-// failure paths, what those files do not pin (other badges, control characters, forged
-// audit-log lines), and certificate IDs. A fake key signs here (signing_test.cpp has
-// the machine's).
+// hand (the files are copied beside the test executable at configure time) and signed by a
+// fake key; file names, failure paths, what those files do not pin (other badges, control
+// characters, forged audit-log lines), and certificate IDs. Then signing for real under
+// Wine's CryptoAPI: the organisation certificate or the own signer, unsigned sets that say
+// why, and a signed set left for the external checks (OpenSSL, qpdf, poppler and the
+// program's own --verify in check_signed_set.py).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,8 +15,8 @@
 #include "evidence/certificate_id.h"
 #include "evidence/certificate_set.h"
 #include "evidence/html_certificate.h"
-#include "evidence/fake_signer.h"
 #include "evidence/report_fixtures.h"
+#include "evidence/signer.h"
 #include "evidence/text_reports.h"
 #include "support/temp_dir.h"
 
@@ -108,7 +110,6 @@ TEST(WriteUtf8File, WholeTextOrFailure) {
     ASSERT_TRUE(WriteUtf8File(path, L"long previous content that must not survive"));
     ASSERT_TRUE(WriteUtf8File(path, std::wstring(L"ab\0c秒\0", 6)));
     EXPECT_EQ(FileText(path), std::string("ab\0c\xE7\xA7\x92\0", 8));
-    EXPECT_FALSE(WriteUtf8File(dir.file(L"missing\\out.txt"), L"x"));
     EraseResult completed = testing::CompletedRealResult();
     completed.job.disk.model = std::wstring(L"Disk\0Hidden", 11);
     EraseResult failed = completed;
@@ -188,6 +189,109 @@ TEST(CertificateId, NewIdsDifferInTheRandomPart) {
     // Equal random parts happen once in 2^32; all-zero means the generator failed.
     EXPECT_NE(first.substr(21), second.substr(21));
     EXPECT_NE(second.substr(21), L"00000000");
+}
+
+std::string Notes(const SignerChoice& choice) {
+    std::wstring all;
+    for (const std::wstring& note : choice.notes) all += note + L"\n";
+    return testing::Narrow(all);
+}
+
+bool Noted(const SignerChoice& choice, const std::wstring& fragment) {
+    for (const std::wstring& note : choice.notes) {
+        if (note.starts_with(L"[SIGNATURE] ") && note.find(fragment) != std::wstring::npos) return true;
+    }
+    return false;
+}
+
+// The thumbprint as the certificate dialog shows it: a left-to-right mark, lower case, blanks.
+std::wstring DialogThumbprint(const std::string& der) {
+    BYTE hash[20] = {};
+    DWORD size = sizeof hash;
+    EXPECT_TRUE(::CryptHashCertificate(0, CALG_SHA1, 0, reinterpret_cast<const BYTE*>(der.data()),
+                                       static_cast<DWORD>(der.size()), hash, &size));
+    std::wstring text = L"\x200e";
+    for (const BYTE b : hash) text += L"0123456789abcdef"[b >> 4] + std::wstring(1, L"0123456789abcdef"[b & 15]) + L" ";
+    return text;
+}
+
+// An organisation certificate with its key in the machine's store signs when its thumbprint
+// is usable; otherwise the own signer does and the log says why. The own signer is kept for
+// later runs; a per-boot one (WinPE) says so in its subject and is not pinned.
+TEST(SignerChoice, OrganisationCertificateOrOwnSigner) {
+    SignerRequest request;
+    request.container = L"Morvane Evidence Test Organisation";
+    request.organization = L"Organisation Test";
+    const SignerChoice organisation = ChooseEvidenceSigner(request);
+    ASSERT_TRUE(organisation.key) << Notes(organisation);
+    const SignerChoice own = ChooseEvidenceSigner({});
+    ASSERT_TRUE(own.key);
+    const std::wstring ownSha = own.key->Identity().certificateSha256;
+    EXPECT_TRUE(own.key->Identity().pinned && own.notes.empty()) << Notes(own);
+    EXPECT_EQ(ChooseEvidenceSigner({}).key->Identity().certificateSha256, ownSha) << "the same certificate next time";
+
+    const struct { std::wstring thumbprint; std::wstring sha; const wchar_t* note; } cases[] = {
+        {DialogThumbprint(organisation.key->CertificateDer()), organisation.key->Identity().certificateSha256, nullptr},
+        {L"3a5f00", ownSha, L"40桁の16進数ではありません"},
+        {std::wstring(40, L'0'), ownSha, L"見つかりません"},
+    };
+    for (const auto& c : cases) {
+        SignerRequest named;
+        named.thumbprint = c.thumbprint;
+        const SignerChoice choice = ChooseEvidenceSigner(named);
+        ASSERT_TRUE(choice.key) << testing::Narrow(c.thumbprint);
+        EXPECT_EQ(choice.key->Identity().certificateSha256, c.sha) << testing::Narrow(c.thumbprint);
+        EXPECT_TRUE(c.note ? Noted(choice, c.note) : choice.notes.empty()) << Notes(choice);
+    }
+
+    SignerRequest winPE;
+    winPE.winPE = true;
+    winPE.organization = L"株式会社モルヴァン";
+    winPE.machineUuid = L"33221100-5544-7766-8899-AABBCCDDEEFF\x01";
+    const SignerChoice perBoot = ChooseEvidenceSigner(winPE);
+    ASSERT_TRUE(perBoot.key);
+    const EvidenceSigner& identity = perBoot.key->Identity();
+    EXPECT_FALSE(identity.pinned);
+    for (const wchar_t* part : {L"Evidence Signer (WinPE per boot)", L"株式会社モルヴァン", L"33221100-5544-7766-8899-AABBCCDDEEFF"}) {
+        EXPECT_NE(identity.subject.find(part), std::wstring::npos) << testing::Narrow(identity.subject);
+    }
+}
+
+// A key that cannot sign, or none at all: the set is still written, names no signer, leaves
+// no signature behind (not even one of an earlier save of the same ID) and says why.
+TEST(SignedSets, UnsignedSetsSayWhy) {
+    testing::TempDir dir;
+    EraseResult r = testing::CancelledSimulationResult();
+    const EvidenceSigner signer = r.signer;
+    r.job.outputFolder = dir.path().wstring();
+    ASSERT_TRUE(SaveCertificateSet(r, {}, testing::FakeSigner(signer)));
+    ASSERT_TRUE(fs::exists(r.jsonPath + L".p7s"));
+    for (const bool keyFails : {true, false}) {
+        std::vector<std::wstring> log;
+        r.message.clear();
+        const auto keep = [&log](const std::wstring& line) { log.push_back(line); };
+        ASSERT_TRUE(SaveCertificateSet(r, keep, testing::FakeSigner(keyFails ? signer : EvidenceSigner{}, keyFails)));
+        EXPECT_TRUE(r.signer.certificateSha256.empty());
+        EXPECT_NE(FileText(r.jsonPath).find("\"signer\": null\n}\n"), std::string::npos);
+        EXPECT_EQ(FileCount(dir.path()), 4) << "four files, no .p7s or .cer";
+        EXPECT_TRUE(r.message.starts_with(L"証明書一式に電子署名できませんでした: ")) << testing::Narrow(r.message);
+        ASSERT_FALSE(log.empty());
+        EXPECT_TRUE(log.back().starts_with(L"[SIGNATURE] 証明書一式を電子署名なしで保存します: "));
+    }
+}
+
+// Leaves a set signed by this machine's own signer where check_signed_set.py asks for it
+// (MORVANE_EVIDENCE_DIR); that check reads it with OpenSSL, qpdf and poppler.
+TEST(SignedSets, SetForTheExternalChecks) {
+    wchar_t target[MAX_PATH] = {};
+    const DWORD n = ::GetEnvironmentVariableW(L"MORVANE_EVIDENCE_DIR", target, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) GTEST_SKIP() << "run by check_signed_set.py";
+    EraseResult r = testing::CompletedRealResult();
+    r.runningInWinPE = 0;
+    r.job.outputFolder = target;
+    ASSERT_TRUE(SaveCertificateSet(r, {}));
+    EXPECT_TRUE(r.signer.pinned && r.message.empty()) << testing::Narrow(r.message);
+    EXPECT_EQ(r.signer.subject.rfind(L"CN=Morvane Disk Eraser Evidence Signer, O=", 0), 0u) << testing::Narrow(r.signer.subject);
 }
 
 }  // namespace

@@ -80,9 +80,6 @@ def check_scsi(fixtures):
 
 
 def main(argv):
-    if len(argv) != 2:
-        print(__doc__.strip())
-        return 2
     missing = [tool for tool in ("hdparm", "sg_decode_sense") if not shutil.which(tool)]
     if missing:
         print("missing " + ", ".join(missing) + ": run scripts/bootstrap.sh (packages hdparm, sg3-utils)")

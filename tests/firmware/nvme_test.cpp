@@ -66,10 +66,7 @@ TEST(NvmeRequests, BuffersMatchTheWindowsAndNvmeLayouts) {
 TEST(NvmeRequests, ProtocolCommandAnswerStatus) {
     std::vector<std::uint8_t> answer = BuildSanitizeProtocolCommand({SanitizeMethod::CryptoErase}, 600);
     PutLe(answer, 16, 1, 4);  // STORAGE_PROTOCOL_STATUS_SUCCESS
-    EXPECT_EQ(ProtocolCommandFailure(answer), L"");
-    PutLe(answer, 16, 2, 4);
-    PutLe(answer, 20, 0x1D, 4);
-    EXPECT_EQ(ProtocolCommandFailure(answer), L"protocol status 2, NVMe status 0x0000001D");
+    EXPECT_EQ(ProtocolCommandFailure(answer), L"");  // a failure's text: see the runner's refused-command row
     EXPECT_NE(ProtocolCommandFailure(std::span(answer).first(20)), L"");
 }
 
@@ -156,23 +153,12 @@ TEST(NvmeDiscovery, CapabilitiesTextAndSafetyNote) {
               L"NVMe Sanitize: Crypto Erase, Block Erase; Format NVM: yes; NN: 4; last sanitize: failed");
 }
 
+// The rule's cases the disk scan's test does not reach: another target behind the same port
+// shares nothing, and a disk alone is not shared even when its own address is unknown.
 TEST(NvmeDiscovery, SharedControllerRule) {
     const ControllerAddress self{2, 0, 0, 0};
-    const struct {
-        std::optional<ControllerAddress> self;
-        std::vector<std::optional<ControllerAddress>> others;
-        bool shared;
-    } cases[] = {
-        {self, {}, false},
-        {self, {ControllerAddress{3, 0, 0, 0}, ControllerAddress{2, 0, 1, 0}}, false},  // other port, other target
-        {self, {ControllerAddress{2, 0, 0, 1}}, true},                                // another namespace (LUN)
-        {self, {std::nullopt}, true},                                                 // unknown counts as shared
-        {std::nullopt, {ControllerAddress{3, 0, 0, 0}}, true},
-        {std::nullopt, {}, false},
-    };
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        EXPECT_EQ(ControllerMayBeShared(cases[i].self, cases[i].others), cases[i].shared) << "row " << i;
-    }
+    EXPECT_FALSE(ControllerMayBeShared(self, {ControllerAddress{3, 0, 0, 0}, ControllerAddress{2, 0, 1, 0}}));
+    EXPECT_FALSE(ControllerMayBeShared(std::nullopt, {}));
 }
 
 }  // namespace

@@ -132,7 +132,6 @@ TEST(ScsiRequests, SupportedOperationAnswers) {
     } rows[] = {
         {"supported, with timeouts", withTimeouts, ScsiCommandSupport::Support::Supported, 3600},
         {"vendor-specific support", {0, 0x05, 0, 0}, ScsiCommandSupport::Support::Supported, 0},
-        {"not supported", {0, 0x01, 0, 0}, ScsiCommandSupport::Support::NotSupported, 0},
         {"no data available", {0, 0x00, 0, 0}, ScsiCommandSupport::Support::Unknown, 0},
         {"usage map cut short", {0, 0x03, 0, 10, 0x48}, std::nullopt, 0},
         {"header cut short", {0, 0x03}, std::nullopt, 0},
