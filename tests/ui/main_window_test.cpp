@@ -51,7 +51,8 @@ TEST_F(MainWindowTest, QuickRunsThroughTheRealWorker) {
         Click(kIdEraseStart);
         ASSERT_EQ(services.boxes.size(), 1u);
         EXPECT_EQ(LastBox().style, real ? static_cast<UINT>(MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2)
-                                        : static_cast<UINT>(MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1));
+                                        : static_cast<UINT>(MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1))
+            << "No is the default of a real erasure";
         EXPECT_TRUE(!Enabled(kIdEraseStart) && Enabled(kIdAbort));
         EXPECT_EQ(Text(kIdCode), real ? L"" : L"ERASE");
         PumpUntilIdle();
@@ -77,25 +78,17 @@ TEST_F(MainWindowTest, QuickRunsThroughTheRealWorker) {
 // The code edit's "ERASE" serves the simulation only: a saved real mode starts with it
 // empty, and every switch to the real mode empties it again.
 TEST_F(MainWindowTest, RealModeNeedsTheCodeTypedAfterTheLastSwitch) {
-    services.settings.defaultExecMode = 1;
     OpenMain();
-    EXPECT_EQ(Text(kIdCode), L"");
-    Click(kIdEraseStart);
-    EXPECT_EQ(LastBox().title, L"確認コード未入力");
-    Choose(kIdMode, 0);
-    Type(kIdCode, L"ERASE");
+    EXPECT_EQ(Text(kIdCode), L"ERASE");
     Choose(kIdMode, 0);
     EXPECT_EQ(Text(kIdCode), L"ERASE") << "the simulation keeps the code";
     Choose(kIdMode, 1);
     EXPECT_EQ(Text(kIdCode), L"") << "switched to real: typed again";
-    services.settings.defaultExecMode = 0;
-    OpenMain();
-    EXPECT_EQ(Text(kIdCode), L"ERASE");
-    Choose(kIdMode, 1);
-    services.boxes.clear();
     Click(kIdEraseStart);
     EXPECT_EQ(LastBox().title, L"確認コード未入力") << "one Enter after choosing real does not erase";
-    EXPECT_EQ(state->busy.load(), 0u);
+    services.settings.defaultExecMode = 1;
+    OpenMain();
+    EXPECT_EQ(Text(kIdCode), L"");
 }
 
 // A real erase never writes its evidence onto the disk it erases: the folder question
