@@ -61,6 +61,8 @@ inline std::vector<unsigned char> ReadFileBytes(const std::wstring& path, std::u
     return bytes;
 }
 
+inline std::string ReadText(const std::wstring& path) { const auto b = ReadFileBytes(path); return {b.begin(), b.end()}; }
+
 // UTF-8 of the whole text, for test messages.
 inline std::string Narrow(const std::wstring& text) {
     const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);

@@ -29,8 +29,6 @@ inline std::string FakeProgram(std::uint16_t machine, const std::string& tag) {
     return bytes + tag;
 }
 
-inline std::string ReadText(const std::wstring& path) { const auto b = ReadFileBytes(path); return {b.begin(), b.end()}; }
-
 inline void WriteTextFile(const std::wstring& path, const std::string& bytes) {
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);

@@ -140,9 +140,6 @@ protected:
         window = CreateReportWindow(nullptr, request, services);
         ASSERT_NE(window, nullptr);
     }
-    void OpenReport(const DiskInfo& disk, ExecMode mode = ExecMode::RealHardwareWrite) {
-        OpenReport(Request(StampFor(disk), RunResult(disk, mode), disk));
-    }
     void Press(int id) { Click(window, id); }
     // The report as the window holds it now, read through its copy button.
     std::wstring Copied() {
