@@ -7,9 +7,7 @@
 #include "evidence/certificate_id.h"
 #include "stamp/operator_stamp.h"
 #include "ui/folder_picker.h"
-#include "ui/report_guards.h"
 #include "ui/layout.h"
-#include "ui/message_box.h"
 #include "ui/report_text.h"
 #include "support/engine_disk.h"
 #include "window_fixture.h"
@@ -252,51 +250,6 @@ TEST_F(ReportWindowTest, FullScreenAndBackWithEscape) {
     };
     RunReportWindowLoop(nullptr, window);
     EXPECT_TRUE(::EqualRect(&after, &normal));
-}
-
-// A quit message ends a message box's own loop.
-void CALLBACK EndBoxLoop(HWND, UINT, UINT_PTR, DWORD) { ::PostQuitMessage(0); }
-
-// Not a check: shows a window on the display named by DISPLAY for
-// MORVANE_REPORT_SCREENSHOT seconds, for a screenshot of the real thing. MORVANE_SCREENSHOT
-// picks it: "picker", "dryrun" (a dry run's report), "erased" (a verified image erase),
-// "refusal" (the stamp erase refused on a disk without a stamp, as a real box), "console"
-// (the main window with a long console line); anything else the sample report.
-TEST_F(ReportWindowTest, ShowForScreenshot) {
-    wchar_t seconds[16] = {}, mode[32] = {};
-    if (::GetEnvironmentVariableW(L"MORVANE_REPORT_SCREENSHOT", seconds, 16) == 0) GTEST_SKIP();
-    ::GetEnvironmentVariableW(L"MORVANE_SCREENSHOT", mode, 32);
-    const std::wstring what = mode;
-    FolderPickerState picked;
-    if (what == L"picker") {
-        services.drives = {{L"C:\\", DRIVE_FIXED, L"Windows", L"NTFS", 0, {}}, {L"E:\\", DRIVE_REMOVABLE, L"USB", L"FAT32", 0, {}}};
-        window = CreateFolderPickerWindow(nullptr, picked, services);
-    } else if (what == L"dryrun" || what == L"erased") {
-        const DiskInfo disk = ImageDisk();
-        EraseResult r = RunResult(disk, what == L"dryrun" ? ExecMode::SimulationDryRun : ExecMode::RealHardwareWrite);
-        r.verificationResult = what == L"dryrun" ? L"PASSED (Simulation 100% Verified)" : L"PASSED (All Sampled Sectors Verified Clean)";
-        r.stamp.verificationResult = r.verificationResult;
-        r.stamp.stampStatus = what == L"dryrun" ? L"Simulation / Dry-Run Report Stamp" : r.stamp.stampStatus;
-        OpenReport(Request(r.stamp, r, disk));
-    } else if (what == L"refusal") {
-        const DiskInfo disk = ImageDisk();
-        const auto box = DecideStampSwitch({&disk, false, false, false}).eraseRefusal;
-        ::SetTimer(nullptr, 0, static_cast<UINT>(_wtoi(seconds)) * 1000, EndBoxLoop);
-        ::MessageBoxW(nullptr, box->text.c_str(), box->title.c_str(), box->style);
-        return;
-    } else if (what == L"console") {
-        OpenMain();
-        ::ShowWindow(state->window, SW_SHOW);
-        std::wstring path = L"[CERTIFICATE] 証明書・監査ログ保存完了: E:";
-        while (path.size() < 400) path += L"\\Morvane_Erasure_Logs\\2026-12-07";
-        AppendLogLine(*state, path + L"\\ZOLT-20261207-101500-0A0B0C0D_Certificate.html");
-        window = state->window;
-    } else {
-        OpenReport(Request(testing::SampleReportStamp(), std::nullopt, std::nullopt));
-    }
-    ::SetTimer(window, 1, static_cast<UINT>(_wtoi(seconds)) * 1000, nullptr);
-    MSG msg{};
-    while (::GetMessageW(&msg, nullptr, 0, 0) > 0 && msg.message != WM_TIMER) ::DispatchMessageW(&msg);
 }
 
 }  // namespace
