@@ -50,11 +50,10 @@ TEST(ReportPaint, FixedPointsAndText) {
             for (int y = top; y < bottom; ++y) for (int x = left; x < right; ++x) n += at(x, y) != ground;
             return n;
         };
-        const std::uint32_t badge = look.badge;
         const struct { int x, y; std::uint32_t colour; } points[] = {
-            {5, 5, navy}, {5, 69, sky}, {kW - 5, 71, sky}, {kW - 248, 18, badge}, {kW - 24, 50, badge},
+            {5, 5, navy}, {5, 69, sky}, {kW - 5, 71, sky}, {kW - 248, 18, look.badge}, {kW - 24, 50, look.badge},
             {5, 400, page}, {22, 150, outline}, {kW - 30, 250, white}, {300, 617, outline}, {300, 640, page}};
-        for (const auto& p : points) EXPECT_EQ(at(p.x, p.y), p.colour) << badge << " at " << p.x << "," << p.y;
+        for (const auto& p : points) EXPECT_EQ(at(p.x, p.y), p.colour) << look.badge << " at " << p.x << "," << p.y;
         EXPECT_GT(inked(74, 11, 400, 35, navy), 100) << "the title";
         EXPECT_GT(inked(207, 108, 500, 124, white), 50) << "the first row's value";
         EXPECT_EQ(inked(207, 244, 500, 253, white), 0) << "nothing below the seventh row";
@@ -68,24 +67,23 @@ TEST(ReportPaint, LayoutsScaleWithoutOverlap) {
     const auto overlap = [](const RECT& a, const RECT& b) {
         return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
     };
+    // Every rectangle between `top` and the window's right and bottom edges, none on another.
+    const auto expectPlaced = [&](const auto& rects, LONG top, LONG right, LONG bottom) {
+        for (std::size_t i = 0; i < rects.size(); ++i) {
+            EXPECT_GE(rects[i].left, 0) << i;
+            EXPECT_GE(rects[i].top, top) << i;
+            EXPECT_LE(rects[i].right, right) << i;
+            EXPECT_LE(rects[i].bottom, bottom) << i;
+            for (std::size_t j = i + 1; j < rects.size(); ++j) EXPECT_FALSE(overlap(rects[i], rects[j])) << i << "/" << j;
+        }
+    };
     for (const double f : {0.85, 1.0, 1.25, 1.5, 2.0}) {
         SCOPED_TRACE(f);
         const SIZE client{Scaled(kReportWindowWidth - 16, f), Scaled(kReportWindowHeight - 39, f)};
-        const std::array<RECT, 6> buttons = ReportButtonRects(client, f);
-        for (std::size_t i = 0; i < buttons.size(); ++i) {
-            EXPECT_GE(buttons[i].left, 0) << i;
-            EXPECT_LE(buttons[i].right, client.cx) << i;
-            EXPECT_LE(buttons[i].bottom, client.cy) << i;
-            EXPECT_GE(buttons[i].top, Scaled(605, f)) << i;
-            for (std::size_t j = i + 1; j < buttons.size(); ++j) EXPECT_FALSE(overlap(buttons[i], buttons[j])) << i << "/" << j;
-        }
+        expectPlaced(ReportButtonRects(client, f), Scaled(605, f), client.cx, client.cy);
         std::vector<RECT> picker;
         for (const PickerPlace& p : kPickerPlaces) picker.push_back(ScaledRect(p.x, p.y, p.width, p.height, f));
-        for (std::size_t i = 0; i < picker.size(); ++i) {
-            EXPECT_LE(picker[i].right, Scaled(kPickerWidth - 16, f)) << i;
-            EXPECT_LE(picker[i].bottom, Scaled(kPickerHeight - 39, f)) << i;
-            for (std::size_t j = i + 1; j < picker.size(); ++j) EXPECT_FALSE(overlap(picker[i], picker[j])) << i << "/" << j;
-        }
+        expectPlaced(picker, 0, Scaled(kPickerWidth - 16, f), Scaled(kPickerHeight - 39, f));
     }
 }
 
