@@ -36,8 +36,6 @@ TEST_F(MainWindowTest, OpensFromTheSettingsWithTheDiskListAndLayout) {
     services.disks.clear();
     Click(kIdRescan);
     EXPECT_TRUE(ListView_GetItemCount(Ctl(kIdDiskList)) == 0 && state->selectedDisk == -1);
-    Click(kIdEraseStart);
-    EXPECT_TRUE(Has(LastBox().text, L"消去対象のディスクを"));
 }
 
 // A simulation and a real run on an image file through the real worker: the bars
@@ -165,7 +163,6 @@ TEST_F(MainWindowTest, SessionEndDuringAnErasureSavesTheInterruptedRecord) {
     ::SendMessageW(state->window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
     const EraseResult r = state->channel.LastResult();
     EXPECT_EQ(r.status, JobStatus::Cancelled);
-    ASSERT_FALSE(r.auditLogPath.empty());
     EXPECT_TRUE(std::filesystem::exists(r.auditLogPath));
     PumpUntilIdle();
     EXPECT_EQ(states.back(), static_cast<EXECUTION_STATE>(ES_CONTINUOUS)) << "released when the worker ended";
@@ -272,9 +269,7 @@ TEST_F(MainWindowTest, ReportPairsTheLastResultOnlyWithItsDiskAndKeepsTheSelecti
 
 TEST_F(MainWindowTest, CompletionWaitsUntilTheOpenModalCloses) {
     OpenMain();
-    EraseResult last = RunResult(services.disks[0], ExecMode::SimulationDryRun);
-    last.job.certificatesDisabled = 1;
-    state->channel.SetLastResult(last);
+    state->channel.SetLastResult(RunResult(services.disks[0], ExecMode::SimulationDryRun));
     state->busy = 1;
     std::size_t reportsWhileBoxOpen = 99;
     services.onBox = [&](const testing::RecordedBox&) {
