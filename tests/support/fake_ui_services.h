@@ -21,7 +21,6 @@ struct RecordedBox {
     std::wstring text;
     std::wstring title;
     UINT style = 0;
-    UINT Icon() const { return style & MB_ICONMASK; }
 };
 
 class FakeUiServices : public UiServices {

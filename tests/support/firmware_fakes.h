@@ -71,16 +71,12 @@ public:
     explicit ScriptedQueries(std::vector<std::optional<std::vector<std::uint8_t>>> script) : script_(std::move(script)) {}
     IoctlAnswer Ioctl(DWORD code, std::span<const std::uint8_t>, std::size_t) override {
         std::lock_guard<std::mutex> lock(mutex_);
-        IoctlAnswer answer;
         const std::size_t at = calls_ < script_.size() ? calls_ : script_.size() - 1;
         ++calls_;
         if (code != IOCTL_STORAGE_QUERY_PROPERTY || script_.empty() || !script_[at]) {
-            answer.error = ERROR_INVALID_FUNCTION;
-            answer.errorText = L"Incorrect function.";
-        } else {
-            answer.bytes = *script_[at];
+            return {ERROR_INVALID_FUNCTION, L"Incorrect function.", {}};
         }
-        return answer;
+        return {0, L"", *script_[at]};
     }
 
 private:

@@ -1,10 +1,8 @@
-// Test helpers for the stamp: a fully filled sample record and a log recorder.
+// Test helpers for the stamp: a fully filled sample record and the log line of a written stamp.
 #pragma once
 
 #include <string>
-#include <vector>
 
-#include "common/log_callback.h"
 #include "erase/records.h"
 
 namespace morvane::testing {
@@ -21,13 +19,6 @@ inline ReportStamp SampleReportStamp() {
              L"512 B/Sector", L"Basic Display Adapter", L"HD Audio", L"Ethernet (00:11:22:33:44:55)",
              L"Contoso MB-1", L"Contoso BIOS 1.02", L"AHCI Controller"}};
 }
-
-struct LogRecorder {
-    std::vector<std::wstring> lines;
-    LogCallback callback() {
-        return [this](const std::wstring& line) { lines.push_back(line); };
-    }
-};
 
 // The log line of a stamp written to a disk.
 inline const std::wstring kStampWrittenLine =

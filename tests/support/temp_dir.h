@@ -1,5 +1,5 @@
-// Test helpers: a private temporary folder (removed with its contents at the end)
-// and image files that stand in for disks. Tests never open a real disk.
+// Test helpers: a private temporary folder (removed with its contents at the end),
+// image files that stand in for disks, and a log recorder. Tests never open a real disk.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/log_callback.h"
 #include "common/unique_handle.h"
 #include "common/win32.h"
 
@@ -61,6 +62,8 @@ inline std::vector<unsigned char> ReadFileBytes(const std::wstring& path, std::u
     return bytes;
 }
 
+inline std::string ReadText(const std::wstring& path) { const auto b = ReadFileBytes(path); return {b.begin(), b.end()}; }
+
 // UTF-8 of the whole text, for test messages.
 inline std::string Narrow(const std::wstring& text) {
     const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
@@ -68,5 +71,20 @@ inline std::string Narrow(const std::wstring& text) {
     ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
     return out;
 }
+
+// Collects log lines; tags() keeps the bracketed tag ("[ERROR]") of each of the
+// program's own lines, not a tool's output (indented by two blanks).
+struct LogRecorder {
+    std::vector<std::wstring> lines;
+    LogCallback callback() { return [this](const std::wstring& line) { lines.push_back(line); }; }
+    std::vector<std::wstring> tags() const {
+        std::vector<std::wstring> result;
+        for (const auto& line : lines) {
+            if (line.rfind(L"  ", 0) != 0) result.push_back(line.substr(0, line.find(L']') + 1));
+        }
+        return result;
+    }
+    std::wstring last() const { return lines.empty() ? L"" : lines.back(); }
+};
 
 }  // namespace morvane::testing

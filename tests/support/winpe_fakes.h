@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <fstream>
 #include <string>
 #include <utility>
@@ -28,8 +27,6 @@ inline std::string FakeProgram(std::uint16_t machine, const std::string& tag) {
     bytes += std::string("PE\0\0", 4) + char(machine & 0xFF) + char(machine >> 8);
     return bytes + tag;
 }
-
-inline std::string ReadText(const std::wstring& path) { const auto b = ReadFileBytes(path); return {b.begin(), b.end()}; }
 
 inline void WriteTextFile(const std::wstring& path, const std::string& bytes) {
     std::error_code ec;
@@ -87,21 +84,6 @@ private:
     }
     std::wstring log_;
     std::vector<std::pair<std::wstring, std::wstring>> saved_;  // an empty variable counts as unset
-};
-
-// Collects log lines; tags() keeps the bracketed tag ("[ERROR]") of each of the
-// program's own lines, not the tool output (indented by two blanks).
-struct LogRecorder {
-    std::vector<std::wstring> lines;
-    std::function<void(const std::wstring&)> callback() { return [this](const std::wstring& line) { lines.push_back(line); }; }
-    std::vector<std::wstring> tags() const {
-        std::vector<std::wstring> result;
-        for (const auto& line : lines) {
-            if (line.rfind(L"  ", 0) != 0) result.push_back(line.substr(0, line.find(L']') + 1));
-        }
-        return result;
-    }
-    std::wstring last() const { return lines.empty() ? L"" : lines.back(); }
 };
 
 struct FakeKitLayout {

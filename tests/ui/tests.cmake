@@ -5,6 +5,6 @@ if(MORVANE_CAN_RUN_TESTS)
   add_test(NAME report_stamp_boot
            COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/stamp/image_boot_check.py
                    ${MORVANE_WINE_RUN} ${MORVANE_WINEPREFIX} $<TARGET_FILE:test_ui>
-                   ReportWindowTest.ReengravedImageForTheBootCheck)
+                   ReportWindowTest.StampSwitchZeroesThenEngravesTheImageAgain)
   set_tests_properties(report_stamp_boot PROPERTIES TIMEOUT 180)
 endif()

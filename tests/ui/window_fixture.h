@@ -97,9 +97,9 @@ protected:
         Click(id);
     }
     void SelectRow(int row) { ListView_SetItemState(Ctl(kIdDiskList), row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED); }
-    // A quick run: zero fill, no verification, no stamp, the code typed.
-    void PrepareQuickRun(bool real) {
-        Choose(kIdStandard, ZeroFill), Choose(kIdVerify, 0), Choose(kIdStamp, 1), Choose(kIdMode, real ? 1 : 0);
+    // A quick run: zero fill unless told otherwise, no verification, no stamp, the code typed.
+    void PrepareQuickRun(bool real, int standard = ZeroFill) {
+        Choose(kIdStandard, standard), Choose(kIdVerify, 0), Choose(kIdStamp, 1), Choose(kIdMode, real ? 1 : 0);
         Type(kIdCode, L"ERASE");
     }
     void PumpUntilIdle() { PumpUntil([&] { return state->busy.load() == 0; }); }
@@ -139,9 +139,6 @@ protected:
     void OpenReport(const ReportRequest& request) {
         window = CreateReportWindow(nullptr, request, services);
         ASSERT_NE(window, nullptr);
-    }
-    void OpenReport(const DiskInfo& disk, ExecMode mode = ExecMode::RealHardwareWrite) {
-        OpenReport(Request(StampFor(disk), RunResult(disk, mode), disk));
     }
     void Press(int id) { Click(window, id); }
     // The report as the window holds it now, read through its copy button.
