@@ -25,11 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string FileText(const std::wstring& path) {
-    const std::vector<unsigned char> bytes = testing::ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
 std::ptrdiff_t FileCount(const fs::path& folder) {
     std::error_code ec;
     return std::distance(fs::directory_iterator(folder, ec), fs::directory_iterator());
@@ -61,8 +56,8 @@ TEST(GoldenReports, SavedFilesMatchHandWrittenFiles) {
                 {&result.htmlPath, L"_Certificate.html"}, {&result.auditLogPath, L"_AuditLog.txt"},
                 {&result.jsonPath, L"_Report.json"}};
             for (const auto& [path, suffix] : files) {
-                const std::string expected = FileText((golden / (std::wstring(c.stem) + suffix)).wstring());
-                EXPECT_EQ(expected, FileText(*path)) << testing::Narrow(*path);  // gtest prints a line diff
+                const std::string expected = testing::ReadText((golden / (std::wstring(c.stem) + suffix)).wstring());
+                EXPECT_EQ(expected, testing::ReadText(*path)) << testing::Narrow(*path);  // gtest prints a line diff
                 EXPECT_EQ(fs::exists(*path + L".p7s"), signedSet) << testing::Narrow(*path);
             }
             EXPECT_EQ(FileCount(dir.file(L"nested\\deeper")), signedSet ? 9 : 4) << "four files, signatures, certificate";
@@ -109,7 +104,7 @@ TEST(WriteUtf8File, WholeTextOrFailure) {
     const std::wstring path = dir.file(L"out.txt");
     ASSERT_TRUE(WriteUtf8File(path, L"long previous content that must not survive"));
     ASSERT_TRUE(WriteUtf8File(path, std::wstring(L"ab\0c秒\0", 6)));
-    EXPECT_EQ(FileText(path), std::string("ab\0c\xE7\xA7\x92\0", 8));
+    EXPECT_EQ(testing::ReadText(path), std::string("ab\0c\xE7\xA7\x92\0", 8));
     EraseResult completed = testing::CompletedRealResult();
     completed.job.disk.model = std::wstring(L"Disk\0Hidden", 11);
     EraseResult failed = completed;
@@ -272,7 +267,7 @@ TEST(SignedSets, UnsignedSetsSayWhy) {
         const auto keep = [&log](const std::wstring& line) { log.push_back(line); };
         ASSERT_TRUE(SaveCertificateSet(r, keep, testing::FakeSigner(keyFails ? signer : EvidenceSigner{}, keyFails)));
         EXPECT_TRUE(r.signer.certificateSha256.empty());
-        EXPECT_NE(FileText(r.jsonPath).find("\"signer\": null\n}\n"), std::string::npos);
+        EXPECT_NE(testing::ReadText(r.jsonPath).find("\"signer\": null\n}\n"), std::string::npos);
         EXPECT_EQ(FileCount(dir.path()), 4) << "four files, no .p7s or .cer";
         EXPECT_TRUE(r.message.starts_with(L"証明書一式に電子署名できませんでした: ")) << testing::Narrow(r.message);
         ASSERT_FALSE(log.empty());

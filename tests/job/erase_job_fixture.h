@@ -15,11 +15,6 @@ namespace morvane::testing {
 
 constexpr std::uint64_t kMiB = 1048576;
 
-inline std::string FileText(const std::wstring& path) {
-    const auto bytes = ReadFileBytes(path);
-    return {bytes.begin(), bytes.end()};
-}
-
 class EraseJobTest : public ::testing::Test {
 protected:
     TempDir dir;

@@ -77,10 +77,10 @@ TEST_F(EraseJobTest, EveryStandardForRealOnAnImage) {
         }
         // Evidence sealed with the run's fingerprint and hardware (its file names are the evidence tests').
         EXPECT_EQ(r.sha256Fingerprint, ComputeFingerprint(r));
-        const std::string json = FileText(r.jsonPath);
+        const std::string json = ReadText(r.jsonPath);
         EXPECT_TRUE(json.find(testing::Narrow(r.sha256Fingerprint)) != std::string::npos && json.find("Collection 1") != std::string::npos);
         ASSERT_EQ(keys.size(), (std::size_t)std::count_if(plan.begin(), plan.end(), [](const OverwritePass& p) { return p.kind == PatternKind::Random; }));
-        std::vector<std::string> written = {json, FileText(r.htmlPath), FileText(r.auditLogPath), std::string(bytes.begin(), bytes.end())};
+        std::vector<std::string> written = {json, ReadText(r.htmlPath), ReadText(r.auditLogPath), std::string(bytes.begin(), bytes.end())};
         for (const std::wstring& line : logs) written.push_back(WideToUtf8(line));
         for (const std::string& key : keys) {
             EXPECT_EQ(std::count(keys.begin(), keys.end(), key), 1) << "a key used twice";
@@ -188,7 +188,7 @@ TEST_F(EraseJobTest, OutcomesOtherThanAStampedVerifiedErasure) {
         EXPECT_TRUE((c.line.empty() || Logged(c.line)) && !Logged(L"[DISK STATE] "));
         EXPECT_EQ(Logged(L"[DISK STAMP] "), c.upset == SystemDiskSimulated || c.upset == FourKSectors);
         EXPECT_TRUE(CertificateFileCount() == filesBefore + c.files && lockCalls == (c.mode == real ? 1 : 0));
-        EXPECT_TRUE(c.files == 0 || FileText(r.jsonPath).find(testing::Narrow(c.verdict)) != std::string::npos);
+        EXPECT_TRUE(c.files == 0 || ReadText(r.jsonPath).find(testing::Narrow(c.verdict)) != std::string::npos);
     }
 }
 

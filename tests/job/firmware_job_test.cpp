@@ -77,7 +77,7 @@ void ExpectFirmwareEvidence(const EraseResult& r, const std::wstring& hidden) {
     const FirmwareSanitizeRecord& f = r.firmware;
     const HiddenCapacityRecord& h = r.hiddenCapacity;
     EXPECT_EQ(HiddenCapacitySummary(h), hidden) << Narrow(h.detail);
-    const std::string log = FileText(r.auditLogPath), html = FileText(r.htmlPath), json = FileText(r.jsonPath);
+    const std::string log = ReadText(r.auditLogPath), html = ReadText(r.htmlPath), json = ReadText(r.jsonPath);
     EXPECT_NE(log.find(WideToUtf8(L")\r\n  Firmware Sanitize  : " + f.method + L" - " + f.result +
                                   L"\r\n  Hidden Capacity    : " + hidden + L"\r\n  Signer Certificate : ")),
               std::string::npos) << log;

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """image_boot_check.py WINE_RUN PREFIX TEST_EXE GTEST_TEST: boots under SeaBIOS the image that
 the GoogleTest case writes to MORVANE_BOOT_IMAGE (with its certificate ID beside it, ".certid");
-the screen must show that ID. The case skips itself when the variable is not set."""
+the screen must show that ID. Without the variable the case writes no image."""
 import os
 import subprocess
 import sys

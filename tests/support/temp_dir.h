@@ -62,7 +62,10 @@ inline std::vector<unsigned char> ReadFileBytes(const std::wstring& path, std::u
     return bytes;
 }
 
-inline std::string ReadText(const std::wstring& path) { const auto b = ReadFileBytes(path); return {b.begin(), b.end()}; }
+inline std::string ReadText(const std::wstring& path) {
+    const auto bytes = ReadFileBytes(path);
+    return {bytes.begin(), bytes.end()};
+}
 
 // UTF-8 of the whole text, for test messages.
 inline std::string Narrow(const std::wstring& text) {
