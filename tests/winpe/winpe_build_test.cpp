@@ -152,7 +152,7 @@ TEST_F(WinPE, UsbHybridWithTheKitsDismAndTheJapaneseLocaleInAFreshWorkFolder) {
 
     // Every image command runs the kit's own DISM; a leftover hive key is unloaded
     // before the load; the script alone writes the stick's boot records.
-    const std::string dism = "\"" + Narrow(KitDismPath(kit->root())) + "\" ", image = dism + "/Image:", reg = "reg.exe add",
+    const std::string dism = std::string("\"") + Narrow(KitDismPath(kit->root())) + "\" ", image = dism + "/Image:", reg = "reg.exe add",
                       unload = "reg.exe unload";
     const Keys keys = {dism + "/English " + kList, dism + kClean, dism + kMount, image, image, image, image, unload,
                        "reg.exe load", reg, reg, reg, reg, reg, reg, unload, dism + "/Unmount-Image",
