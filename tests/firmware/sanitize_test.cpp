@@ -42,7 +42,8 @@ Outcome RunPlan(DeviceTransport& command, DeviceTransport& status, const Sanitiz
     // What every run shows: the verdict and method in the record and in the log's result
     // line; only a proven sanitize counts as Purge, and it ends with the bar full.
     const bool counts = out.record.result == std::wstring(kFirmwareCompleted);
-    EXPECT_TRUE(out.record.countsAsPurge == counts && PurgeLevelNote(out.record).empty() == counts);
+    EXPECT_EQ(out.record.countsAsPurge, counts);
+    EXPECT_EQ(PurgeLevelNote(out.record).empty(), counts);
     EXPECT_EQ(out.record.method, MethodName(plan.protocol, plan.method));
     EXPECT_EQ(out.log.at(out.log.size() - 2), L"[FIRMWARE SANITIZE] 結果: " + out.record.method + L" - " + out.record.result);
     EXPECT_TRUE(!counts || out.progress.back() == 1.0);
@@ -89,7 +90,9 @@ TEST(SanitizeRunner, VerdictsFromTheDrivesOwnStatusLog) {
         SCOPED_TRACE(c.what);
         ScriptedQueries drive(c.log);
         FakeCommand command;
-        std::tie(command.error, command.blocks, command.bytes) = std::tuple(c.error, c.blocks, c.answer);
+        command.error = c.error;
+        command.blocks = c.blocks;
+        command.bytes = c.answer;
         const FirmwareSanitizeRecord record = RunPlan(command, drive, c.plan, &command).record;
         EXPECT_EQ(record.result, c.result);
         EXPECT_NE(record.detail.find(c.detailHas), std::wstring::npos) << Narrow(record.detail);
@@ -157,7 +160,9 @@ TEST(DriveSanitizeRunner, AtaVerdictsFromTheDrivesOwnStatus) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         FakeAtaDrive drive;
-        std::tie(drive.statusScript, drive.sanitize, drive.sanitizeError) = std::tuple(c.status, c.answer, c.windowsError);
+        drive.statusScript = c.status;
+        drive.sanitize = c.answer;
+        drive.sanitizeError = c.windowsError;
         const Outcome out = RunPlan(drive, drive, {c.method, {}, DriveProtocol::Ata, 600});
         EXPECT_EQ(out.record.result, c.result);
         EXPECT_NE(out.record.detail.find(c.detailHas), std::wstring::npos) << Narrow(out.record.detail);
@@ -187,7 +192,9 @@ TEST(DriveSanitizeRunner, ScsiVerdictsFromRequestSense) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         FakeScsiDrive drive;
-        std::tie(drive.senseScript, drive.sanitizeStatus, drive.sanitizeSense) = std::tuple(c.sense, c.status, c.autosense);
+        drive.senseScript = c.sense;
+        drive.sanitizeStatus = c.status;
+        drive.sanitizeSense = c.autosense;
         const Outcome out = RunPlan(drive, drive, {c.method, {}, DriveProtocol::Scsi, 600});
         EXPECT_EQ(out.record.result, c.result);
         EXPECT_NE(out.record.detail.find(c.detailHas), std::wstring::npos) << Narrow(out.record.detail);
