@@ -14,15 +14,7 @@ namespace morvane {
 
 namespace {
 
-constexpr std::uint32_t kMinimumTimeout = 600;
-constexpr std::uint32_t kMaximumTimeout = 2 * 24 * 3600;
-constexpr std::uint32_t kTimeoutWithoutEstimate = 7200;
-constexpr std::uint32_t kTimeoutMargin = 300;
 constexpr std::uint64_t kAssumedOverwriteBytesPerSecond = 50'000'000;
-
-std::uint32_t Clamp(std::uint64_t seconds, std::uint32_t low) {
-    return static_cast<std::uint32_t>(std::clamp<std::uint64_t>(seconds, low, kMaximumTimeout));
-}
 
 std::wstring Hex(const wchar_t* format, unsigned value) {
     wchar_t text[48];
@@ -89,10 +81,13 @@ std::uint32_t DriveSanitizeTimeoutSeconds(SanitizeMethod method, const FirmwareC
                                    : method == SanitizeMethod::BlockErase ? caps.blockEraseSeconds
                                    : method == SanitizeMethod::Overwrite  ? caps.overwriteSeconds
                                                                           : 0;
-    if (estimate != 0) return Clamp(2ull * estimate + kTimeoutMargin, kMinimumTimeout);
-    if (method != SanitizeMethod::Overwrite) return kTimeoutWithoutEstimate;
-    if (capacityBytes == 0) return kMaximumTimeout;
-    return Clamp(2 * (capacityBytes / kAssumedOverwriteBytesPerSecond) + kTimeoutMargin, kTimeoutWithoutEstimate);
+    if (estimate != 0) return SanitizeTimeoutFromEstimate(estimate);
+    if (method != SanitizeMethod::Overwrite) return kSanitizeTimeoutWithoutEstimate;
+    if (capacityBytes == 0) return kSanitizeTimeoutMaximum;
+    // An overwrite of the whole capacity at a slow drive's speed, never below the time-out
+    // given when the drive has no estimate.
+    return std::max(kSanitizeTimeoutWithoutEstimate,
+                    SanitizeTimeoutFromEstimate(capacityBytes / kAssumedOverwriteBytesPerSecond));
 }
 
 std::wstring DriveSanitizeRequestText(const SanitizePlan& plan, std::uint32_t timeoutSeconds) {

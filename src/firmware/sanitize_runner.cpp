@@ -20,8 +20,6 @@ namespace morvane {
 namespace {
 
 constexpr std::uint32_t kMinimumTimeout = 600;
-constexpr std::uint32_t kMaximumTimeout = 2 * 24 * 3600;
-constexpr std::uint32_t kTimeoutWithoutEstimate = 7200;
 constexpr std::uint32_t kTimeoutMargin = 300;
 
 std::uint32_t Estimate(SanitizeMethod method, const SanitizeStatusLog& log) {
@@ -118,11 +116,15 @@ RunnerClock SteadyRunnerClock() {
     return clock;
 }
 
+std::uint32_t SanitizeTimeoutFromEstimate(std::uint64_t estimateSeconds) {
+    const std::uint64_t timeout = 2 * estimateSeconds + kTimeoutMargin;
+    return static_cast<std::uint32_t>(std::clamp<std::uint64_t>(timeout, kMinimumTimeout, kSanitizeTimeoutMaximum));
+}
+
 std::uint32_t SanitizeTimeoutSeconds(SanitizeMethod method, const std::optional<SanitizeStatusLog>& before) {
     const std::uint32_t estimate = before ? Estimate(method, *before) : SanitizeStatusLog::kNoEstimate;
-    if (estimate == SanitizeStatusLog::kNoEstimate) return kTimeoutWithoutEstimate;
-    const std::uint64_t timeout = 2ull * estimate + kTimeoutMargin;
-    return static_cast<std::uint32_t>(std::clamp<std::uint64_t>(timeout, kMinimumTimeout, kMaximumTimeout));
+    if (estimate == SanitizeStatusLog::kNoEstimate) return kSanitizeTimeoutWithoutEstimate;
+    return SanitizeTimeoutFromEstimate(estimate);
 }
 
 std::wstring SanitizeRequestText(const SanitizePlan& plan, std::uint32_t timeoutSeconds) {

@@ -54,6 +54,13 @@ struct SanitizeRunSettings {
 // Progress of the drive's sanitize (SPROG / 65536) with a label naming the method.
 using SanitizeProgress = std::function<void(double fraction, const std::wstring& label)>;
 
+// Time-out limits of a drive's own sanitize, in seconds.
+inline constexpr std::uint32_t kSanitizeTimeoutWithoutEstimate = 7200;
+inline constexpr std::uint32_t kSanitizeTimeoutMaximum = 2 * 24 * 3600;
+
+// Twice an estimate plus five minutes, at least ten minutes and at most two days.
+std::uint32_t SanitizeTimeoutFromEstimate(std::uint64_t estimateSeconds);
+
 // The time-out of a sanitize, in seconds: twice the drive's own estimate for the method
 // plus five minutes, at least ten minutes and at most two days; two hours when the drive
 // gives no estimate (FFFFFFFFh) or the log could not be read.
